@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Crc16.h"
+#include "Modbus.h"
+#include "platform/SerialPort.h"
+
+// The Modbus master on a local serial port, RTU or ASCII framing.
+class CLocalModbus : public CModbus {
+public:
+    // The master owns its port object for life; without one it makes a POSIX tty port.
+    explicit CLocalModbus(std::unique_ptr<CSerialPort> port = nullptr);
+    ~CLocalModbus() override;
+
+    const char* GetRuntimeClassName() const override { return "CLocalModbus"; }
+
+    std::uint16_t Transact(ByteArray& request, std::uint16_t requestLength, ByteArray& response,
+                           std::uint16_t expectedLength, std::uint16_t* receivedLength) override;
+    std::string GetErrorText(std::uint16_t code) const override;
+    bool IsPortOpen() const override;
+
+    void SetPort(std::uint8_t port) { m_nPort = port; }
+    void SetBaudRate(std::uint32_t baudRate) { m_dwBaudRate = baudRate; }
+    void SetParity(std::uint8_t parity) { m_nParity = parity; }
+    void SetDataBits(std::uint16_t dataBits) { m_wDataBits = dataBits; }
+    void SetStopBits(std::uint8_t stopBits) { m_nStopBits = stopBits; }
+    std::uint8_t GetStopBits() const { return m_nStopBits; }
+    void SetFlowControl(std::uint8_t flags) { m_nFlowControl = flags; }
+    std::uint8_t GetFlowControl() const { return m_nFlowControl; }
+    void SetTimeout(std::uint32_t ms) { m_dwTimeout = ms; }
+    void SetCharInterval(std::uint32_t ms);
+    std::uint32_t GetCharInterval() const { return m_dwCharInterval; }
+    void SetMode(std::uint16_t mode) { m_wMode = mode; }
+
+    // port 0 means m_nPort, baudRate 0 means m_dwBaudRate, parity 0xFF means m_nParity.
+    bool Open(std::uint8_t port = 0, std::uint32_t baudRate = 0, std::uint8_t parity = 0xFF);
+    bool Close();
+
+    // Cuts a waiting exchange short from any thread; every exchange fails at once until the
+    // next Open. Used at teardown so that closing never waits out a time-out.
+    void AbortExchanges();
+
+    // Why the last Open failed: the errno (0 when the cause was not the OS) and the device.
+    int GetLastPortError() const { return m_nLastPortError; }
+    std::string GetPortDevice() const { return m_strPortDevice; }
+
+    // Read-only views for diagnostics and tests.
+    std::uint8_t GetPort() const { return m_nPort; }
+    std::uint32_t GetBaudRate() const { return m_dwBaudRate; }
+    std::uint8_t GetParity() const { return m_nParity; }
+    std::uint16_t GetDataBits() const { return m_wDataBits; }
+    std::uint32_t GetTimeout() const { return m_dwTimeout; }
+    std::uint16_t GetMode() const { return m_wMode; }
+
+protected:
+    std::uint16_t m_wDataBits;
+    std::unique_ptr<CSerialPort> m_hPort;  // the port object; "valid" while it is open
+    std::uint32_t m_dwTimeout;
+    std::uint32_t m_dwCharInterval;
+    CCrc16 m_crc;
+    std::uint8_t m_nPort;
+    std::uint32_t m_dwBaudRate;
+    std::uint8_t m_nParity;
+    std::uint8_t m_nFlowControl;
+    std::uint8_t m_nStopBits;
+    std::uint16_t m_wMode;
+    ByteArray m_frame;
+
+private:
+    int m_nLastPortError = 0;
+    std::string m_strPortDevice;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "SerialPort.h"
+
+// CSerialPort on a POSIX tty: termios raw mode, poll() with a monotonic clock for the Win32
+// read time-outs, FIONREAD / TIOCOUTQ for the queue counts. Open is exclusive (TIOCEXCL and an
+// advisory flock, which also holds against root).
+class CPosixSerialPort : public CSerialPort {
+public:
+    CPosixSerialPort();
+    ~CPosixSerialPort() override;
+    CPosixSerialPort(const CPosixSerialPort&) = delete;
+    CPosixSerialPort& operator=(const CPosixSerialPort&) = delete;
+
+    bool Open(const std::string& device) override;
+    bool Close() override;
+    bool IsOpen() const override;
+    bool SetQueueSizes(std::uint32_t receive, std::uint32_t transmit) override;
+    bool SetLine(const SerialDcb& dcb) override;
+    bool SetTimeouts(const SerialTimeouts& timeouts) override;
+    bool Purge(std::uint32_t flags) override;
+    bool Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) override;
+    bool Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) override;
+    bool ClearError(std::uint32_t* errors, SerialStatus* status) override;
+    void Abort() override;
+    int LastError() const override;
+    std::string Device() const override;
+
+private:
+    int m_fd = -1;
+    int m_wakeFd = -1;  // eventfd that Abort() signals
+    std::atomic<bool> m_bAborted{false};
+    std::atomic<int> m_nLastError{0};
+    std::uint32_t m_dwErrors = 0;
+    SerialTimeouts m_timeouts;
+    std::string m_strDevice;
+};
