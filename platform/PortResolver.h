@@ -20,4 +20,6 @@ void InstallPortResolver(PortResolver resolver);
 
 // VORNAK_COM<n> when set and not empty, else the installed resolver's answer, else /dev/ttyS<n-1>.
 PortDevice ResolvePort(int port);
-inline std::string ResolvePortDevice(int port) { return ResolvePort(port).path; }
+inline std::string ResolvePortDevice(int port) {
+    return ResolvePort(port).path;
+}

@@ -6,6 +6,8 @@
 
 #include "SerialPort.h"
 
+struct termios;
+
 // CSerialPort on a POSIX tty: termios raw mode, poll() with a monotonic clock for the Win32
 // read time-outs, FIONREAD / TIOCOUTQ for the queue counts. Open is exclusive (TIOCEXCL and an
 // advisory flock, which also holds against root).
@@ -31,11 +33,23 @@ public:
     std::string Device() const override;
 
 private:
+    enum class Wait { Ready, TimedOut, Aborted, Failed };
+
+    // Waits for the events on the tty or for Abort(); timeoutMs < 0 waits without bound.
+    // On Failed the errno is in m_nWaitError.
+    Wait WaitFor(short events, int timeoutMs);
+    bool Fail(int error);
+    // A failure that means the device has gone (EIO, ENXIO, ENODEV) is also kept for
+    // ClearError as kCommErrorDevice.
+    bool DeviceFailure(int error);
+    static void MakeRaw(termios& tio);
+
     int m_fd = -1;
     int m_wakeFd = -1;  // eventfd that Abort() signals
     std::atomic<bool> m_bAborted{false};
     std::atomic<int> m_nLastError{0};
     std::uint32_t m_dwErrors = 0;
+    int m_nWaitError = 0;
     SerialTimeouts m_timeouts;
     std::string m_strDevice;
 };

@@ -1,0 +1,494 @@
+#include "platform/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <optional>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::optional<speed_t> SpeedFor(std::uint32_t baud) {
+    switch (baud) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<tcflag_t> SizeFor(std::uint8_t bits) {
+    switch (bits) {
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        case 8:
+            return CS8;
+        default:
+            return std::nullopt;
+    }
+}
+
+// poll() takes whole milliseconds; rounding up keeps a wait from ending just short of a
+// deadline and turning into a burst of zero-length polls.
+int PollMsUntil(Clock::time_point deadline) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+        return 0;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<long long>(ms, INT_MAX));
+}
+
+bool IsDeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+void ModemLines(int fd, unsigned long request, int lines) {
+    // A pseudo-terminal has no modem lines and refuses these; the line works without them.
+    (void)::ioctl(fd, request, &lines);
+}
+
+}  // namespace
+
+CPosixSerialPort::CPosixSerialPort() {
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+CPosixSerialPort::~CPosixSerialPort() {
+    Close();
+    if (m_wakeFd >= 0) {
+        ::close(m_wakeFd);
+    }
+}
+
+bool CPosixSerialPort::Fail(int error) {
+    m_nLastError = error;
+    return false;
+}
+
+bool CPosixSerialPort::Open(const std::string& device) {
+    m_strDevice = device;
+    if (m_fd >= 0) {
+        return Fail(EBUSY);
+    }
+    // A new session starts without the abort of the previous one.
+    m_bAborted = false;
+    if (m_wakeFd >= 0) {
+        std::uint64_t drained = 0;
+        while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
+        }
+    }
+    m_dwErrors = 0;
+
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return Fail(errno);
+    }
+    const auto reject = [this, fd](int error) {
+        ::close(fd);
+        return Fail(error);
+    };
+    if (!::isatty(fd)) {
+        return reject(ENOTTY);
+    }
+    // TIOCEXCL keeps out other users but not root; the advisory lock holds against everyone
+    // who opens through this class, including a second open in the same process.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return reject(errno == EWOULDBLOCK ? EBUSY : errno);
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        return reject(errno);
+    }
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        return reject(errno);
+    }
+    MakeRaw(tio);
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        return reject(errno);
+    }
+    m_fd = fd;
+    m_nLastError = 0;
+    return true;
+}
+
+bool CPosixSerialPort::Close() {
+    if (m_fd < 0) {
+        return true;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    if (::close(fd) != 0 && errno != EINTR) {
+        return Fail(errno);
+    }
+    return true;
+}
+
+bool CPosixSerialPort::IsOpen() const {
+    return m_fd >= 0;
+}
+
+bool CPosixSerialPort::SetQueueSizes(std::uint32_t /*receive*/, std::uint32_t /*transmit*/) {
+    // The driver owns the queues on Linux; the sizes are advice that nothing here can apply.
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    return true;
+}
+
+void CPosixSerialPort::MakeRaw(termios& tio) {
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON | IXOFF | IXANY | INPCK | IMAXBEL);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= CLOCAL | CREAD;
+    // Reads never block in the driver; poll() does all the waiting.
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
+bool CPosixSerialPort::SetLine(const SerialDcb& dcb) {
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    const std::optional<speed_t> speed = SpeedFor(dcb.BaudRate);
+    const std::optional<tcflag_t> size = SizeFor(dcb.ByteSize);
+    if (!speed || !size || dcb.Parity > kParityEven || dcb.StopBits > kStopBitsTwo ||
+        dcb.fDtrControl > kDtrControlHandshake || dcb.fRtsControl > kRtsControlHandshake) {
+        return Fail(EINVAL);
+    }
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) {
+        return Fail(errno);
+    }
+    MakeRaw(tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= *size;
+    if (dcb.Parity != kParityNone) {
+        tio.c_cflag |= PARENB;
+        if (dcb.Parity == kParityOdd) {
+            tio.c_cflag |= PARODD;
+        }
+        if (dcb.fParity != 0) {
+            tio.c_iflag |= INPCK;
+        }
+    }
+    // There is no one-and-a-half stop bit in termios; two is the nearest that a receiver
+    // expecting 1.5 still accepts.
+    if (dcb.StopBits != kStopBitsOne) {
+        tio.c_cflag |= CSTOPB;
+    }
+    if (dcb.fRtsControl == kRtsControlHandshake || dcb.fOutxCtsFlow != 0) {
+        tio.c_cflag |= CRTSCTS;
+    }
+    if (dcb.fOutX != 0) {
+        tio.c_iflag |= IXON;
+    }
+    if (dcb.fInX != 0) {
+        tio.c_iflag |= IXOFF;
+    }
+    if (dcb.fOutX != 0 || dcb.fInX != 0) {
+        tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+        tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+    }
+    if (::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
+        return Fail(errno);
+    }
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        return Fail(errno);
+    }
+    // termios has no DSR flow control, so the DTR/DSR handshake only raises DTR.
+    ModemLines(m_fd, dcb.fDtrControl == kDtrControlDisable ? TIOCMBIC : TIOCMBIS, TIOCM_DTR);
+    if (dcb.fRtsControl == kRtsControlEnable) {
+        ModemLines(m_fd, TIOCMBIS, TIOCM_RTS);
+    } else if (dcb.fRtsControl == kRtsControlDisable) {
+        ModemLines(m_fd, TIOCMBIC, TIOCM_RTS);
+    }
+    return true;
+}
+
+bool CPosixSerialPort::SetTimeouts(const SerialTimeouts& timeouts) {
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    m_timeouts = timeouts;
+    return true;
+}
+
+bool CPosixSerialPort::Purge(std::uint32_t flags) {
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    // Transfers here are synchronous, so by the time Purge runs nothing is pending to abort;
+    // the abort flags come down to emptying the queue on that side.
+    const bool tx = (flags & (kPurgeTxAbort | kPurgeTxClear)) != 0;
+    const bool rx = (flags & (kPurgeRxAbort | kPurgeRxClear)) != 0;
+    if (!tx && !rx) {
+        return true;
+    }
+    const int which = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+    if (::tcflush(m_fd, which) != 0) {
+        return DeviceFailure(errno);
+    }
+    return true;
+}
+
+bool CPosixSerialPort::DeviceFailure(int error) {
+    if (IsDeviceGone(error)) {
+        m_dwErrors |= kCommErrorDevice;
+    }
+    return Fail(error);
+}
+
+CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
+    pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
+    for (;;) {
+        if (m_bAborted) {
+            return Wait::Aborted;
+        }
+        // Without the eventfd an abort is only seen between slices.
+        const int slice = m_wakeFd >= 0 || timeoutMs == 0 ? timeoutMs
+                          : timeoutMs < 0                 ? 50
+                                                          : std::min(timeoutMs, 50);
+        fds[0].revents = 0;
+        fds[1].revents = 0;
+        const int n = ::poll(fds, m_wakeFd >= 0 ? 2 : 1, slice);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            m_nWaitError = errno;
+            return Wait::Failed;
+        }
+        if (m_bAborted || (fds[1].revents & POLLIN) != 0) {
+            return Wait::Aborted;
+        }
+        if ((fds[0].revents & events) != 0) {
+            return Wait::Ready;
+        }
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            m_nWaitError = (fds[0].revents & POLLNVAL) != 0 ? EBADF : EIO;
+            return Wait::Failed;
+        }
+        if (n == 0 && slice == timeoutMs) {
+            return Wait::TimedOut;
+        }
+        if (n == 0 && timeoutMs > 0) {
+            timeoutMs -= slice;
+        }
+    }
+}
+
+bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
+                             std::uint32_t* written) {
+    if (written != nullptr) {
+        *written = 0;
+    }
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    if (m_bAborted) {
+        return Fail(ECANCELED);
+    }
+    if (data == nullptr && count != 0) {
+        return Fail(EINVAL);
+    }
+    const std::uint64_t totalMs =
+        static_cast<std::uint64_t>(m_timeouts.WriteTotalTimeoutMultiplier) * count +
+        m_timeouts.WriteTotalTimeoutConstant;
+    const bool bounded = totalMs != 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+
+    std::uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::uint32_t>(n);
+            if (written != nullptr) {
+                *written = done;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return DeviceFailure(errno);
+        }
+        const int pollMs = bounded ? PollMsUntil(deadline) : -1;
+        if (bounded && pollMs == 0) {
+            // Like the Win32 write time-out: the call ends and reports what went out.
+            break;
+        }
+        switch (WaitFor(POLLOUT, pollMs)) {
+            case Wait::Ready:
+                break;
+            case Wait::TimedOut:
+                return true;
+            case Wait::Aborted:
+                return Fail(ECANCELED);
+            case Wait::Failed:
+                return DeviceFailure(m_nWaitError);
+        }
+    }
+    return true;
+}
+
+bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) {
+    if (received != nullptr) {
+        *received = 0;
+    }
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    if (m_bAborted) {
+        return Fail(ECANCELED);
+    }
+    if (data == nullptr && count != 0) {
+        return Fail(EINVAL);
+    }
+    const SerialTimeouts& t = m_timeouts;
+    // Win32 reads a multiplier of 0xFFFFFFFF together with an interval of 0xFFFFFFFF as "the
+    // constant alone"; otherwise the total bound scales with the bytes asked.
+    const std::uint64_t multiplier =
+        t.ReadIntervalTimeout == kReadAtOnce && t.ReadTotalTimeoutMultiplier == 0xFFFFFFFF
+            ? 0
+            : t.ReadTotalTimeoutMultiplier;
+    const std::uint64_t totalMs = multiplier * count + t.ReadTotalTimeoutConstant;
+    const bool totalBound = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+    // Interval 0xFFFFFFFF: with no total bound the read takes what has arrived and returns;
+    // with a total bound it returns as soon as anything is there, waiting up to the total for
+    // the first byte.
+    const bool atOnce = t.ReadIntervalTimeout == kReadAtOnce;
+    const bool intervalBound = !atOnce && t.ReadIntervalTimeout != 0;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point totalDeadline = start + std::chrono::milliseconds(totalMs);
+    Clock::time_point lastByte = start;
+
+    std::uint32_t got = 0;
+    while (got < count) {
+        const ssize_t n = ::read(m_fd, data + got, count - got);
+        if (n > 0) {
+            got += static_cast<std::uint32_t>(n);
+            if (received != nullptr) {
+                *received = got;
+            }
+            lastByte = Clock::now();
+            if (atOnce) {
+                break;
+            }
+            continue;
+        }
+        if (n == 0) {
+            // With VMIN and VTIME at 0 an empty queue gives EAGAIN; 0 is a hung-up line.
+            return DeviceFailure(EIO);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            return DeviceFailure(errno);
+        }
+        if (atOnce && !totalBound) {
+            break;
+        }
+        int pollMs = -1;
+        if (totalBound) {
+            pollMs = PollMsUntil(totalDeadline);
+        }
+        if (intervalBound && got > 0) {
+            const int gapMs =
+                PollMsUntil(lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
+            pollMs = pollMs < 0 ? gapMs : std::min(pollMs, gapMs);
+        }
+        if (pollMs == 0) {
+            break;
+        }
+        switch (WaitFor(POLLIN, pollMs)) {
+            case Wait::Ready:
+                break;
+            case Wait::TimedOut:
+                return true;
+            case Wait::Aborted:
+                return Fail(ECANCELED);
+            case Wait::Failed:
+                return DeviceFailure(m_nWaitError);
+        }
+    }
+    return true;
+}
+
+bool CPosixSerialPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
+    if (errors != nullptr) {
+        *errors = 0;
+    }
+    if (status != nullptr) {
+        *status = SerialStatus{};
+    }
+    if (m_fd < 0) {
+        return Fail(EBADF);
+    }
+    bool ok = true;
+    if (status != nullptr) {
+        int inQueue = 0;
+        int outQueue = 0;
+        if (::ioctl(m_fd, FIONREAD, &inQueue) != 0 || ::ioctl(m_fd, TIOCOUTQ, &outQueue) != 0) {
+            ok = DeviceFailure(errno);
+        } else {
+            status->cbInQue = static_cast<std::uint32_t>(std::max(inQueue, 0));
+            status->cbOutQue = static_cast<std::uint32_t>(std::max(outQueue, 0));
+        }
+    }
+    if (errors != nullptr) {
+        *errors = m_dwErrors;
+    }
+    m_dwErrors = 0;
+    return ok;
+}
+
+void CPosixSerialPort::Abort() {
+    m_bAborted = true;
+    if (m_wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        // Only fails when the counter is already signalled, which is just as good.
+        (void)::write(m_wakeFd, &one, sizeof one);
+    }
+}
+
+int CPosixSerialPort::LastError() const {
+    return m_nLastError;
+}
+
+std::string CPosixSerialPort::Device() const {
+    return m_strDevice;
+}
