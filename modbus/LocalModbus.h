@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -70,6 +71,34 @@ protected:
     ByteArray m_frame;
 
 private:
+    bool OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity);
+    bool FailOpen(int error, const std::string& device);
+    SerialDcb BuildDcb(std::uint32_t baudRate, std::uint8_t parity) const;
+    void RaiseCharInterval(std::uint8_t dataBits, std::uint32_t baudRate);
+    static std::uint32_t CharacterTime(std::uint8_t dataBits, std::uint32_t baudRate);
+    SerialTimeouts BuildTimeouts(std::uint32_t characterTime) const;
+
+    std::uint16_t ExchangeRtu(ByteArray& request, std::uint16_t requestLength, ByteArray& response,
+                              std::uint16_t expectedLength, std::uint16_t* receivedLength);
+    void AppendCrc(ByteArray& request, std::uint16_t requestLength) const;
+    bool CrcMatches(std::size_t length) const;
+    std::uint16_t CheckRtuAnswer(std::uint32_t count, std::uint16_t expectedLength,
+                                 std::size_t& payloadLength) const;
+    bool ReadRtuFrame(std::uint32_t& count);
+    bool ReadChunk(std::size_t at, std::uint32_t wanted, std::uint32_t& received);
+    bool WriteWithDrain(const std::uint8_t* data, std::uint32_t count);
+    void ClearPortErrors();
+
+    std::uint16_t ExchangeAscii(const ByteArray& request, std::uint16_t requestLength,
+                                ByteArray& response, std::uint16_t expectedLength,
+                                std::uint16_t* receivedLength);
+    void BuildAsciiFrame(const ByteArray& request, std::uint16_t requestLength);
+    void PutHexByte(std::size_t at, std::uint8_t value);
+    std::uint8_t HexByteAt(std::size_t at) const;
+    ByteArray DecodeAscii(std::size_t byteCount) const;
+    bool CheckLrc(std::uint32_t count) const;
+    bool ReadAsciiFrame(std::uint32_t& count);
+
     int m_nLastPortError = 0;
     std::string m_strPortDevice;
 };

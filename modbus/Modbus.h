@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,4 +74,17 @@ protected:
     std::uint32_t m_dwLockTimeout;
     std::uint32_t m_dwErrorDelay;
     bool m_bThrowOnError;
+
+private:
+    static ByteArray BuildRequest(std::uint8_t slave, std::uint8_t function, std::uint16_t address,
+                                  std::uint16_t data);
+    static std::uint16_t CheckAnswer(const ByteArray& request, const ByteArray& response,
+                                     std::size_t answerLength);
+    // The request cycle: exchange, check, unpack on success, up to m_wTries times.
+    std::uint16_t RunRequest(const ByteArray& request, std::size_t answerLength,
+                             const std::function<void(const ByteArray&)>& unpack);
+    std::uint16_t ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
+                           std::uint16_t quantity, ByteArray& states);
+    std::uint16_t ReadWords(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
+                            std::uint16_t quantity, WordArray& values);
 };

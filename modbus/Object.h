@@ -15,7 +15,8 @@ public:
     virtual bool GetErrorMessage(char* buffer, unsigned capacity,
                                  unsigned* helpContext = nullptr) const = 0;
     void Delete() {
-        if (m_bAutoDelete) delete this;
+        if (m_bAutoDelete)
+            delete this;
     }
 
     bool m_bAutoDelete;
