@@ -67,6 +67,14 @@ int PollMsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
 
+// Time-outs are 32-bit milliseconds; a product of two of them is capped to the largest single
+// one (49 days) so that the deadline arithmetic on the clock cannot overflow.
+std::chrono::milliseconds TotalBound(std::uint64_t multiplier, std::uint32_t count,
+                                     std::uint32_t constant) {
+    const std::uint64_t ms = multiplier * count + constant;
+    return std::chrono::milliseconds(std::min<std::uint64_t>(ms, 0xFFFFFFFF));
+}
+
 bool IsDeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
@@ -146,6 +154,10 @@ bool CPosixSerialPort::Close() {
     }
     const int fd = m_fd;
     m_fd = -1;
+    // close() on a serial port waits up to the driver's closing time (30 s by default) for
+    // output that a flow-controlled or dead line will never take; an exchange has already
+    // drained what it wrote, so what is left can go.
+    ::tcflush(fd, TCOFLUSH);
     ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
     if (::close(fd) != 0 && errno != EINTR) {
@@ -172,8 +184,10 @@ void CPosixSerialPort::MakeRaw(termios& tio) {
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag |= CLOCAL | CREAD;
-    // Reads never block in the driver; poll() does all the waiting.
-    tio.c_cc[VMIN] = 0;
+    // The descriptor is non-blocking and poll() does all the waiting. VMIN stays 1 because with
+    // VMIN 0 the line discipline answers an empty queue with 0 instead of EAGAIN, and 0 must
+    // keep meaning that the line hung up.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 }
 
@@ -271,18 +285,23 @@ bool CPosixSerialPort::DeviceFailure(int error) {
 }
 
 CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
+    // Without the eventfd an abort can only be seen between short slices.
+    constexpr int kSliceMs = 50;
+    const bool wakeable = m_wakeFd >= 0;
+    const bool bounded = timeoutMs >= 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
     for (;;) {
         if (m_bAborted) {
             return Wait::Aborted;
         }
-        // Without the eventfd an abort is only seen between slices.
-        const int slice = m_wakeFd >= 0 || timeoutMs == 0 ? timeoutMs
-                          : timeoutMs < 0                 ? 50
-                                                          : std::min(timeoutMs, 50);
+        int waitMs = bounded ? PollMsUntil(deadline) : -1;
+        if (!wakeable) {
+            waitMs = waitMs < 0 ? kSliceMs : std::min(waitMs, kSliceMs);
+        }
         fds[0].revents = 0;
         fds[1].revents = 0;
-        const int n = ::poll(fds, m_wakeFd >= 0 ? 2 : 1, slice);
+        const int n = ::poll(fds, wakeable ? 2 : 1, waitMs);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -293,6 +312,7 @@ CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
         if (m_bAborted || (fds[1].revents & POLLIN) != 0) {
             return Wait::Aborted;
         }
+        // A hung-up tty reports readable as well; the read that follows sees the hang-up.
         if ((fds[0].revents & events) != 0) {
             return Wait::Ready;
         }
@@ -300,11 +320,8 @@ CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
             m_nWaitError = (fds[0].revents & POLLNVAL) != 0 ? EBADF : EIO;
             return Wait::Failed;
         }
-        if (n == 0 && slice == timeoutMs) {
+        if (bounded && Clock::now() >= deadline) {
             return Wait::TimedOut;
-        }
-        if (n == 0 && timeoutMs > 0) {
-            timeoutMs -= slice;
         }
     }
 }
@@ -323,11 +340,10 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
     if (data == nullptr && count != 0) {
         return Fail(EINVAL);
     }
-    const std::uint64_t totalMs =
-        static_cast<std::uint64_t>(m_timeouts.WriteTotalTimeoutMultiplier) * count +
-        m_timeouts.WriteTotalTimeoutConstant;
-    const bool bounded = totalMs != 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+    const std::chrono::milliseconds total = TotalBound(m_timeouts.WriteTotalTimeoutMultiplier,
+                                                       count, m_timeouts.WriteTotalTimeoutConstant);
+    const bool bounded = total.count() != 0;
+    const Clock::time_point deadline = Clock::now() + total;
 
     std::uint32_t done = 0;
     while (done < count) {
@@ -345,16 +361,17 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return DeviceFailure(errno);
         }
+        // A frame that could not be handed over whole is a failed write, not a short success:
+        // the caller would otherwise wait for an answer to half a request.
         const int pollMs = bounded ? PollMsUntil(deadline) : -1;
-        if (bounded && pollMs == 0) {
-            // Like the Win32 write time-out: the call ends and reports what went out.
-            break;
+        if (pollMs == 0) {
+            return Fail(ETIMEDOUT);
         }
         switch (WaitFor(POLLOUT, pollMs)) {
             case Wait::Ready:
                 break;
             case Wait::TimedOut:
-                return true;
+                return Fail(ETIMEDOUT);
             case Wait::Aborted:
                 return Fail(ECANCELED);
             case Wait::Failed:
@@ -384,7 +401,8 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
         t.ReadIntervalTimeout == kReadAtOnce && t.ReadTotalTimeoutMultiplier == 0xFFFFFFFF
             ? 0
             : t.ReadTotalTimeoutMultiplier;
-    const std::uint64_t totalMs = multiplier * count + t.ReadTotalTimeoutConstant;
+    const std::chrono::milliseconds total =
+        TotalBound(multiplier, count, t.ReadTotalTimeoutConstant);
     const bool totalBound = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
     // Interval 0xFFFFFFFF: with no total bound the read takes what has arrived and returns;
     // with a total bound it returns as soon as anything is there, waiting up to the total for
@@ -392,7 +410,7 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
     const bool atOnce = t.ReadIntervalTimeout == kReadAtOnce;
     const bool intervalBound = !atOnce && t.ReadIntervalTimeout != 0;
     const Clock::time_point start = Clock::now();
-    const Clock::time_point totalDeadline = start + std::chrono::milliseconds(totalMs);
+    const Clock::time_point totalDeadline = start + total;
     Clock::time_point lastByte = start;
 
     std::uint32_t got = 0;
@@ -410,7 +428,7 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
             continue;
         }
         if (n == 0) {
-            // With VMIN and VTIME at 0 an empty queue gives EAGAIN; 0 is a hung-up line.
+            // An empty queue gives EAGAIN (see MakeRaw); 0 is a hung-up line.
             return DeviceFailure(EIO);
         }
         if (errno == EINTR) {

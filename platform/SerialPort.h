@@ -43,7 +43,9 @@ constexpr std::uint8_t kStopBitsTwo = 2;
 // Read and write time-outs with the Win32 meaning: the interval bounds the silence between two
 // bytes once the first byte has come (0: no interval bound); the total bound of a read is
 // multiplier x bytes asked + constant (both 0: no total bound). An interval of kReadAtOnce with
-// both totals 0 makes a read return at once with whatever has arrived.
+// both totals 0 makes a read return at once with whatever has arrived; with a total bound it
+// returns as soon as anything has arrived, waiting up to the total for it (a multiplier of
+// 0xFFFFFFFF then counts as 0, so the constant alone bounds the wait).
 struct SerialTimeouts {
     std::uint32_t ReadIntervalTimeout = 0;
     std::uint32_t ReadTotalTimeoutMultiplier = 0;
@@ -90,7 +92,8 @@ public:
     virtual bool Purge(std::uint32_t flags) = 0;
 
     // Synchronous transfers bounded by the time-outs. A read that times out succeeds with fewer
-    // bytes (0 when nothing came). A device that went away fails at once.
+    // bytes (0 when nothing came). A write that cannot hand over every byte within its time-out
+    // fails with ETIMEDOUT, written telling how many went. A device that went away fails at once.
     virtual bool Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) = 0;
     virtual bool Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) = 0;
 
