@@ -1,0 +1,99 @@
+#include "tests/modbus/ScriptedPort.h"
+
+#include <algorithm>
+#include <cerrno>
+
+bool CScriptedPort::Fail(int error) {
+    m_nLastError = error;
+    return false;
+}
+
+bool CScriptedPort::Open(const std::string& device) {
+    m_strDevice = device;
+    opened.push_back(device);
+    if (!openOk) {
+        return Fail(openErrno);
+    }
+    m_bOpen = true;
+    m_bAborted = false;
+    m_nLastError = 0;
+    return true;
+}
+
+bool CScriptedPort::Close() {
+    ++closes;
+    if (!closeOk) {
+        return Fail(EIO);
+    }
+    m_bOpen = false;
+    return true;
+}
+
+bool CScriptedPort::SetQueueSizes(std::uint32_t receive, std::uint32_t transmit) {
+    queueSizes = {receive, transmit};
+    return queueSizesOk || Fail(EINVAL);
+}
+
+bool CScriptedPort::SetLine(const SerialDcb& line) {
+    dcb = line;
+    return lineOk || Fail(EINVAL);
+}
+
+bool CScriptedPort::SetTimeouts(const SerialTimeouts& value) {
+    timeouts = value;
+    return timeoutsOk || Fail(EINVAL);
+}
+
+bool CScriptedPort::Purge(std::uint32_t flags) {
+    purges.push_back(flags);
+    return true;
+}
+
+bool CScriptedPort::Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) {
+    *written = 0;
+    if (m_bAborted || !writeOk) {
+        return Fail(EIO);
+    }
+    writes.emplace_back(data, data + count);
+    *written = count;
+    return true;
+}
+
+bool CScriptedPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) {
+    readSizes.push_back(count);
+    *received = 0;
+    if (m_bAborted) {
+        return Fail(EINTR);
+    }
+    if (reads.empty()) {
+        return true;
+    }
+    Chunk& chunk = reads.front();
+    if (chunk.fails) {
+        reads.pop_front();
+        return Fail(EIO);
+    }
+    const std::size_t n = std::min<std::size_t>(count, chunk.bytes.size());
+    std::copy_n(chunk.bytes.begin(), n, data);
+    chunk.bytes.erase(chunk.bytes.begin(), chunk.bytes.begin() + static_cast<std::ptrdiff_t>(n));
+    if (chunk.bytes.empty()) {
+        reads.pop_front();
+    }
+    *received = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool CScriptedPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
+    ++errorClears;
+    *errors = 0;
+    if (status != nullptr) {
+        status->cbInQue =
+            reads.empty() ? 0 : static_cast<std::uint32_t>(reads.front().bytes.size());
+        status->cbOutQue = outQueueAfter;
+        if (!outQueue.empty()) {
+            status->cbOutQue = outQueue.front();
+            outQueue.pop_front();
+        }
+    }
+    return true;
+}
