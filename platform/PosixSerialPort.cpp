@@ -5,6 +5,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -75,6 +77,16 @@ std::chrono::milliseconds TotalBound(std::uint64_t multiplier, std::uint32_t cou
     return std::chrono::milliseconds(std::min<std::uint64_t>(ms, 0xFFFFFFFF));
 }
 
+// Unix 98 pseudo-terminal slaves have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned int devMajor = major(st.st_rdev);
+    return devMajor >= 136 && devMajor <= 143;
+}
+
 bool IsDeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
@@ -143,6 +155,8 @@ bool CPosixSerialPort::Open(const std::string& device) {
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         return reject(errno);
     }
+    // Whatever came in before this open belongs to no exchange of ours.
+    ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
     m_nLastError = 0;
     return true;
@@ -239,7 +253,12 @@ bool CPosixSerialPort::SetLine(const SerialDcb& dcb) {
         return Fail(errno);
     }
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
-        return Fail(errno);
+        // A pseudo-terminal keeps CS8 without PARENB whatever is asked, and the C library,
+        // reading the settings back, calls that EINVAL although the rest was applied. There is
+        // no character framing on a pseudo-terminal, so 7 bits or parity lose nothing there.
+        if (errno != EINVAL || !IsPseudoTerminal(m_fd)) {
+            return Fail(errno);
+        }
     }
     // termios has no DSR flow control, so the DTR/DSR handshake only raises DTR.
     ModemLines(m_fd, dcb.fDtrControl == kDtrControlDisable ? TIOCMBIC : TIOCMBIS, TIOCM_DTR);
