@@ -1,12 +1,6 @@
 #include "tests/modbus/ScriptedPort.h"
 
 #include <algorithm>
-#include <cerrno>
-
-bool CScriptedPort::Fail(int error) {
-    m_nLastError = error;
-    return false;
-}
 
 bool CScriptedPort::Open(const std::string& device) {
     m_strDevice = device;
@@ -16,36 +10,6 @@ bool CScriptedPort::Open(const std::string& device) {
     }
     m_bOpen = true;
     m_bAborted = false;
-    m_nLastError = 0;
-    return true;
-}
-
-bool CScriptedPort::Close() {
-    ++closes;
-    if (!closeOk) {
-        return Fail(EIO);
-    }
-    m_bOpen = false;
-    return true;
-}
-
-bool CScriptedPort::SetQueueSizes(std::uint32_t receive, std::uint32_t transmit) {
-    queueSizes = {receive, transmit};
-    return queueSizesOk || Fail(EINVAL);
-}
-
-bool CScriptedPort::SetLine(const SerialDcb& line) {
-    dcb = line;
-    return lineOk || Fail(EINVAL);
-}
-
-bool CScriptedPort::SetTimeouts(const SerialTimeouts& value) {
-    timeouts = value;
-    return timeoutsOk || Fail(EINVAL);
-}
-
-bool CScriptedPort::Purge(std::uint32_t flags) {
-    purges.push_back(flags);
     return true;
 }
 
@@ -73,7 +37,7 @@ bool CScriptedPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t*
         reads.pop_front();
         return Fail(EIO);
     }
-    const std::size_t n = std::min<std::size_t>(count, chunk.bytes.size());
+    const auto n = std::min<std::size_t>(count, chunk.bytes.size());
     std::copy_n(chunk.bytes.begin(), n, data);
     chunk.bytes.erase(chunk.bytes.begin(), chunk.bytes.begin() + static_cast<std::ptrdiff_t>(n));
     if (chunk.bytes.empty()) {
@@ -89,9 +53,8 @@ bool CScriptedPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
     if (status != nullptr) {
         status->cbInQue =
             reads.empty() ? 0 : static_cast<std::uint32_t>(reads.front().bytes.size());
-        status->cbOutQue = outQueueAfter;
+        status->cbOutQue = outQueue.empty() ? outQueueAfter : outQueue.front();
         if (!outQueue.empty()) {
-            status->cbOutQue = outQueue.front();
             outQueue.pop_front();
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -10,9 +11,9 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// An in-memory port: plays back what the slave "sends" and records every call the master makes.
-// Each scripted chunk is what has arrived by one Read; a Read takes as much of the front chunk
-// as it asks for and leaves the rest for the next Read. With no chunk left a Read times out.
+// An in-memory port that records every call and plays back what the slave "sends". Each chunk
+// is what has arrived by one Read; a Read takes what it asks for of the front chunk and leaves
+// the rest. With no chunk left a Read times out with nothing.
 class CScriptedPort : public CSerialPort {
 public:
     struct Chunk {
@@ -21,39 +22,49 @@ public:
     };
 
     // Script.
-    bool openOk = true;
+    bool openOk = true, queueSizesOk = true, lineOk = true, timeoutsOk = true;
+    bool closeOk = true, writeOk = true;
     int openErrno = 0;
-    bool queueSizesOk = true;
-    bool lineOk = true;
-    bool timeoutsOk = true;
-    bool closeOk = true;
-    bool writeOk = true;
     std::deque<Chunk> reads;
-    std::deque<std::uint32_t> outQueue;  // cbOutQue per status read
-    std::uint32_t outQueueAfter = 0;     // cbOutQue once outQueue is used up
+    std::deque<std::uint32_t> outQueue;  // cbOutQue per status read, then outQueueAfter
+    std::uint32_t outQueueAfter = 0;
 
-    void Answer(const Bytes& bytes) { reads.push_back({bytes, false}); }
+    void Answer(const Bytes& bytes) { reads.push_back({bytes}); }
     void Answer(const std::string& text) { Answer(Bytes(text.begin(), text.end())); }
     void FailRead() { reads.push_back({{}, true}); }
 
     // Record.
     std::vector<std::string> opened;
-    int closes = 0;
+    int closes = 0, errorClears = 0;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> queueSizes;
     std::optional<SerialDcb> dcb;
     std::optional<SerialTimeouts> timeouts;
-    std::vector<std::uint32_t> purges;
+    std::vector<std::uint32_t> purges, readSizes;
     std::vector<Bytes> writes;
-    std::vector<std::uint32_t> readSizes;
-    int errorClears = 0;
 
     bool Open(const std::string& device) override;
-    bool Close() override;
+    bool Close() override {
+        ++closes;
+        m_bOpen = m_bOpen && !closeOk;
+        return closeOk || Fail(EIO);
+    }
     bool IsOpen() const override { return m_bOpen; }
-    bool SetQueueSizes(std::uint32_t receive, std::uint32_t transmit) override;
-    bool SetLine(const SerialDcb& line) override;
-    bool SetTimeouts(const SerialTimeouts& value) override;
-    bool Purge(std::uint32_t flags) override;
+    bool SetQueueSizes(std::uint32_t receive, std::uint32_t transmit) override {
+        queueSizes = {receive, transmit};
+        return queueSizesOk || Fail(EINVAL);
+    }
+    bool SetLine(const SerialDcb& line) override {
+        dcb = line;
+        return lineOk || Fail(EINVAL);
+    }
+    bool SetTimeouts(const SerialTimeouts& value) override {
+        timeouts = value;
+        return timeoutsOk || Fail(EINVAL);
+    }
+    bool Purge(std::uint32_t flags) override {
+        purges.push_back(flags);
+        return true;
+    }
     bool Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) override;
     bool Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) override;
     bool ClearError(std::uint32_t* errors, SerialStatus* status) override;
@@ -62,7 +73,10 @@ public:
     std::string Device() const override { return m_strDevice; }
 
 private:
-    bool Fail(int error);
+    bool Fail(int error) {
+        m_nLastError = error;
+        return false;
+    }
 
     bool m_bOpen = false;
     bool m_bAborted = false;
