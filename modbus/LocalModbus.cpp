@@ -224,7 +224,8 @@ std::uint16_t CLocalModbus::ExchangeRtu(ByteArray& request, std::uint16_t reques
                                         std::uint16_t* receivedLength) {
     AppendCrc(request, requestLength);
     m_hPort->Purge(kPurgeAll);
-    if (!WriteWithDrain(request.data(), requestLength + static_cast<std::uint32_t>(2))) {
+    if (!WriteWithDrain(request.data(),
+                        static_cast<std::uint32_t>(requestLength + kRtuCheckLength))) {
         return kModbusWriteError;
     }
     std::uint32_t count = 0;
@@ -407,6 +408,7 @@ bool CLocalModbus::CheckLrc(std::uint32_t count) const {
         return false;
     }
     const ByteArray bytes = DecodeAscii((count - kAsciiMinFrame) / 2);
+    // The LRC is the two characters in front of the closing CR LF.
     return ComputeLrc(bytes.data(), bytes.size()) == HexByteAt(count - 4);
 }
 
@@ -444,7 +446,8 @@ bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
         std::uint32_t errors = 0;
         SerialStatus status;
         const bool known = m_hPort->ClearError(&errors, &status);
-        const bool complete = count > 5 && m_frame[count - 2] == kCr && m_frame[count - 1] == kLf;
+        const bool complete =
+            count > kAsciiMinFrame && m_frame[count - 2] == kCr && m_frame[count - 1] == kLf;
         const bool queueEmpty = !known || status.cbInQue == 0;
         if (queueEmpty && idleAgain && lastIdle - firstIdle >= window) {
             return true;
