@@ -193,10 +193,15 @@ bool CPosixSerialPort::SetQueueSizes(std::uint32_t /*receive*/, std::uint32_t /*
 }
 
 void CPosixSerialPort::MakeRaw(termios& tio) {
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | INPCK | IMAXBEL);
+    // Every byte value passes as it is, one for one: no translation (IUCLC would turn hex
+    // digits to lower case), no dropped bytes on line errors (IGNPAR), no flow control left
+    // over from the previous user of the device until SetLine asks for it.
+    tio.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                               IUCLC | IXON | IXOFF | IXANY | INPCK | IMAXBEL);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD;
     // The descriptor is non-blocking and poll() does all the waiting. VMIN stays 1 because with
     // VMIN 0 the line discipline answers an empty queue with 0 instead of EAGAIN, and 0 must

@@ -54,7 +54,19 @@ TEST_F(SerialLineTest, EveryByteValuePassesUntouchedBothWays) {
 }
 
 TEST_F(SerialLineTest, OpenAloneLeavesTheLineRaw) {
+    // Settings a previous user of the device may have left behind.
+    ASSERT_TRUE(port.Close());
+    termios cooked = LineSettings();
+    cooked.c_iflag |= ICRNL | IXON | IXOFF | IGNPAR | IUCLC | INPCK;
+    cooked.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    cooked.c_oflag |= OPOST;
+    cooked.c_cflag |= CRTSCTS;
+    ASSERT_EQ(::tcsetattr(pty.Slave(), TCSANOW, &cooked), 0);
+    ASSERT_TRUE(port.Open(pty.Path()));
+
     const termios tio = LineSettings();
+    EXPECT_EQ(tio.c_iflag & (IGNPAR | IUCLC), 0u);
+    EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
     EXPECT_EQ(tio.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
