@@ -1,6 +1,6 @@
 #include "scan/EditRefresh.h"
 
-#include "scan/NumberText.h"
+#include "framework/NumberText.h"
 
 namespace {
 

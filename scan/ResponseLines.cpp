@@ -1,6 +1,6 @@
 #include "scan/ResponseLines.h"
 
-#include "scan/NumberText.h"
+#include "framework/NumberText.h"
 #include "scan/ResponseList.h"
 
 QString FormatResponseLine(std::uint16_t startAddress, int index, int referenceBase,

@@ -1,6 +1,6 @@
 #include "scan/TestRamp.h"
 
-#include "scan/NumberText.h"
+#include "framework/NumberText.h"
 
 CTestRamp::Step CTestRamp::Next(bool checked, const QString& increment1,
                                 const QString& increment2) {

@@ -1,4 +1,4 @@
-#include "scan/NumberText.h"
+#include "framework/NumberText.h"
 
 #include <gtest/gtest.h>
 
