@@ -421,20 +421,21 @@ int CDC::DrawText(const QString& text, const CRect& rect, unsigned format) {
     } else {
         flags |= Qt::AlignLeft;
     }
+    flags |= Qt::AlignTop;
+    QRect r = rect.ToQRect();
+    const QFontMetrics fm(m_font);
     if (format & DT_SINGLELINE) {
         flags |= Qt::TextSingleLine;
+        // The line's cell is placed in whole pixels, as the platform does: centred with
+        // integer division, or against the bottom.
         if (format & DT_VCENTER) {
-            flags |= Qt::AlignVCenter;
+            r.moveTop(rect.top + (rect.Height() - fm.height()) / 2);
         } else if (format & DT_BOTTOM) {
-            flags |= Qt::AlignBottom;
-        } else {
-            flags |= Qt::AlignTop;
+            r.moveTop(rect.bottom - fm.height());
         }
-    } else {
-        flags |= Qt::AlignTop;
-        if (format & DT_WORDBREAK) {
-            flags |= Qt::TextWordWrap;
-        }
+        r.setHeight(fm.height());
+    } else if (format & DT_WORDBREAK) {
+        flags |= Qt::TextWordWrap;
     }
     if (format & DT_EXPANDTABS) {
         flags |= Qt::TextExpandTabs;
@@ -442,10 +443,9 @@ int CDC::DrawText(const QString& text, const CRect& rect, unsigned format) {
     if (!(format & DT_NOPREFIX)) {
         flags |= Qt::TextShowMnemonic;
     }
-    const QRect r = rect.ToQRect();
     m_pPainter->save();
     if (!(format & DT_NOCLIP)) {
-        m_pPainter->setClipRect(r, Qt::IntersectClip);
+        m_pPainter->setClipRect(rect.ToQRect(), Qt::IntersectClip);
     }
     m_pPainter->setFont(m_font);
     const QRect bounds = m_pPainter->boundingRect(r, flags, text);
