@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "tools/slave/SlaveOptions.h"
+
+namespace slave {
+
+// The simulator's end of the line: a new pseudo-terminal, or a real serial device. The file
+// descriptor is non-blocking and in raw mode.
+class CLineDevice {
+public:
+    CLineDevice() = default;
+    ~CLineDevice();
+    CLineDevice(const CLineDevice&) = delete;
+    CLineDevice& operator=(const CLineDevice&) = delete;
+
+    // Opens what the options name; on failure returns false with a reason in error.
+    bool Open(const SlaveOptions& options, std::string& error);
+    void Close();
+
+    int Fd() const { return m_fd; }
+    // The path a master opens: the terminal side of the pseudo-terminal, or the device.
+    const std::string& Path() const { return m_strPath; }
+    bool IsPseudoTerminal() const { return m_holdFd >= 0; }
+
+private:
+    bool OpenPseudoTerminal(const SlaveOptions& options, std::string& error);
+    bool OpenDevice(const SlaveOptions& options, std::string& error);
+
+    int m_fd = -1;
+    // The terminal side, held open so the line does not hang up while no master has it open.
+    int m_holdFd = -1;
+    std::string m_strPath;
+};
+
+// Raw mode with the options' character format and, when the rate has a termios speed, the
+// bit rate. requireSpeed makes an unknown rate an error (a real line has to run at it).
+bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, std::string& error);
+
+}  // namespace slave

@@ -1,0 +1,232 @@
+#include "tools/slave/SlaveOptions.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace slave {
+
+namespace {
+
+std::optional<long> ParseNumber(std::string_view text, long low, long high) {
+    long value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
+    ParseResult result;
+    SlaveOptions& o = result.options;
+    auto fail = [&result](std::string message) {
+        result.action = ParseResult::Action::Error;
+        result.error = std::move(message);
+        return result;
+    };
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        // Fetches the option's value, from "=value" or from the next argument.
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < args.size()) {
+                return args[++i];
+            }
+            return std::nullopt;
+        };
+        auto flag = [&](bool& target) {
+            if (inlineValue) {
+                return false;
+            }
+            target = true;
+            return true;
+        };
+        auto number = [&](long low, long high, long& target) {
+            const auto text = value();
+            if (!text) {
+                return false;
+            }
+            const auto n = ParseNumber(*text, low, high);
+            if (!n) {
+                return false;
+            }
+            target = *n;
+            return true;
+        };
+        auto bad = [&](const std::string& expected) {
+            return fail("bad or missing value for " + name + " (expected " + expected + ")");
+        };
+
+        long n = 0;
+        if (name == "--help" || name == "-h") {
+            result.action = ParseResult::Action::Help;
+            return result;
+        } else if (name == "--mode") {
+            const auto v = value();
+            if (v == "rtu") {
+                o.mode = Framing::Rtu;
+            } else if (v == "ascii") {
+                o.mode = Framing::Ascii;
+            } else {
+                return bad("rtu or ascii");
+            }
+        } else if (name == "--id") {
+            if (!number(1, 255, n)) {
+                return bad("1 to 255");
+            }
+            o.id = static_cast<int>(n);
+        } else if (name == "--baud") {
+            if (!number(50, 4000000, n)) {
+                return bad("50 to 4000000");
+            }
+            o.baud = n;
+        } else if (name == "--parity") {
+            const auto v = value();
+            if (v == "none") {
+                o.parity = Parity::None;
+            } else if (v == "odd") {
+                o.parity = Parity::Odd;
+            } else if (v == "even") {
+                o.parity = Parity::Even;
+            } else {
+                return bad("none, odd or even");
+            }
+        } else if (name == "--data-bits") {
+            if (!number(7, 8, n)) {
+                return bad("7 or 8");
+            }
+            o.dataBits = static_cast<int>(n);
+        } else if (name == "--stop-bits") {
+            if (!number(1, 2, n)) {
+                return bad("1 or 2");
+            }
+            o.stopBits = static_cast<int>(n);
+        } else if (name == "--size") {
+            if (!number(1, 65536, n)) {
+                return bad("1 to 65536");
+            }
+            o.size = static_cast<int>(n);
+        } else if (name == "--delay") {
+            if (!number(0, 600000, n)) {
+                return bad("0 to 600000 ms");
+            }
+            o.delayMs = static_cast<int>(n);
+        } else if (name == "--corrupt") {
+            if (!number(1, 1000000, n)) {
+                return bad("1 to 1000000");
+            }
+            o.corruptEvery = static_cast<int>(n);
+        } else if (name == "--device" || name == "--link") {
+            const auto v = value();
+            if (!v || v->empty()) {
+                return bad("a path");
+            }
+            (name == "--device" ? o.device : o.link) = *v;
+        } else if (name == "--silent") {
+            if (!flag(o.silent)) {
+                return fail("--silent takes no value");
+            }
+        } else if (name == "--wrong-id") {
+            if (!flag(o.wrongId)) {
+                return fail("--wrong-id takes no value");
+            }
+        } else if (name == "--log") {
+            if (!flag(o.log)) {
+                return fail("--log takes no value");
+            }
+        } else {
+            return fail("unknown option " + args[i]);
+        }
+    }
+    return result;
+}
+
+std::string SlaveUsageText() {
+    return R"(Usage: vornak-slave [options]
+
+A Modbus RTU/ASCII slave simulator. Without --device it opens a pseudo-terminal and prints
+the path the master opens as the first line of standard output, e.g.
+  vornak-slave: listening on /dev/pts/5 (RTU, id 1, 9600 8N1)
+SIGINT and SIGTERM end it cleanly (exit 0). Bad options exit with 2, a failure to open the
+line with 1.
+
+Options:
+  --mode rtu|ascii      transmission mode (default rtu)
+  --id N                slave address 1..255 (default 1)
+  --baud N              bit rate (default 9600)
+  --parity none|odd|even  parity (default none)
+  --data-bits 7|8       data bits (default 8)
+  --stop-bits 1|2       stop bits (default 1)
+                        The line settings are applied with termios; on a pseudo-terminal
+                        they only set the RTU end-of-frame silence: 3.5 characters of
+                        1 start + data + parity + stop bits, at least 1.75 ms.
+  --size N              entries in each table, 1..65536 (default 10000)
+  --device PATH         serve a real serial device instead of a pseudo-terminal
+  --link PATH           make PATH a symlink to the line, removed at exit
+  --silent              never answer (requests are still logged)
+  --delay MS            answer MS milliseconds after the request
+  --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII)
+  --wrong-id            answer with another slave address (id + 1, 255 -> 1)
+  --log                 log every request and answer on standard output
+  --help                this text
+
+Data:
+  holding registers (function 3, written by 6) and coils (function 1, written by 5) start
+  at 0; input register i (function 4) reads (t + i) & 0xFFFF, t being the tenths of a
+  second since the start, so it counts up by 10 a second; discrete input i (function 2)
+  is on while (s + i) is odd, s being the whole seconds since the start.
+  Function 5 accepts FF00 and 0000 only. A quantity of 0 or above 125 registers or
+  2000 bits, or a request of the wrong length, gives exception 3; an address range
+  past --size exception 2; any other function exception 1. Requests for another address
+  are ignored; address 0 (broadcast) executes writes without answering.
+
+Log (--log), one line per frame, flushed at once:
+  HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]
+  The hex bytes are the whole frame with its check: in RTU the bytes on the wire with the
+  CRC low byte first, in ASCII the decoded bytes with the LRC. ASCII lines end with the
+  frame text without ":" and CR LF, in double quotes. A note on an rx line says why the
+  request got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun), (other id),
+  (broadcast), (silent); on a tx line it names the fault applied: (corrupt).
+  Examples:
+    12:34:56.789 rx 01 03 00 00 00 01 84 0A
+    12:34:56.794 tx 01 03 02 00 00 B8 44
+    12:34:57.001 rx 01 06 00 05 12 34 AE "010600051234AE"
+    12:34:57.003 tx 01 06 00 05 12 34 AE "010600051234AE"
+    12:34:58.120 rx 01 03 00 00 00 01 84 0B (bad crc)
+)";
+}
+
+std::string LineText(const SlaveOptions& options) {
+    const char parity = options.parity == Parity::None  ? 'N'
+                        : options.parity == Parity::Odd ? 'O'
+                                                        : 'E';
+    return std::to_string(options.baud) + " " + std::to_string(options.dataBits) + parity +
+           std::to_string(options.stopBits);
+}
+
+int CharacterBits(const SlaveOptions& options) {
+    return 1 + options.dataBits + (options.parity == Parity::None ? 0 : 1) + options.stopBits;
+}
+
+std::chrono::microseconds RtuSilence(const SlaveOptions& options) {
+    const long long micros = 3500000LL * CharacterBits(options) / options.baud;
+    return std::chrono::microseconds(micros < 1750 ? 1750 : micros);
+}
+
+int AnswerAddress(const SlaveOptions& options) {
+    return options.wrongId ? options.id % 255 + 1 : options.id;
+}
+
+}  // namespace slave

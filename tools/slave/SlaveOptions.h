@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace slave {
+
+enum class Framing { Rtu, Ascii };
+enum class Parity { None, Odd, Even };
+
+struct SlaveOptions {
+    Framing mode = Framing::Rtu;
+    int id = 1;  // 1..255
+    long baud = 9600;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    int stopBits = 1;
+    int size = 10000;  // entries in each of the four tables, 1..65536
+    bool silent = false;
+    int delayMs = 0;
+    int corruptEvery = 0;  // 0: never; N: every Nth answer carries a bad check
+    bool wrongId = false;
+    bool log = false;
+    std::string device;  // empty: a new pseudo-terminal
+    std::string link;    // empty: no symlink
+};
+
+struct ParseResult {
+    enum class Action { Run, Help, Error };
+    Action action = Action::Run;
+    SlaveOptions options;
+    std::string error;  // for Action::Error, one line without the program name
+};
+
+// args excludes the program name. Accepts "--name value" and "--name=value".
+ParseResult ParseSlaveOptions(const std::vector<std::string>& args);
+
+std::string SlaveUsageText();
+
+// "9600 8N1", "19200 7E2".
+std::string LineText(const SlaveOptions& options);
+
+// Bits on the line per character: start + data + parity + stop.
+int CharacterBits(const SlaveOptions& options);
+
+// The silence that ends an RTU request: 3.5 characters, never below 1.75 ms (the fixed value
+// devices use above 19200 bit/s, where the computed time gets too short to measure reliably).
+std::chrono::microseconds RtuSilence(const SlaveOptions& options);
+
+// The address the slave puts into its answers (another one under --wrong-id).
+int AnswerAddress(const SlaveOptions& options);
+
+}  // namespace slave

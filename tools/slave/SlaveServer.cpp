@@ -1,0 +1,214 @@
+#include "tools/slave/SlaveServer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace slave {
+
+namespace {
+
+constexpr int kHangupRetryMs = 20;
+constexpr int kWriteStallMs = 500;
+
+}  // namespace
+
+CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log)
+    : m_options(options),
+      m_line(line),
+      m_log(log),
+      m_bank(options.size),
+      m_protocol(m_bank, options.id),
+      m_rtu(RtuSilence(options)),
+      m_start(Clock::now()) {}
+
+int CSlaveServer::Run(int stopFd) {
+    for (;;) {
+        const auto now = Clock::now();
+        if (m_options.mode == Framing::Rtu) {
+            if (auto frame = m_rtu.Take(now)) {
+                OnFrame(*frame, std::nullopt);
+            }
+        }
+        SendDue(Clock::now());
+
+        pollfd fds[2] = {{m_line.Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::fprintf(stderr, "vornak-slave: poll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        if (fds[1].revents != 0) {
+            return 0;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            if (!ReadLine()) {
+                return 1;
+            }
+        } else if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            if (!m_line.IsPseudoTerminal()) {
+                std::fprintf(stderr, "vornak-slave: the line %s hung up\n", m_line.Path().c_str());
+                return 1;
+            }
+            // A pseudo-terminal with nobody on the other side: wait for the next master.
+            pollfd stop = {stopFd, POLLIN, 0};
+            if (::poll(&stop, 1, kHangupRetryMs) > 0) {
+                return 0;
+            }
+        }
+    }
+}
+
+int CSlaveServer::PollTimeoutMs(Clock::time_point now) const {
+    std::optional<Clock::time_point> next;
+    if (m_options.mode == Framing::Rtu) {
+        next = m_rtu.Deadline();
+    }
+    if (!m_pending.empty() && (!next || m_pending.front().due < *next)) {
+        next = m_pending.front().due;
+    }
+    if (!next) {
+        return -1;
+    }
+    if (*next <= now) {
+        return 0;
+    }
+    // Round up, so that the loop never wakes before the moment it waits for.
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*next - now).count();
+    return static_cast<int>((micros + 999) / 1000);
+}
+
+bool CSlaveServer::ReadLine() {
+    std::uint8_t buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(m_line.Fd(), buffer, sizeof buffer);
+        if (n > 0) {
+            const auto now = Clock::now();
+            if (m_options.mode == Framing::Rtu) {
+                m_rtu.Feed(buffer, static_cast<std::size_t>(n), now);
+            } else {
+                m_ascii.Feed(buffer, static_cast<std::size_t>(n));
+                while (auto frame = m_ascii.Next()) {
+                    DecodedFrame decoded;
+                    if (frame->overrun) {
+                        decoded.status = FrameStatus::Overrun;
+                    } else {
+                        decoded = AsciiDecode(frame->text);
+                    }
+                    OnFrame(decoded, frame->text);
+                }
+            }
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return true;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (m_line.IsPseudoTerminal() && (n == 0 || errno == EIO)) {
+            // No master on the terminal side at the moment; the loop waits for one.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kHangupRetryMs));
+            return true;
+        }
+        std::fprintf(stderr, "vornak-slave: reading %s: %s\n", m_line.Path().c_str(),
+                     n == 0 ? "end of file" : std::strerror(errno));
+        return false;
+    }
+}
+
+void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string> asciiText) {
+    const std::optional<std::string_view> text =
+        asciiText ? std::optional<std::string_view>(*asciiText) : std::nullopt;
+    if (frame.status != FrameStatus::Ok) {
+        m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
+        return;
+    }
+    const auto elapsedMs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
+    SlaveReply reply = m_protocol.Handle(frame.message, elapsedMs);
+    switch (reply.kind) {
+        case SlaveReply::Kind::Short:
+            m_log.Frame("rx", frame.frame, "short", text);
+            return;
+        case SlaveReply::Kind::OtherId:
+            m_log.Frame("rx", frame.frame, "other id", text);
+            return;
+        case SlaveReply::Kind::Broadcast:
+            m_log.Frame("rx", frame.frame, "broadcast", text);
+            return;
+        case SlaveReply::Kind::Answer:
+            break;
+    }
+    if (m_options.silent) {
+        m_log.Frame("rx", frame.frame, "silent", text);
+        return;
+    }
+    m_log.Frame("rx", frame.frame, {}, text);
+
+    Bytes& answer = reply.answer;
+    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options));
+    ++m_nAnswers;
+    PendingAnswer pending;
+    pending.corrupt = m_options.corruptEvery > 0 &&
+                      m_nAnswers % static_cast<std::uint64_t>(m_options.corruptEvery) == 0;
+    if (m_options.mode == Framing::Rtu) {
+        pending.wire = RtuEncode(answer, pending.corrupt);
+        pending.logBytes = pending.wire;
+    } else {
+        const std::string line = AsciiEncode(answer, pending.corrupt);
+        pending.wire.assign(line.begin(), line.end());
+        // The text between ":" and CR LF, and the bytes it stands for.
+        pending.asciiText = line.substr(1, line.size() - 3);
+        pending.logBytes = AsciiDecode(*pending.asciiText).frame;
+    }
+    pending.due = Clock::now() + std::chrono::milliseconds(m_options.delayMs);
+    m_pending.push_back(std::move(pending));
+}
+
+void CSlaveServer::SendDue(Clock::time_point now) {
+    while (!m_pending.empty() && m_pending.front().due <= now) {
+        PendingAnswer pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        const bool sent = WriteAll(pending.wire);
+        std::string note = pending.corrupt ? "corrupt" : "";
+        if (!sent) {
+            note += note.empty() ? "not sent" : ", not sent";
+        }
+        const std::optional<std::string_view> text =
+            pending.asciiText ? std::optional<std::string_view>(*pending.asciiText) : std::nullopt;
+        m_log.Frame("tx", pending.logBytes, note, text);
+    }
+}
+
+bool CSlaveServer::WriteAll(const Bytes& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(m_line.Fd(), data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Nobody reads the other side and its queue is full: wait a little, then drop.
+            pollfd out = {m_line.Fd(), POLLOUT, 0};
+            if (::poll(&out, 1, kWriteStallMs) > 0 && (out.revents & POLLOUT) != 0) {
+                continue;
+            }
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace slave

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "tools/slave/AsciiFramer.h"
+#include "tools/slave/LineDevice.h"
+#include "tools/slave/RegisterBank.h"
+#include "tools/slave/RtuFramer.h"
+#include "tools/slave/SlaveLog.h"
+#include "tools/slave/SlaveOptions.h"
+#include "tools/slave/SlaveProtocol.h"
+
+namespace slave {
+
+// The event loop: reads the line, frames requests, answers them (late, wrong or corrupted
+// when asked to) and logs both directions.
+class CSlaveServer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log);
+
+    // Serves until stopFd becomes readable (0) or the line fails for good (1, reason on
+    // stderr).
+    int Run(int stopFd);
+
+private:
+    struct PendingAnswer {
+        Clock::time_point due;
+        Bytes wire;      // the bytes to write
+        Bytes logBytes;  // the frame as logged (ASCII: decoded, LRC included)
+        bool corrupt = false;
+        std::optional<std::string> asciiText;
+    };
+
+    // Reads what has arrived; false when the line is gone.
+    bool ReadLine();
+    void OnFrame(const DecodedFrame& frame, std::optional<std::string> asciiText);
+    void SendDue(Clock::time_point now);
+    bool WriteAll(const Bytes& data);
+    int PollTimeoutMs(Clock::time_point now) const;
+
+    const SlaveOptions& m_options;
+    CLineDevice& m_line;
+    CSlaveLog& m_log;
+    CRegisterBank m_bank;
+    CSlaveProtocol m_protocol;
+    CRtuFramer m_rtu;
+    CAsciiFramer m_ascii;
+    std::deque<PendingAnswer> m_pending;
+    std::uint64_t m_nAnswers = 0;
+    Clock::time_point m_start;
+};
+
+}  // namespace slave
