@@ -116,6 +116,27 @@ TEST(CallGate, CloseReleasesAWaitingCallerWithoutRunning) {
     EXPECT_FALSE(ran.load());
 }
 
+TEST(CallGate, APostedCallDeliveredRightAfterCloseDoesNothing) {
+    // The UI thread delivers the posted call at once after closing, usually before the
+    // released caller has woken; either way the call must not run.
+    for (int round = 0; round < 30; ++round) {
+        CCallGate gate;
+        std::atomic<bool> ran{false};
+        std::atomic<bool> result{true};
+        std::thread scan([&] { result = gate.Call([&] { ran = true; }); });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        while (gate.WaitingCalls() == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        ASSERT_EQ(gate.WaitingCalls(), 1);
+        gate.Close();
+        QCoreApplication::sendPostedEvents();
+        scan.join();
+        EXPECT_FALSE(result.load()) << round;
+        EXPECT_FALSE(ran.load()) << round;
+    }
+}
+
 TEST(CallGate, LateCallsAreRefusedAtOnce) {
     CCallGate gate;
     gate.Close();
