@@ -1,0 +1,139 @@
+#include "tools/slave/SlaveOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace slave {
+namespace {
+
+using Action = ParseResult::Action;
+using namespace std::chrono_literals;
+
+TEST(SlaveOptions, DefaultsDescribeAnRtuSlaveOneAt9600) {
+    const ParseResult r = ParseSlaveOptions({});
+    ASSERT_EQ(r.action, Action::Run);
+    const SlaveOptions& o = r.options;
+    EXPECT_EQ(o.mode, Framing::Rtu);
+    EXPECT_EQ(o.id, 1);
+    EXPECT_EQ(o.baud, 9600);
+    EXPECT_EQ(o.parity, Parity::None);
+    EXPECT_EQ(o.dataBits, 8);
+    EXPECT_EQ(o.stopBits, 1);
+    EXPECT_EQ(o.size, 10000);
+    EXPECT_FALSE(o.silent || o.wrongId || o.log);
+    EXPECT_EQ(o.delayMs, 0);
+    EXPECT_EQ(o.corruptEvery, 0);
+    EXPECT_TRUE(o.device.empty());
+    EXPECT_TRUE(o.link.empty());
+    EXPECT_EQ(LineText(o), "9600 8N1");
+}
+
+TEST(SlaveOptions, EveryOptionIsTaken) {
+    const ParseResult r = ParseSlaveOptions({"--mode",        "ascii",       "--id=17",
+                                             "--baud",        "19200",       "--parity",
+                                             "even",          "--data-bits", "7",
+                                             "--stop-bits=2", "--size",      "65536",
+                                             "--silent",      "--delay",     "250",
+                                             "--corrupt",     "3",           "--wrong-id",
+                                             "--log",         "--device",    "/dev/ttyUSB0",
+                                             "--link=/tmp/x"});
+    ASSERT_EQ(r.action, Action::Run) << r.error;
+    const SlaveOptions& o = r.options;
+    EXPECT_EQ(o.mode, Framing::Ascii);
+    EXPECT_EQ(o.id, 17);
+    EXPECT_EQ(o.baud, 19200);
+    EXPECT_EQ(o.parity, Parity::Even);
+    EXPECT_EQ(o.dataBits, 7);
+    EXPECT_EQ(o.stopBits, 2);
+    EXPECT_EQ(o.size, 65536);
+    EXPECT_TRUE(o.silent);
+    EXPECT_EQ(o.delayMs, 250);
+    EXPECT_EQ(o.corruptEvery, 3);
+    EXPECT_TRUE(o.wrongId);
+    EXPECT_TRUE(o.log);
+    EXPECT_EQ(o.device, "/dev/ttyUSB0");
+    EXPECT_EQ(o.link, "/tmp/x");
+    EXPECT_EQ(LineText(o), "19200 7E2");
+    EXPECT_EQ(AnswerAddress(o), 18);
+}
+
+TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--mode", "tcp"},
+        {"--mode"},
+        {"--id", "0"},
+        {"--id", "256"},
+        {"--id", "1x"},
+        {"--id", ""},
+        {"--id", "-1"},
+        {"--baud", "0"},
+        {"--baud", "fast"},
+        {"--parity", "mark"},
+        {"--data-bits", "6"},
+        {"--data-bits", "9"},
+        {"--stop-bits", "0"},
+        {"--stop-bits", "3"},
+        {"--size", "0"},
+        {"--size", "65537"},
+        {"--delay", "-5"},
+        {"--corrupt", "0"},
+        {"--corrupt"},
+        {"--device"},
+        {"--device", ""},
+        {"--link="},
+        {"--silent=yes"},
+        {"--frobnicate"},
+        {"extra"},
+        {"-x"},
+    };
+    for (const auto& args : bad) {
+        SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
+        const ParseResult r = ParseSlaveOptions(args);
+        EXPECT_EQ(r.action, Action::Error);
+        EXPECT_FALSE(r.error.empty());
+    }
+}
+
+TEST(SlaveOptions, HelpWinsWhereverItStands) {
+    EXPECT_EQ(ParseSlaveOptions({"--help"}).action, Action::Help);
+    EXPECT_EQ(ParseSlaveOptions({"--id", "3", "-h"}).action, Action::Help);
+    const std::string usage = SlaveUsageText();
+    for (const char* word : {"--mode", "--id", "--baud", "--parity", "--data-bits", "--stop-bits",
+                             "--size", "--silent", "--delay", "--corrupt", "--wrong-id", "--log",
+                             "--device", "--link", "--help", "HH:MM:SS.mmm"}) {
+        EXPECT_NE(usage.find(word), std::string::npos) << word;
+    }
+}
+
+TEST(SlaveOptions, RtuSilenceIsThreeAndAHalfCharactersWithAFloor) {
+    SlaveOptions o;
+    EXPECT_EQ(CharacterBits(o), 10);
+    EXPECT_EQ(RtuSilence(o), 3645us);  // 3.5 x 10 bits at 9600 bit/s
+    o.parity = Parity::Odd;
+    o.stopBits = 2;
+    EXPECT_EQ(CharacterBits(o), 12);
+    o.baud = 1200;
+    EXPECT_EQ(RtuSilence(o), 35000us);
+    o = SlaveOptions{};
+    o.baud = 19200;
+    EXPECT_EQ(RtuSilence(o), 1822us);
+    o.baud = 38400;
+    EXPECT_EQ(RtuSilence(o), 1750us);
+    o.baud = 115200;
+    EXPECT_EQ(RtuSilence(o), 1750us);
+}
+
+TEST(SlaveOptions, WrongIdAlwaysDiffers) {
+    SlaveOptions o;
+    EXPECT_EQ(AnswerAddress(o), 1);
+    o.wrongId = true;
+    for (int id = 1; id <= 255; ++id) {
+        o.id = id;
+        const int address = AnswerAddress(o);
+        EXPECT_NE(address, id);
+        EXPECT_GE(address, 1);
+        EXPECT_LE(address, 255);
+    }
+}
+
+}  // namespace
+}  // namespace slave

@@ -1,0 +1,147 @@
+#include "tools/slave/SlaveProtocol.h"
+
+#include <gtest/gtest.h>
+
+namespace slave {
+namespace {
+
+class SlaveProtocolTest : public ::testing::Test {
+protected:
+    SlaveProtocolTest() : bank(100), protocol(bank, 7) {}
+
+    Bytes Answer(const Bytes& request, std::uint64_t elapsedMs = 0) {
+        const SlaveReply reply = protocol.Handle(request, elapsedMs);
+        EXPECT_EQ(reply.kind, SlaveReply::Kind::Answer);
+        return reply.answer;
+    }
+
+    CRegisterBank bank;
+    CSlaveProtocol protocol;
+};
+
+TEST_F(SlaveProtocolTest, HoldingRegistersStartAtZeroAndReadBackWrites) {
+    EXPECT_EQ(Answer({7, 3, 0, 0, 0, 2}), (Bytes{7, 3, 4, 0, 0, 0, 0}));
+    EXPECT_EQ(Answer({7, 6, 0, 1, 0x12, 0x34}), (Bytes{7, 6, 0, 1, 0x12, 0x34}));
+    EXPECT_EQ(Answer({7, 6, 0, 99, 0xFF, 0xFF}), (Bytes{7, 6, 0, 99, 0xFF, 0xFF}));
+    EXPECT_EQ(Answer({7, 3, 0, 0, 0, 3}), (Bytes{7, 3, 6, 0, 0, 0x12, 0x34, 0, 0}));
+    EXPECT_EQ(Answer({7, 3, 0, 99, 0, 1}), (Bytes{7, 3, 2, 0xFF, 0xFF}));
+    EXPECT_EQ(bank.HoldingRegister(1), 0x1234);
+}
+
+TEST_F(SlaveProtocolTest, InputRegistersFollowTheClock) {
+    // (tenths of a second + address) & 0xFFFF.
+    EXPECT_EQ(Answer({7, 4, 0, 10, 0, 2}, 0), (Bytes{7, 4, 4, 0, 10, 0, 11}));
+    EXPECT_EQ(Answer({7, 4, 0, 10, 0, 2}, 1234), (Bytes{7, 4, 4, 0, 22, 0, 23}));
+    EXPECT_EQ(CRegisterBank::InputRegister(5, 6553600), 5);
+    EXPECT_EQ(CRegisterBank::InputRegister(0, 6553600 - 100), 0xFFFF);
+}
+
+TEST_F(SlaveProtocolTest, CoilsPackLowestBitFirst) {
+    EXPECT_EQ(Answer({7, 5, 0, 0, 0xFF, 0}), (Bytes{7, 5, 0, 0, 0xFF, 0}));
+    EXPECT_EQ(Answer({7, 5, 0, 9, 0xFF, 0}), (Bytes{7, 5, 0, 9, 0xFF, 0}));
+    EXPECT_EQ(Answer({7, 5, 0, 3, 0xFF, 0}), (Bytes{7, 5, 0, 3, 0xFF, 0}));
+    EXPECT_EQ(Answer({7, 5, 0, 3, 0x00, 0}), (Bytes{7, 5, 0, 3, 0x00, 0}));
+    EXPECT_EQ(Answer({7, 1, 0, 0, 0, 10}), (Bytes{7, 1, 2, 0x01, 0x02}));
+    EXPECT_EQ(Answer({7, 1, 0, 8, 0, 2}), (Bytes{7, 1, 1, 0x02}));
+    EXPECT_EQ(Answer({7, 1, 0, 0, 0, 1}), (Bytes{7, 1, 1, 0x01}));
+}
+
+TEST_F(SlaveProtocolTest, DiscreteInputsAlternateWithTheSeconds) {
+    // On while (seconds + address) is odd.
+    EXPECT_EQ(Answer({7, 2, 0, 0, 0, 9}, 0), (Bytes{7, 2, 2, 0xAA, 0x00}));
+    EXPECT_EQ(Answer({7, 2, 0, 0, 0, 9}, 1500), (Bytes{7, 2, 2, 0x55, 0x01}));
+    EXPECT_EQ(Answer({7, 2, 0, 1, 0, 1}, 2000), (Bytes{7, 2, 1, 0x01}));
+}
+
+TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
+    struct Case {
+        Bytes request;
+        std::uint8_t code;
+    };
+    const Case cases[] = {
+        {{7, 3, 0, 0, 0, 0}, 3},
+        {{7, 3, 0, 0, 0, 126}, 3},
+        {{7, 4, 0, 0, 0, 0}, 3},
+        {{7, 4, 0, 0, 0, 126}, 3},
+        {{7, 1, 0, 0, 0, 0}, 3},
+        {{7, 1, 0x07, 0xD1, 0, 1}, 2},
+        {{7, 1, 0, 0, 0x07, 0xD1}, 3},
+        {{7, 2, 0, 0, 0x07, 0xD1}, 3},
+        {{7, 2, 0, 0, 0, 0}, 3},
+        {{7, 3, 0, 99, 0, 2}, 2},
+        {{7, 3, 0, 100, 0, 1}, 2},
+        {{7, 4, 0, 90, 0, 11}, 2},
+        {{7, 1, 0, 93, 0, 8}, 2},
+        {{7, 2, 0xFF, 0xFF, 0, 1}, 2},
+        {{7, 3, 0xFF, 0xFF, 0, 125}, 2},
+        {{7, 5, 0, 0, 0x12, 0x34}, 3},
+        {{7, 5, 0, 0, 0x00, 0x01}, 3},
+        {{7, 5, 0, 0, 0xFF, 0x01}, 3},
+        {{7, 5, 0, 100, 0xFF, 0}, 2},
+        {{7, 5, 0, 100, 0x12, 0}, 3},
+        {{7, 6, 0, 100, 0, 0}, 2},
+        {{7, 6, 0xFF, 0xFF, 0, 0}, 2},
+        {{7, 0, 0, 0, 0, 1}, 1},
+        {{7, 7, 0, 0, 0, 1}, 1},
+        {{7, 15, 0, 0, 0, 1}, 1},
+        {{7, 16, 0, 0, 0, 1}, 1},
+        {{7, 0x81, 0, 0, 0, 1}, 1},
+        {{7, 0xFF}, 1},
+        {{7, 3, 0, 0, 0}, 3},
+        {{7, 3, 0, 0, 0, 1, 0}, 3},
+        {{7, 6}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(HexSpaced(c.request));
+        const Bytes answer = Answer(c.request);
+        EXPECT_EQ(answer, (Bytes{7, static_cast<std::uint8_t>(c.request[1] | 0x80), c.code}));
+    }
+    // Nothing of the refused writes reached the tables.
+    EXPECT_FALSE(bank.Coil(0));
+    for (int i = 0; i < bank.Size(); ++i) {
+        ASSERT_EQ(bank.HoldingRegister(i), 0);
+    }
+}
+
+TEST_F(SlaveProtocolTest, LargestReadsFitExactly) {
+    const Bytes registers = Answer({7, 3, 0, 0, 0, 100});
+    EXPECT_EQ(registers.size(), 3u + 200u);
+    EXPECT_EQ(registers[2], 200);
+
+    CRegisterBank big(65536);
+    CSlaveProtocol wide(big, 1);
+    SlaveReply reply = wide.Handle({1, 3, 0xFF, 0x83, 0, 125}, 0);
+    EXPECT_EQ(reply.answer.size(), 3u + 250u);
+    EXPECT_EQ(reply.answer[2], 250);
+    reply = wide.Handle({1, 1, 0xF8, 0x30, 0x07, 0xD0}, 0);
+    EXPECT_EQ(reply.answer.size(), 3u + 250u);
+    reply = wide.Handle({1, 6, 0xFF, 0xFF, 0xAB, 0xCD}, 0);
+    EXPECT_EQ(reply.answer, (Bytes{1, 6, 0xFF, 0xFF, 0xAB, 0xCD}));
+    EXPECT_EQ(big.HoldingRegister(65535), 0xABCD);
+}
+
+TEST_F(SlaveProtocolTest, OtherSlavesAreIgnoredAndBroadcastsWriteSilently) {
+    EXPECT_EQ(protocol.Handle({8, 6, 0, 0, 0, 5}, 0).kind, SlaveReply::Kind::OtherId);
+    EXPECT_EQ(protocol.Handle({1, 3, 0, 0, 0, 1}, 0).kind, SlaveReply::Kind::OtherId);
+    EXPECT_EQ(bank.HoldingRegister(0), 0);
+
+    SlaveReply reply = protocol.Handle({0, 6, 0, 4, 0xBE, 0xEF}, 0);
+    EXPECT_EQ(reply.kind, SlaveReply::Kind::Broadcast);
+    EXPECT_TRUE(reply.answer.empty());
+    EXPECT_EQ(bank.HoldingRegister(4), 0xBEEF);
+    reply = protocol.Handle({0, 5, 0, 2, 0xFF, 0}, 0);
+    EXPECT_EQ(reply.kind, SlaveReply::Kind::Broadcast);
+    EXPECT_TRUE(bank.Coil(2));
+    // Even an exception is not answered on a broadcast.
+    reply = protocol.Handle({0, 9, 0, 0, 0, 0}, 0);
+    EXPECT_EQ(reply.kind, SlaveReply::Kind::Broadcast);
+    EXPECT_TRUE(reply.answer.empty());
+}
+
+TEST_F(SlaveProtocolTest, TooShortMessagesAreIgnored) {
+    EXPECT_EQ(protocol.Handle({}, 0).kind, SlaveReply::Kind::Short);
+    EXPECT_EQ(protocol.Handle({7}, 0).kind, SlaveReply::Kind::Short);
+}
+
+}  // namespace
+}  // namespace slave
