@@ -79,11 +79,8 @@ private:
     void PaintBorder(CDC& dc);
     void PaintStaticText(CDC& dc, const CRect& client);
 
-public:
     COLORREF m_clrBackground;
     COLORREF m_clrText;
-
-private:
     std::unique_ptr<QFont> m_font;
     bool m_bFontCopied = false;
     unsigned m_dwStyle = SS_LEFT;

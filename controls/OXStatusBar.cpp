@@ -515,8 +515,18 @@ void COXStatusBar::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void COXStatusBar::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
-        updateGeometry();
-        update();
+    switch (event->type()) {
+        case QEvent::FontChange:
+            // Pane widths stay as they were set; only the bar's height follows the font.
+            updateGeometry();
+            update();
+            break;
+        case QEvent::PaletteChange:
+        case QEvent::ApplicationPaletteChange:
+        case QEvent::StyleChange:
+            update();
+            break;
+        default:
+            break;
     }
 }

@@ -112,8 +112,12 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-    // The native pane drawing: right edges as last computed, and the texts last sent.
+    // The right edges of the panes as last computed.
     const std::vector<int>& PaneRightEdges() const { return m_arrRightEdges; }
+
+    // The whole bar as it paints, into `dc`; the bitmaps' transparency reads `dc` back, so
+    // it should be a context on an image.
+    void PaintBar(CDC& dc);
 
 signals:
     // WM_STATUSBAR_DBLCLK: a left double-click inside a pane, with that pane's id.
@@ -129,10 +133,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
-
-public:
-    // The whole bar as it paints, into `dc` (a device whose pixels can be read back).
-    void PaintBar(CDC& dc);
 
 private:
     // What the pane drawing holds for each pane once a text has been sent.
@@ -155,7 +155,8 @@ private:
     std::vector<NativePart> m_arrNative;
     std::vector<int> m_arrRightEdges;
 
-public:
+protected:
+    // Per pane, indexed like the panes.
     std::vector<COLORREF> m_arrTextColor;
     std::vector<std::unique_ptr<PaneBitmap>> m_arrBitmap;
 };

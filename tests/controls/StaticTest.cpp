@@ -52,8 +52,8 @@ TEST_F(StaticTest, TextStylesAreTheFiveTextKindsWithoutLowFlags) {
 
 TEST_F(StaticTest, ConstructionTakesTheSystemColours) {
     COXStatic s;
-    EXPECT_EQ(s.m_clrBackground, GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(s.m_clrText, GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(s.GetBackgroundColor(), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(s.GetTextColor(), GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_FALSE(s.IsFontCopied());
     EXPECT_EQ(s.GetCopiedFont(), nullptr);
     EXPECT_STREQ(s.metaObject()->className(), "COXStatic");
