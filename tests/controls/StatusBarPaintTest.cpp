@@ -62,6 +62,13 @@ TEST_F(StatusBarPaintTest, PopOutPanesAreRaised) {
     const CRect r = m_bar.GetItemRect(2);
     EXPECT_EQ(PixelAt(image, r.left, r.top), kLight);
     EXPECT_EQ(PixelAt(image, r.right - 1, r.bottom - 1), kShadow);
+
+    // A border change that comes with a stretch change still reaches the pane drawing.
+    m_bar.SetPaneInfo(1, 61210, SBPS_POPOUT | SBPS_STRETCH, 60);
+    const QImage both = Render();
+    const CRect r1 = m_bar.GetItemRect(1);
+    EXPECT_EQ(PixelAt(both, r1.left, r1.top), kLight);
+    EXPECT_EQ(PixelAt(both, r1.right - 1, r1.bottom - 1), kShadow);
 }
 
 TEST_F(StatusBarPaintTest, PendingTextsAreShownAtTheNextPaint) {
