@@ -77,7 +77,10 @@ std::string AsciiEncode(const Bytes& message, bool corrupt) {
         lrc = static_cast<std::uint8_t>(lrc + 1);
     }
     withCheck.push_back(lrc);
-    return ":" + HexDigits(withCheck) + "\r\n";
+    std::string line(1, ':');
+    line += HexDigits(withCheck);
+    line += "\r\n";
+    return line;
 }
 
 }  // namespace slave

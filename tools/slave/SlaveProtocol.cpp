@@ -86,8 +86,10 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
 Bytes CSlaveProtocol::ReadBits(const Bytes& request, int start, int quantity,
                                std::uint64_t elapsedMs) {
     const int byteCount = (quantity + 7) / 8;
-    Bytes answer{request[0], request[1], static_cast<std::uint8_t>(byteCount)};
-    answer.resize(3 + static_cast<std::size_t>(byteCount), 0);
+    Bytes answer(3 + static_cast<std::size_t>(byteCount), 0);
+    answer[0] = request[0];
+    answer[1] = request[1];
+    answer[2] = static_cast<std::uint8_t>(byteCount);
     for (int j = 0; j < quantity; ++j) {
         const bool on = request[1] == 1 ? m_bank.Coil(start + j)
                                         : CRegisterBank::DiscreteInput(start + j, elapsedMs);
