@@ -159,8 +159,8 @@ std::string SlaveUsageText() {
 A Modbus RTU/ASCII slave simulator. Without --device it opens a pseudo-terminal and prints
 the path the master opens as the first line of standard output, e.g.
   vornak-slave: listening on /dev/pts/5 (RTU, id 1, 9600 8N1)
-SIGINT and SIGTERM end it cleanly (exit 0). Bad options exit with 2, a failure to open the
-line with 1.
+SIGINT and SIGTERM end it cleanly (exit 0). Bad options exit with 2; a line that cannot be
+opened, or a device that goes away, with 1.
 
 Options:
   --mode rtu|ascii      transmission mode (default rtu)
@@ -176,7 +176,7 @@ Options:
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
   --silent              never answer (requests are still logged)
-  --delay MS            answer MS milliseconds after the request
+  --delay MS            answer MS (0..600000) milliseconds after the request
   --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII)
   --wrong-id            answer with another slave address (id + 1, 255 -> 1)
   --log                 log every request and answer on standard output
@@ -196,9 +196,13 @@ Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]
   The hex bytes are the whole frame with its check: in RTU the bytes on the wire with the
   CRC low byte first, in ASCII the decoded bytes with the LRC. ASCII lines end with the
-  frame text without ":" and CR LF, in double quotes. A note on an rx line says why the
-  request got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun), (other id),
-  (broadcast), (silent); on a tx line it names the fault applied: (corrupt).
+  frame text without ":" and CR LF, in double quotes (non-printing characters as \xNN);
+  an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
+  got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
+  than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
+  answered. On a
+  tx line the note names the fault applied, (corrupt), or (not sent) when nobody read the
+  line and the answer was dropped.
   Examples:
     12:34:56.789 rx 01 03 00 00 00 01 84 0A
     12:34:56.794 tx 01 03 02 00 00 B8 44
