@@ -128,7 +128,6 @@ TEST_P(SlaveMasterTest, ExceptionsComeBackAsCodes) {
 TEST_P(SlaveMasterTest, AnotherSlaveAddressTimesOut) {
     StartAndOpen({"--id", "4"}, 250);
     WordArray values(1, 0);
-    EXPECT_EQ(master.ReadHoldingRegisters(4, 0, 1, values), kModbusOk);
     const Stopwatch watch;
     EXPECT_EQ(master.ReadHoldingRegisters(5, 0, 1, values), kModbusTimeout);
     EXPECT_LT(watch.Ms(), 250 + 2000);
