@@ -200,9 +200,8 @@ Log (--log), one line per frame, flushed at once:
   an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
   than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
-  answered. On a
-  tx line the note names the fault applied, (corrupt), or (not sent) when nobody read the
-  line and the answer was dropped.
+  answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
+  nobody read the line and the answer was dropped.
   Examples:
     12:34:56.789 rx 01 03 00 00 00 01 84 0A
     12:34:56.794 tx 01 03 02 00 00 B8 44
