@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Drives the built vornak under Xvfb like a user: start the scan from the menu, check the
+# polling in the simulator's log, double-click a line and write a value, then switch to an
+# ASCII slave on COM2 from the settings dialog and check that the polling goes on there.
+set -uo pipefail
+vornak=$1
+slave=$2
+out=${3:-$(mktemp -d)}
+mkdir -p "$out"
+work=$(mktemp -d /tmp/vornak-e2e.XXXXXX)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "e2e: FAILED: $*"
+    [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/failure.png" 2>/dev/null
+    echo "--- COM1 log (tail)"; tail -n 15 "$work/com1.log"
+    echo "--- COM2 log (tail)"; tail -n 15 "$work/com2.log" 2>/dev/null
+    exit 1
+}
+
+# A display of our own.
+for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+
+# Two slaves: RTU id 1 on COM1, ASCII id 1 on COM2.
+"$slave" --log --link "$work/COM1" >"$work/com1.log" 2>&1 &
+pids+=($!)
+"$slave" --log --mode ascii --link "$work/COM2" >"$work/com2.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -e "$work/COM1" ] && [ -e "$work/COM2" ] && break; sleep 0.1; done
+[ -e "$work/COM1" ] && [ -e "$work/COM2" ] || fail "the simulators did not start"
+
+# Stored settings: 500 ms period, slave 1, holding registers from 4, six of them.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME/Quorvix"
+cat >"$XDG_CONFIG_HOME/Quorvix/Vornak.ini" <<'INI'
+[Main Env]
+Scan Time=500
+Time Outs=300
+[ModBus Env]
+Salve ID=1
+Read Func=0
+Read Addr=4
+Read Quan=6
+INI
+export VORNAK_COM1="$work/COM1" VORNAK_COM2="$work/COM2"
+export QT_QPA_PLATFORM=xcb
+"$vornak" >"$work/vornak.log" 2>&1 &
+vornak_pid=$!
+pids+=($vornak_pid)
+
+wid=$(timeout 20 xdotool search --sync --name "Modbus Master Scan Program" | head -1)
+[ -n "$wid" ] || fail "the main window did not show"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+sleep 0.5
+
+# 동작(&A) -> 데이타 스캔 시작 (the first item is the settings, then a separator).
+xdotool key --window "$wid" alt+a
+sleep 0.4
+xdotool key Down Return
+sleep 3.2
+
+# Reads of slave 1, function 3, address 4, quantity 6, about one period apart.
+reads=$(grep -E ' rx 01 03 00 04 00 06 ' "$work/com1.log" | awk '{print $1}')
+count=$(echo "$reads" | grep -c . || true)
+[ "$count" -ge 4 ] || fail "expected at least 4 reads in 3.2 s, saw $count"
+echo "$reads" | awk -F'[:.]' '
+    { t = (($1 * 60 + $2) * 60 + $3) * 1000 + $4
+      if (NR > 1) { d = t - prev; if (d < 400 || d > 900) bad = bad " " d }
+      prev = t }
+    END { if (bad != "") { print "periods off:" bad; exit 1 } }' || fail "reads not one period apart"
+echo "e2e: $count reads one scan period apart"
+
+# Double-click the third line: find it by trying points down the list until the write
+# dialog opens.
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+dialog=""
+for frac in $(seq 40 4 80); do
+    y=$(( HEIGHT * frac / 100 ))
+    xdotool mousemove --window "$wid" $(( WIDTH / 2 )) "$y" click --repeat 2 --delay 80 1
+    sleep 0.6
+    dialog=$(xdotool search --name "데이타 쓰기" 2>/dev/null | head -1)
+    [ -n "$dialog" ] && break
+done
+[ -n "$dialog" ] || fail "double-clicking the list opened no write dialog"
+import -window root "$out/write-dialog.png" 2>/dev/null
+# OK has the focus; the value edit is four tab stops on.
+xdotool key --window "$dialog" Tab Tab Tab Tab ctrl+a
+xdotool type --window "$dialog" --delay 30 "0x1234"
+xdotool key --window "$dialog" Tab space
+sleep 1.5
+grep -qE ' rx 01 06 00 0[4-9A-F] 12 34 ' "$work/com1.log" || fail "the write did not reach the slave"
+echo "e2e: write of 0x1234 seen on the line: $(grep -E ' rx 01 06 ' "$work/com1.log" | tail -1)"
+sleep 1
+import -window root "$out/scanning.png" 2>/dev/null
+
+# 통신 환경 설정: COM2, ASCII, confirm. The port list has the focus.
+xdotool windowactivate --sync "$wid" 2>/dev/null
+xdotool key --window "$wid" alt+a
+sleep 0.4
+xdotool key Return
+settings=$(timeout 10 xdotool search --sync --name "통신 설정 환경" | head -1)
+[ -n "$settings" ] || fail "the settings dialog did not open"
+sleep 0.3
+xdotool key --window "$settings" Down
+# Tab order: port, bit rate, stop bits, parity, data size, three boxes, then the mode group.
+xdotool key --window "$settings" Tab Tab Tab Tab Tab Tab Tab Tab Right
+sleep 0.2
+import -window root "$out/settings-dialog.png" 2>/dev/null
+# Time-out, character interval, scan time, then OK.
+xdotool key --window "$settings" Tab Tab Tab Tab space
+sleep 3
+ascii=$(grep -cE ' rx 01 03 00 04 00 06 ' "$work/com2.log" || true)
+[ "$ascii" -ge 3 ] || fail "expected the polling to go on at COM2 in ASCII, saw $ascii reads"
+echo "e2e: after the switch, $ascii reads on the ASCII slave at COM2"
+import -window root "$out/after-switch.png" 2>/dev/null
+
+# Closing the window ends the program and saves the settings.
+xdotool key --window "$wid" alt+a
+sleep 0.3
+xdotool key Up Return
+for _ in $(seq 50); do kill -0 "$vornak_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$vornak_pid" 2>/dev/null && fail "vornak did not end on 종료"
+grep -q 'COM%20Port=1' "$XDG_CONFIG_HOME/Quorvix/Vornak.ini" || fail "the new port was not saved"
+grep -q 'Trans%20Mode=1' "$XDG_CONFIG_HOME/Quorvix/Vornak.ini" || fail "the new mode was not saved"
+echo "e2e: 1 passed, 0 failed"
