@@ -2,16 +2,23 @@
 
 #include <iterator>
 
-std::uint8_t PortNumber(const MainEnv& env) { return static_cast<std::uint8_t>(env.byPort + 1); }
+std::uint8_t PortNumber(const MainEnv& env) {
+    return static_cast<std::uint8_t>(env.byPort + 1);
+}
 
 std::uint32_t BaudRate(const MainEnv& env) {
-    if (env.byBaudRate < std::size(kBaudRates)) return kBaudRates[env.byBaudRate];
+    if (env.byBaudRate < std::size(kBaudRates))
+        return kBaudRates[env.byBaudRate];
     return 9600;
 }
 
-std::uint16_t DataBits(const MainEnv& env) { return env.byDataSize == 0 ? 7 : 8; }
+std::uint16_t DataBits(const MainEnv& env) {
+    return env.byDataSize == 0 ? 7 : 8;
+}
 
-std::uint8_t StopBitsCode(const MainEnv& env) { return env.byStopBits == 0 ? 0 : 2; }
+std::uint8_t StopBitsCode(const MainEnv& env) {
+    return env.byStopBits == 0 ? 0 : 2;
+}
 
 // The dialog lists "No", "Even", "Odd"; the line numbers them none, odd, even.
 std::uint8_t ParityCode(const MainEnv& env) {

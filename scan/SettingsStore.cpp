@@ -13,7 +13,9 @@ std::uint32_t ReadValue(const CProfileStore& store, const char* section, const c
 }
 
 // Narrowing to 8 or 16 bits keeps the low bits, as storing into the field does.
-std::uint8_t Low8(std::uint32_t v) { return static_cast<std::uint8_t>(v); }
+std::uint8_t Low8(std::uint32_t v) {
+    return static_cast<std::uint8_t>(v);
+}
 
 }  // namespace
 
@@ -37,8 +39,8 @@ void LoadSettings(const CProfileStore& store, MainEnv& env, ModbusEnv& modbusEnv
     modbusEnv.byReadFunc = Low8(ReadValue(store, kModbusEnvSection, "Read Func", m.byReadFunc));
     modbusEnv.wReadAddr = static_cast<std::uint16_t>(std::min<std::uint32_t>(
         ReadValue(store, kModbusEnvSection, "Read Addr", m.wReadAddr), 65535));
-    modbusEnv.wReadQuan = static_cast<std::uint16_t>(
-        ReadValue(store, kModbusEnvSection, "Read Quan", m.wReadQuan));
+    modbusEnv.wReadQuan =
+        static_cast<std::uint16_t>(ReadValue(store, kModbusEnvSection, "Read Quan", m.wReadQuan));
 }
 
 bool SaveSettings(CProfileStore& store, const MainEnv& env, const ModbusEnv& modbusEnv) {

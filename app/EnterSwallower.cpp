@@ -1,0 +1,55 @@
+#include "app/EnterSwallower.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace {
+
+bool IsEnter(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride: {
+            const int key = static_cast<const QKeyEvent*>(event)->key();
+            return key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CEnterSwallower* CEnterSwallower::Install(QWidget* dialog) {
+    auto* swallower = new CEnterSwallower(dialog);
+    swallower->Watch(dialog);
+    for (QWidget* child : dialog->findChildren<QWidget*>())
+        swallower->Watch(child);
+    return swallower;
+}
+
+void CEnterSwallower::Watch(QObject* object) {
+    object->installEventFilter(this);
+    if (auto* combo = qobject_cast<QComboBox*>(object)) {
+        combo->view()->installEventFilter(this);
+        combo->view()->viewport()->installEventFilter(this);
+    }
+}
+
+bool CEnterSwallower::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        // Widgets created later (a list's pop-up) are watched as well.
+        if (auto* child = static_cast<QChildEvent*>(event)->child();
+            child && child->isWidgetType()) {
+            Watch(child);
+        }
+    }
+    if (IsEnter(event)) {
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

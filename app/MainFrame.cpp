@@ -1,0 +1,183 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QToolBar>
+
+#include "app/StatusBarHost.h"
+#include "app/resources/MenuResource.h"
+#include "controls/OXStatusBar.h"
+#include "framework/CommandIds.h"
+#include "framework/CommandRouter.h"
+#include "framework/Gdi.h"
+#include "framework/Resources.h"
+
+namespace {
+
+constexpr unsigned kIndicators[] = {ID_SEPARATOR,      ID_INDICATOR_PORT,      ID_INDICATOR_BAUD,
+                                    ID_INDICATOR_MODE, ID_INDICATOR_SCAN_TIME, ID_INDICATOR_LAMP};
+constexpr unsigned kMessagePaneStyle = 0x08000300;  // stretch, no border, pop-out
+constexpr int kMessagePaneWidth = 100;
+struct PaneWidth {
+    unsigned id;
+    int width;
+};
+constexpr PaneWidth kPaneWidths[] = {{ID_INDICATOR_PORT, 40},
+                                     {ID_INDICATOR_BAUD, 70},
+                                     {ID_INDICATOR_MODE, 70},
+                                     {ID_INDICATOR_SCAN_TIME, 120},
+                                     {ID_INDICATOR_LAMP, 30}};
+constexpr int kLampPlacement = 7;  // right-aligned, cropped, never scaled
+constexpr COLORREF kLampKeyColour = RGB(0, 128, 128);
+
+}  // namespace
+
+CMainFrame::CMainFrame(CCommandRouter* router)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_pRouter(router) {
+    setWindowTitle(LoadStringResource(IDS_APP_TITLE));
+    setWindowIcon(LoadIconResource(IDR_MAINFRAME));
+    AddCommandHandler(ID_APP_EXIT, [this] { close(); });
+    AddCommandHandler(ID_VIEW_TOOLBAR, [this] { ToggleBar(m_pWndToolBar); });
+    AddCommandHandler(ID_VIEW_STATUS_BAR, [this] { ToggleBar(m_pStatusHost); });
+    AddUpdateHandler(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) {
+        ui.Enable(m_pWndToolBar != nullptr);
+        ui.SetCheck(m_pWndToolBar && !m_pWndToolBar->isHidden() ? 1 : 0);
+    });
+    AddUpdateHandler(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) {
+        ui.Enable(m_pStatusHost != nullptr);
+        ui.SetCheck(m_pStatusHost && !m_pStatusHost->isHidden() ? 1 : 0);
+    });
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::OnCreate() {
+    if (!CreateMenu() || !CreateToolBar() || !CreateStatusBar())
+        return false;
+    InitPanes();
+    m_pRouter->WatchStatusTips(this);
+    // The frame is exactly as large as what it holds; the user cannot resize it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    return true;
+}
+
+bool CMainFrame::CreateMenu() {
+    for (const MenuPopupResource& popup : MainMenuResource()) {
+        QMenu* menu = menuBar()->addMenu(popup.title);
+        for (const MenuItemResource& item : popup.items) {
+            if (item.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(item.text);
+            if (item.id == ID_VIEW_TOOLBAR || item.id == ID_VIEW_STATUS_BAR) {
+                action->setCheckable(true);
+            }
+            m_pRouter->AddAction(action, item.id);
+        }
+        m_pRouter->WatchMenu(menu);
+    }
+    return true;
+}
+
+bool CMainFrame::CreateToolBar() {
+    const QImage strip = LoadBitmapResource(IDR_MAINFRAME);
+    if (strip.isNull())
+        return false;
+    m_pWndToolBar = new QToolBar(this);
+    m_pWndToolBar->setObjectName(QStringLiteral("toolbar"));
+    m_pWndToolBar->setProperty("windowId", ID_VIEW_TOOLBAR);
+    m_pWndToolBar->setMovable(true);
+    m_pWndToolBar->setFloatable(true);
+    m_pWndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_pWndToolBar->setIconSize(QSize(kToolbarButtonSize, kToolbarButtonSize));
+    m_pWndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    int image = 0;
+    for (unsigned id : MainToolbarButtons()) {
+        if (id == 0) {
+            m_pWndToolBar->addSeparator();
+            continue;
+        }
+        const QImage button =
+            strip.copy(image * kToolbarButtonSize, 0, kToolbarButtonSize, kToolbarButtonSize);
+        ++image;
+        QAction* action = m_pWndToolBar->addAction(QIcon(QPixmap::fromImage(button)), QString());
+        m_pRouter->AddAction(action, id);
+    }
+    addToolBar(Qt::TopToolBarArea, m_pWndToolBar);
+    return true;
+}
+
+bool CMainFrame::CreateStatusBar() {
+    m_pWndStatusBar = new COXStatusBar;
+    m_pWndStatusBar->setProperty("windowId", ID_VIEW_STATUS_BAR);
+    m_pStatusHost = new CStatusBarHost(m_pWndStatusBar, this);
+    setStatusBar(m_pStatusHost);
+    if (!m_pWndStatusBar->SetIndicators(kIndicators, static_cast<int>(std::size(kIndicators)))) {
+        return false;
+    }
+    m_pStatusHost->setFixedHeight(m_pWndStatusBar->sizeHint().height());
+    m_pRouter->SetPromptCallback([this](const QString& prompt) {
+        if (m_pWndStatusBar)
+            m_pWndStatusBar->SetMessageText(prompt);
+    });
+    return true;
+}
+
+void CMainFrame::InitPanes() {
+    COXStatusBar& bar = *m_pWndStatusBar;
+    bar.SetPaneInfo(0, bar.GetItemID(0), kMessagePaneStyle, kMessagePaneWidth);
+    for (const PaneWidth& pane : kPaneWidths) {
+        bar.SetPaneInfo(bar.CommandToIndex(pane.id), pane.id, SBPS_NORMAL, pane.width);
+    }
+    const int lamp = bar.CommandToIndex(ID_INDICATOR_LAMP);
+    bar.SetPaneBitmap(lamp, IDB_LAMP_UNLIT, kLampPlacement, kLampKeyColour, true);
+    bar.SetPaneTextAndColor(lamp, QString(), GetSysColor(COLOR_BTNTEXT), true);
+}
+
+void CMainFrame::SetStatusPane(unsigned nPaneId, const QString& text, bool bLit) {
+    COXStatusBar& bar = *m_pWndStatusBar;
+    const int index = bar.CommandToIndex(nPaneId);
+    if (index < 0)
+        return;
+    if (nPaneId == ID_INDICATOR_LAMP) {
+        bar.SetPaneBitmap(index, bLit ? IDB_LAMP_LIT : IDB_LAMP_UNLIT, kLampPlacement,
+                          kLampKeyColour, true);
+        bar.SetPaneTextAndColor(index, QString(), GetSysColor(COLOR_BTNTEXT), true);
+        return;
+    }
+    bar.SetPaneTextAndColor(index, text, GetSysColor(COLOR_BTNTEXT), true);
+}
+
+void CMainFrame::SetView(QWidget* view) {
+    setCentralWidget(view);
+    RecalcLayout();
+}
+
+void CMainFrame::RecalcLayout() {
+    if (layout())
+        layout()->activate();
+    adjustSize();
+}
+
+void CMainFrame::ToggleBar(QWidget* bar) {
+    if (!bar)
+        return;
+    bar->setVisible(bar->isHidden());
+    RecalcLayout();
+    m_pRouter->UpdateAll();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_bClosed) {
+        m_bClosed = true;
+        if (m_closeHandler)
+            m_closeHandler();
+    }
+    event->accept();
+}

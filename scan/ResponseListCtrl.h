@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QTableWidget>
+
+#include "scan/ResponseList.h"
+
+// List 1020: a one-column report list with grid lines and full-row single selection. It is the
+// real list behind the display's rebuild rules.
+class CResponseListCtrl : public QTableWidget, public IResponseList {
+    Q_OBJECT
+public:
+    static constexpr int kColumnWidth = 490;
+
+    explicit CResponseListCtrl(QWidget* parent = nullptr);
+
+    // The column "Slave Response Display" and the extended styles, once at the first update.
+    void SetupColumns();
+
+    int Count() const override { return rowCount(); }
+    void DeleteItem(int index) override;
+    void InsertItem(int index, const QString& text) override;
+    QString ItemText(int index) const override;
+    int SelectionMark() const override;
+    void SetSelectionMark(int index) override;
+    void SetRedraw(bool on) override;
+    void Invalidate() override;
+
+    // The line under a point of the viewport, -1 below the last line.
+    int HitTest(const QPoint& viewportPos) const;
+
+signals:
+    // A double-click on the list; item is -1 when it hit no line.
+    void listDoubleClicked(int item);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};

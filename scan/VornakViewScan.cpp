@@ -1,0 +1,232 @@
+// The scan thread of the view: start, stop, the polling loop and one cycle.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <chrono>
+#include <thread>
+
+#include "controls/OXStatic.h"
+#include "framework/CommandIds.h"
+#include "framework/MessageBox.h"
+#include "scan/EditRefresh.h"
+#include "scan/ResponseLines.h"
+#include "scan/ResponseListCtrl.h"
+#include "scan/VornakView.h"
+
+namespace {
+
+const char kThreadCreateFailed[] = "Data Scan Thread 생성에 실패했읍니다.";
+constexpr auto kLockSettle = std::chrono::milliseconds(10);
+constexpr auto kThreadSettle = std::chrono::milliseconds(200);
+
+}  // namespace
+
+CTestRamp& CVornakView::ProcessTestRamp() {
+    static CTestRamp ramp;
+    return ramp;
+}
+
+void CVornakView::SetScanning(bool scanning) {
+    m_bScanning = scanning ? 1 : 0;
+    if (m_statusPanes)
+        m_statusPanes(ID_INDICATOR_LAMP, QString(), scanning);
+}
+
+void CVornakView::OnScanStart() {
+    if (!m_pModbus)
+        return;
+    if (!m_pModbus->IsPortOpen() && !OpenPort()) {
+        ReportOpenFailure();
+        return;
+    }
+    m_nScanCount = 0;
+    m_nErrorCount = 0;
+    SetStatusText(QString());
+    SetScanning(true);
+    if (m_hScanThread) {
+        ResumeScanThread();
+        std::this_thread::sleep_for(kThreadSettle);
+        return;
+    }
+    if (StartScanThread()) {
+        ResumeScanThread();
+    } else {
+        SetScanning(false);
+        AfxMessageBox(QString::fromUtf8(kThreadCreateFailed), MessageIcon::Information, QString(),
+                      this);
+    }
+}
+
+void CVornakView::OnScanStop() {
+    if (!m_pModbus || !m_hScanThread)
+        return;
+    SetScanning(false);
+    PauseScanThread();
+}
+
+// Waits for an exchange in progress to end, then parks the thread at its next step; it is
+// never frozen from outside, so it cannot stop while holding the line lock or inside a call
+// to the user interface.
+void CVornakView::PauseScanThread() {
+    m_bPaused = true;
+    m_pModbus->Lock();
+    std::this_thread::sleep_for(kLockSettle);
+    m_pModbus->Unlock();
+    std::this_thread::sleep_for(kThreadSettle);
+}
+
+void CVornakView::ResumeScanThread() {
+    {
+        std::lock_guard<std::mutex> lock(m_pauseMutex);
+        m_bPaused = false;
+    }
+    m_pauseCv.notify_all();
+}
+
+bool CVornakView::StartScanThread() {
+    if (m_hScanThread)
+        return true;
+    m_bPaused = true;  // created suspended: it runs at the first resume
+    m_bStopThread = 0;
+    try {
+        m_hScanThread = std::make_unique<std::thread>([this] { ScanThreadProc(); });
+    } catch (const std::system_error&) {
+        m_hScanThread.reset();
+        return false;
+    }
+    return true;
+}
+
+void CVornakView::KillScanThread() {
+    if (!m_hScanThread)
+        return;
+    m_bStopThread = 1;
+    // Release everything the thread may be waiting on: the user interface, the line, the
+    // scan period and the pause.
+    m_gate.Close();
+    if (m_pModbus)
+        m_pModbus->AbortExchanges();
+    if (m_pScanEvent)
+        m_pScanEvent->SetEvent();
+    { std::lock_guard<std::mutex> lock(m_pauseMutex); }
+    m_pauseCv.notify_all();
+    m_hScanThread->join();
+    m_hScanThread.reset();
+}
+
+bool CVornakView::WaitWhilePaused() {
+    std::unique_lock<std::mutex> lock(m_pauseMutex);
+    m_pauseCv.wait(lock, [this] { return !m_bPaused || m_bStopThread; });
+    return !m_bStopThread;
+}
+
+void CVornakView::ScanThreadProc() {
+    while (!m_bStopThread) {
+        if (m_bPaused) {
+            if (!WaitWhilePaused())
+                break;
+            continue;  // a resumed thread waits a whole scan period first
+        }
+        m_pScanEvent->Wait(m_dwScanTime);
+        if (m_bStopThread)
+            break;
+        if (m_bPaused)
+            continue;
+        ScanOnce();
+    }
+}
+
+bool CVornakView::BeginThreadRequest() {
+    m_pModbus->Lock();
+    if (m_bPaused || m_bStopThread) {
+        m_pModbus->Unlock();
+        return false;
+    }
+    return true;
+}
+
+void CVornakView::ScanOnce() {
+    int entry = -1;
+    if (!m_gate.Call([&] { entry = m_cboFunction->currentIndex(); }))
+        return;
+    if (entry != 0 && entry != 1)
+        return;
+    ++m_nScanCount;
+    const std::optional<std::uint16_t> code = ReadAndDisplay(entry);
+    if (!code)
+        return;  // paused or stopped before the request went out
+    if (*code != 0)
+        ++m_nErrorCount;
+    const QString text = QString::fromStdString(m_pModbus->GetErrorText(*code));
+    m_gate.Call([&] { SetStatusText(text); });
+}
+
+std::optional<std::uint16_t> CVornakView::ReadAndDisplay(int entry) {
+    constexpr std::nullopt_t kNotSent = std::nullopt;
+    // The request is taken from the edits on the user-interface thread, which also owns the
+    // record, so a list write between two cycles always sees a whole one.
+    ModbusEnv request;
+    int lineBase = kReferenceBaseHolding;
+    bool checked = false;
+    QString increment1, increment2;
+    const bool taken = m_gate.Call([&] {
+        m_modbusEnv.byReadFunc = static_cast<std::uint8_t>(entry);
+        EditRefreshInput in;
+        in.edits = {m_editSlaveId->text(), m_editAddrHex->text(), m_editQuantity->text(),
+                    m_editAddrDec->text()};
+        in.bHexModified = m_editAddrHex->isModified();
+        in.bDecModified = m_editAddrDec->isModified();
+        in.nFunctionEntry = entry;
+        in.env = m_modbusEnv;
+        const EditRefreshResult out = RefreshModbusEnv(in);
+        m_modbusEnv = out.env;
+        m_strSlaveId = out.edits.strSlaveId;
+        m_strAddrHex = out.edits.strAddrHex;
+        m_strQuantity = out.edits.strQuantity;
+        m_strAddrDec = out.edits.strAddrDec;
+        if (out.selectEntry)
+            m_cboFunction->setCurrentIndex(*out.selectEntry);
+        m_editSlaveId->setText(m_strSlaveId);
+        m_editAddrHex->setText(m_strAddrHex);
+        m_editQuantity->setText(m_strQuantity);
+        m_editAddrDec->setText(m_strAddrDec);
+        request = m_modbusEnv;
+        request.byReadFunc = static_cast<std::uint8_t>(out.nSendEntry);
+        lineBase = out.nLineBase;
+        checked = m_chkTestMode->isChecked();
+        increment1 = m_editIncCh1->text().left(4);
+        increment2 = m_editIncCh2->text().left(4);
+    });
+    if (!taken)
+        return kNotSent;
+
+    CTestRamp& ramp = ProcessTestRamp();
+    const CTestRamp::Step step = ramp.Next(checked, increment1, increment2);
+    if (step.action != CTestRamp::Action::Read) {
+        if (!BeginThreadRequest())
+            return kNotSent;
+        const std::uint16_t code =
+            m_pModbus->PresetSingleRegister(request.bySlaveId, step.wRegister, step.wValue);
+        m_pModbus->Unlock();
+        m_gate.Call([&] { FinishResponseListUpdate(*m_pList); });
+        return code;
+    }
+
+    WordArray values(request.wReadQuan, 0);
+    if (!BeginThreadRequest())
+        return kNotSent;
+    const std::uint16_t code =
+        request.byReadFunc == 0
+            ? m_pModbus->ReadHoldingRegisters(request.bySlaveId, request.wReadAddr,
+                                              request.wReadQuan, values)
+            : m_pModbus->ReadInputRegisters(request.bySlaveId, request.wReadAddr, request.wReadQuan,
+                                            values);
+    m_pModbus->Unlock();
+    bool checkedAfter = false;
+    m_gate.Call([&] {
+        RebuildResponseList(*m_pList, request.wReadAddr, lineBase, values, request.wReadQuan);
+        checkedAfter = m_chkTestMode->isChecked();
+    });
+    ramp.AfterRead(checkedAfter);
+    return code;
+}

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/MainFrame.h"
+#include "app/VornakApp.h"
+#include "controls/OXStatusBar.h"
+#include "framework/CommandIds.h"
+#include "framework/CommandRouter.h"
+#include "framework/MessageBoxRecorder.h"
+#include "scan/VornakView.h"
+#include "tests/support/TempConfigHome.h"
+
+namespace {
+
+QString Pane(CMainFrame* frame, unsigned id) {
+    COXStatusBar* bar = frame->StatusBar();
+    return bar->GetPaneText(bar->CommandToIndex(id));
+}
+
+unsigned LampBitmap(CMainFrame* frame) {
+    COXStatusBar* bar = frame->StatusBar();
+    const PaneBitmap* b = bar->GetPaneBitmap(bar->CommandToIndex(ID_INDICATOR_LAMP));
+    return b ? b->nResourceId : 0;
+}
+
+struct MenuLine {
+    QString text;
+    unsigned id;
+};
+
+std::vector<MenuLine> MenuLines(QMenu* menu) {
+    std::vector<MenuLine> lines;
+    for (QAction* a : menu->actions()) {
+        lines.push_back({a->isSeparator() ? QString() : a->text(), CommandIdOf(a)});
+    }
+    return lines;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    CTempConfigHome home;
+};
+
+}  // namespace
+
+TEST_F(MainFrameTest, StartsWithCaptionPanesAndGreyLamps) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    EXPECT_EQ(frame->windowTitle(), QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
+    EXPECT_EQ(frame->StatusBar()->GetPaneText(0), QString::fromUtf8("준비"));
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_PORT), "COM1");
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_BAUD), "BPS : 9600");
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_MODE), "Mode : RTU");
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_SCAN_TIME), "Scan Time : 1000ms");
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_LAMP), "");
+    EXPECT_EQ(LampBitmap(frame), IDB_LAMP_UNLIT);
+
+    unsigned id = 0, style = 0;
+    int width = 0;
+    COXStatusBar* bar = frame->StatusBar();
+    bar->GetPaneInfo(0, id, style, width);
+    EXPECT_EQ(style, 0x08000300u);
+    EXPECT_EQ(width, 100);
+    const int widths[] = {40, 70, 70, 120, 30};
+    for (int i = 1; i <= 5; ++i) {
+        bar->GetPaneInfo(i, id, style, width);
+        EXPECT_EQ(id, ID_INDICATOR_PORT + i - 1);
+        EXPECT_EQ(style, 0u);
+        EXPECT_EQ(width, widths[i - 1]);
+    }
+}
+
+TEST_F(MainFrameTest, WindowCannotBeResizedMinimisedOrMaximised) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    const Qt::WindowFlags flags = frame->windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+    // The frame wraps the form: the form is not squeezed.
+    EXPECT_EQ(app.View()->size(), app.View()->minimumSize());
+}
+
+TEST_F(MainFrameTest, MenuHasThreePopupsWithTheirCommands) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    const QList<QAction*> popups = app.MainFrame()->menuBar()->actions();
+    ASSERT_EQ(popups.size(), 3);
+    EXPECT_EQ(popups[0]->text(), QString::fromUtf8("동작(&A)"));
+    EXPECT_EQ(popups[1]->text(), QString::fromUtf8("보기(&V)"));
+    EXPECT_EQ(popups[2]->text(), QString::fromUtf8("도움말(&H)"));
+
+    const auto action = MenuLines(popups[0]->menu());
+    ASSERT_EQ(action.size(), 6u);
+    EXPECT_EQ(action[0].id, ID_COMM_SETTINGS);
+    EXPECT_EQ(action[0].text, QString::fromUtf8("통신 환경 설정"));
+    EXPECT_EQ(action[1].id, 0u);
+    EXPECT_EQ(action[2].id, ID_SCAN_START);
+    EXPECT_EQ(action[3].id, ID_SCAN_STOP);
+    EXPECT_EQ(action[4].id, 0u);
+    EXPECT_EQ(action[5].id, ID_APP_EXIT);
+    EXPECT_EQ(action[5].text, QString::fromUtf8("종료(&X)"));
+    const auto view = MenuLines(popups[1]->menu());
+    ASSERT_EQ(view.size(), 2u);
+    EXPECT_EQ(view[0].id, ID_VIEW_TOOLBAR);
+    EXPECT_EQ(view[1].id, ID_VIEW_STATUS_BAR);
+    const auto help = MenuLines(popups[2]->menu());
+    ASSERT_EQ(help.size(), 1u);
+    EXPECT_EQ(help[0].id, ID_APP_ABOUT);
+    EXPECT_EQ(help[0].text, QString::fromUtf8("Vornak 정보(&A)..."));
+}
+
+TEST_F(MainFrameTest, ToolbarButtonsAndDocking) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    QToolBar* toolbar = app.MainFrame()->ToolBar();
+    std::vector<unsigned> ids;
+    for (QAction* a : toolbar->actions())
+        ids.push_back(a->isSeparator() ? 0 : CommandIdOf(a));
+    EXPECT_EQ(ids, (std::vector<unsigned>{ID_COMM_SETTINGS, 0, ID_SCAN_START, ID_SCAN_STOP, 0,
+                                          ID_APP_ABOUT}));
+    EXPECT_TRUE(toolbar->isMovable());
+    EXPECT_EQ(toolbar->allowedAreas(), Qt::AllToolBarAreas);
+    EXPECT_EQ(toolbar->actions()[0]->toolTip(), QString::fromUtf8("통신 환경 설정"));
+    EXPECT_FALSE(toolbar->actions()[0]->icon().isNull());
+    // Nothing scans yet: start is enabled and stop is not, in the toolbar as in the menu.
+    app.Router()->UpdateAll();
+    EXPECT_TRUE(toolbar->actions()[2]->isEnabled());
+    EXPECT_FALSE(toolbar->actions()[3]->isEnabled());
+}
+
+TEST_F(MainFrameTest, SetStatusPaneLightsTheLampAndSetsTexts) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    frame->SetStatusPane(ID_INDICATOR_LAMP, "ignored", true);
+    EXPECT_EQ(LampBitmap(frame), IDB_LAMP_LIT);
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_LAMP), "");
+    frame->SetStatusPane(ID_INDICATOR_LAMP, "", false);
+    EXPECT_EQ(LampBitmap(frame), IDB_LAMP_UNLIT);
+    frame->SetStatusPane(ID_INDICATOR_BAUD, "BPS : 19200", true);
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_BAUD), "BPS : 19200");
+    COXStatusBar* bar = frame->StatusBar();
+    // Texts go in the button-text colour, so no pane is owner-drawn.
+    EXPECT_EQ(bar->GetPaneStyle(bar->CommandToIndex(ID_INDICATOR_BAUD)) & SBT_OWNERDRAW, 0u);
+}
+
+TEST_F(MainFrameTest, HidingTheStatusBarKeepsItsPanes) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    frame->SetStatusPane(ID_INDICATOR_LAMP, "", true);
+    QAction* toggle = app.Router()->Actions(ID_VIEW_STATUS_BAR).first();
+    app.Router()->UpdateAll();
+    EXPECT_TRUE(toggle->isChecked());
+    const int shownHeight = frame->height();
+    app.Router()->Execute(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(frame->statusBar()->isHidden());
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_LT(frame->height(), shownHeight);
+    app.Router()->Execute(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(frame->statusBar()->isHidden());
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_EQ(Pane(frame, ID_INDICATOR_PORT), "COM1");
+    EXPECT_EQ(LampBitmap(frame), IDB_LAMP_LIT);
+
+    app.Router()->Execute(ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(frame->ToolBar()->isHidden());
+}
+
+TEST_F(MainFrameTest, StoredSettingsReachThePanes) {
+    ASSERT_TRUE(home.WriteIni("[Main Env]\nCOM Port=2\nCOM Bps=5\nTrans Mode=1\nScan Time=250\n"));
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_PORT), "COM3");
+    EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_BAUD), "BPS : 38400");
+    EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_MODE), "Mode : ASCII");
+    EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_SCAN_TIME), "Scan Time : 250ms");
+}
+
+TEST_F(MainFrameTest, UnknownBitRateLeavesItsPaneAlone) {
+    ASSERT_TRUE(home.WriteIni("[Main Env]\nCOM Bps=9\n"));
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_BAUD), "BPS : 9600");
+}
+
+TEST_F(MainFrameTest, ClosingSavesTheSettingsOnce) {
+    {
+        CVornakApp app;
+        ASSERT_TRUE(app.InitInstance());
+        app.Router()->Execute(ID_APP_EXIT);
+        EXPECT_FALSE(app.MainFrame()->isVisible());
+    }
+    QFile ini(home.IniPath());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("Scan%20Time=1000")) << text.constData();
+    EXPECT_TRUE(text.contains("Salve%20ID=1")) << text.constData();
+    EXPECT_TRUE(text.contains("Read%20Quan=8")) << text.constData();
+}
+
+TEST_F(MainFrameTest, FrameThatCannotBeCreatedEndsStartUp) {
+    CMessageBoxRecorder boxes;
+    CVornakApp app;
+    app.FailFrameCreationForTest();
+    EXPECT_FALSE(app.InitInstance());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, QString::fromUtf8("빈 문서 작성 실패."));
+    EXPECT_EQ(app.MainFrame(), nullptr);
+}
