@@ -60,6 +60,7 @@ bool CMainFrame::OnCreate() {
     if (!CreateMenu() || !CreateToolBar() || !CreateStatusBar())
         return false;
     InitPanes();
+    m_pWndStatusBar->SetIdleMessage();
     m_pRouter->WatchStatusTips(this);
     // The frame is exactly as large as what it holds; the user cannot resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

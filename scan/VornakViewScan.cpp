@@ -153,8 +153,11 @@ void CVornakView::ScanOnce() {
         return;
     ++m_nScanCount;
     const std::optional<std::uint16_t> code = ReadAndDisplay(entry);
-    if (!code)
-        return;  // paused or stopped before the request went out
+    if (!code) {
+        // A stop came before the request went out: that cycle did not happen.
+        --m_nScanCount;
+        return;
+    }
     if (*code != 0)
         ++m_nErrorCount;
     const QString text = QString::fromStdString(m_pModbus->GetErrorText(*code));

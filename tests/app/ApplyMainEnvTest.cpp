@@ -55,8 +55,8 @@ TEST_F(ScanFixture, SwitchingToAnAsciiSlaveOnCom2KeepsPolling) {
     }));
     View()->OnCommSettings();
     const std::size_t rtuRequests = Requests().size();
-    const int seen = View()->ScanCount();
-    ASSERT_TRUE(WaitForCycles(seen + 3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames(ascii, "rx").size() >= 3; }, 5000));
+    QTest::qWait(150);
     View()->OnScanStop();
     EXPECT_EQ(View()->ErrorCount(), 0) << "a cycle failed across the switch";
     EXPECT_EQ(Requests().size(), rtuRequests);

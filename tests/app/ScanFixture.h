@@ -10,6 +10,7 @@
 #include "SlaveProcess.h"
 #include "app/MainFrame.h"
 #include "app/VornakApp.h"
+#include "scan/ResponseListCtrl.h"
 #include "scan/VornakView.h"
 #include "tests/support/TempConfigHome.h"
 
@@ -41,6 +42,9 @@ protected:
         return QTest::qWaitFor([&] { return View()->ScanCount() >= n; }, ms);
     }
 
+    // Until the list shows `n` lines (the first cycle has displayed).
+    bool WaitForLines(int n, int ms = 5000);
+
     // The slave's log lines of one direction, parsed.
     std::vector<SlaveLogLine> Frames(CSlaveProcess& from, const std::string& direction) {
         std::vector<SlaveLogLine> frames;
@@ -52,6 +56,9 @@ protected:
         return frames;
     }
     std::vector<SlaveLogLine> Requests() { return Frames(slave, "rx"); }
+
+    // Until the newest request starts with `head` ("01 04 00 0A 00 7D").
+    bool WaitForRequest(const std::string& head, int ms = 5000);
 
     CTempConfigHome home;
     CSlaveProcess slave;
@@ -69,4 +76,17 @@ inline std::string Head(const SlaveLogLine& frame, std::size_t n = 6) {
         s += digits[frame.bytes[i] & 15];
     }
     return s;
+}
+
+inline bool ScanFixture::WaitForLines(int n, int ms) {
+    return QTest::qWaitFor([&] { return View()->List()->Count() == n; }, ms);
+}
+
+inline bool ScanFixture::WaitForRequest(const std::string& head, int ms) {
+    return QTest::qWaitFor(
+        [&] {
+            const auto r = Requests();
+            return !r.empty() && Head(r.back(), head.size() / 3 + 1) == head;
+        },
+        ms);
 }

@@ -52,7 +52,8 @@ TEST_F(ScanFixture, PollsCountsAndShowsTheLines) {
     View()->OnScanStart();
     EXPECT_TRUE(View()->IsScanning());
     EXPECT_EQ(LampBitmap(*app), IDB_LAMP_LIT);
-    ASSERT_TRUE(WaitForCycles(3));
+    ASSERT_TRUE(WaitForLines(8));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests().size() >= 3; }, 5000));
     View()->OnScanStop();
     EXPECT_EQ(LampBitmap(*app), IDB_LAMP_UNLIT);
     QTest::qWait(50);
@@ -72,7 +73,7 @@ TEST_F(ScanFixture, PollsCountsAndShowsTheLines) {
 TEST_F(ScanFixture, SilentSlaveCountsEveryCycleAsAnError) {
     ASSERT_TRUE(Start({"--silent"}, "[Main Env]\nScan Time=50\nTime Outs=150\n"));
     View()->OnScanStart();
-    ASSERT_TRUE(WaitForCycles(3, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests().size() >= 3; }, 8000));
     View()->OnScanStop();
     QTest::qWait(50);
     const StatusLine status = ParseStatus(View()->StatusLine()->text());
@@ -143,21 +144,21 @@ TEST_F(ScanFixture, EditsChangeTheRequestFromTheNextCycle) {
     quantity->selectAll();
     QTest::keyClicks(quantity, "200");
     View()->OnScanStart();
-    ASSERT_TRUE(WaitForCycles(2));
+    ASSERT_TRUE(WaitForRequest("01 03 00 20 00 7D"));
+    ASSERT_TRUE(WaitForLines(125));
     EXPECT_EQ(dec->text(), "40033");
     EXPECT_EQ(quantity->text(), "200");
-    EXPECT_EQ(Head(Requests().back()), "01 03 00 20 00 7D");  // 200 is used as 125
-    ASSERT_EQ(View()->List()->Count(), 125);
+    // 200 is used as 125.
     EXPECT_EQ(View()->List()->ItemText(0), "[Address : 0x0020 / 40033 ] = 0x0000, 0");
 
     dec->selectAll();
     QTest::keyClicks(dec, "30011");
+    ASSERT_TRUE(WaitForRequest("01 04 00 0A 00 7D"));
     const int seen = View()->ScanCount();
-    ASSERT_TRUE(WaitForCycles(seen + 2));
+    ASSERT_TRUE(WaitForCycles(seen + 1));
     View()->OnScanStop();
     EXPECT_EQ(function->currentIndex(), 1);
     EXPECT_EQ(hex->text(), "0x000A");
-    EXPECT_EQ(Head(Requests().back()), "01 04 00 0A 00 7D");
     EXPECT_TRUE(View()->List()->ItemText(0).startsWith("[Address : 0x000a / 30011 ]"));
 }
 
@@ -173,12 +174,12 @@ TEST_F(ScanFixture, DoubleClickWritesTheRegisterThatTheNextReadShows) {
             return true;
         });
     View()->OnScanStart();
-    ASSERT_TRUE(WaitForCycles(1));
+    ASSERT_TRUE(WaitForLines(8));
     View()->OnDblclkList(3);
     EXPECT_EQ(shownAddress, 3);
     EXPECT_EQ(shownValue, 0);
-    const int seen = View()->ScanCount();
-    ASSERT_TRUE(WaitForCycles(seen + 2));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return View()->List()->ItemText(3).endsWith("0x1234, 4660"); }, 5000));
     View()->OnScanStop();
     bool written = false;
     for (const auto& r : Requests())
@@ -195,7 +196,8 @@ TEST_F(ScanFixture, DoubleClickWritesTheRegisterThatTheNextReadShows) {
 TEST_F(ScanFixture, FailedWriteShowsTheMastersText) {
     ASSERT_TRUE(Start({"--size", "2"}, kFastScan));
     View()->OnScanStart();
-    ASSERT_TRUE(WaitForCycles(1));
+    ASSERT_TRUE(WaitForLines(8));
+    ASSERT_TRUE(WaitForCycles(2));
     View()->OnScanStop();
     // Reading 8 registers of a table of 2 fails, but the lines still stand.
     ASSERT_EQ(View()->List()->Count(), 8);
