@@ -12,7 +12,11 @@ CAboutDlg::CAboutDlg(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     ApplyDialogTemplate(AboutTemplate(), this);
     if (auto* ok = FindControl<QPushButton>(this, IDOK)) {
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-        ok->setFocus();
+        connect(ok, &QPushButton::clicked, this, [this] { done(IDOK); });
+        ok->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void CAboutDlg::reject() {
+    done(IDCANCEL);
 }

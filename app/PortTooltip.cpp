@@ -1,27 +1,28 @@
 #include "app/PortTooltip.h"
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/PortResolver.h"
 
 QString PortTooltip(int port) {
     const PortDevice device = ResolvePort(port);
-    QString source;
+    QString note;
     switch (device.source) {
         case PortSource::Environment:
-            source = QStringLiteral("VORNAK_COM%1").arg(port);
+            note = QStringLiteral("VORNAK_COM%1, ").arg(port);
             break;
         case PortSource::Resolver:
-            source = QStringLiteral("Port Map");
+            note = QStringLiteral("Port Map, ");
             break;
         case PortSource::Default:
-            source = QStringLiteral("default");
             break;
     }
-    struct stat st {};
-    const bool present = ::stat(device.path.c_str(), &st) == 0;
-    return QStringLiteral("COM%1 \u2192 %2 (%3, %4)")
+    // A device the process may not look at counts as absent: opening it would fail as well.
+    std::error_code error;
+    const bool present = std::filesystem::exists(device.path, error) && !error;
+    note += present ? QStringLiteral("present") : QStringLiteral("not present");
+    return QStringLiteral("COM%1 → %2 (%3)")
         .arg(port)
-        .arg(QString::fromStdString(device.path), source,
-             present ? QStringLiteral("present") : QStringLiteral("not present"));
+        .arg(QString::fromStdString(device.path), note);
 }

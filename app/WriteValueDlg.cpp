@@ -20,28 +20,36 @@ CWriteValueDlg::CWriteValueDlg(QWidget* parent)
     m_editValue = FindControl<QLineEdit>(this, IDC_WRITE_VALUE);
     m_editAddress = FindControl<QLineEdit>(this, IDC_WRITE_ADDRESS);
     m_editFunction = FindControl<QLineEdit>(this, IDC_WRITE_FUNCTION);
-    if (auto* ok = FindControl<QPushButton>(this, IDOK)) {
-        ok->setAutoDefault(false);
-        connect(ok, &QPushButton::clicked, this, &CWriteValueDlg::OnOK);
+    m_btnOk = FindControl<QPushButton>(this, IDOK);
+    if (m_btnOk != nullptr) {
+        // Only a click or the space bar confirms: a focused button must not turn default.
+        m_btnOk->setAutoDefault(false);
+        connect(m_btnOk, &QPushButton::clicked, this, &CWriteValueDlg::OnOK);
     }
     if (auto* cancel = FindControl<QPushButton>(this, IDCANCEL)) {
         cancel->setAutoDefault(false);
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+        connect(cancel, &QPushButton::clicked, this, &CWriteValueDlg::reject);
     }
     CEnterSwallower::Install(this);
 }
 
 void CWriteValueDlg::showEvent(QShowEvent* event) {
-    if (!m_bInitialised)
+    if (!m_bInitialised) {
         OnInitDialog();
+    }
     QDialog::showEvent(event);
 }
 
-void CWriteValueDlg::DoDataExchange(bool save) {
-    CDataExchange dx(this, save);
+void CWriteValueDlg::DoDataExchange(CDataExchange& dx) {
     DDX_Text(dx, m_editFunction, m_strFunction);
     DDX_Text(dx, m_editAddress, m_strAddress);
     DDX_Text(dx, m_editValue, m_strValue);
+}
+
+bool CWriteValueDlg::UpdateData(bool saveAndValidate) {
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.Failed();
 }
 
 void CWriteValueDlg::OnInitDialog() {
@@ -50,21 +58,29 @@ void CWriteValueDlg::OnInitDialog() {
         m_bCoil ? QStringLiteral("Preset Single Coil") : QStringLiteral("Preset Single Register");
     m_strAddress = FormatHex04Lower(m_wAddress);
     m_strValue = FormatHexShort(m_wValue);
-    DoDataExchange(false);
-    if (auto* ok = FindControl<QPushButton>(this, IDOK))
-        ok->setFocus(Qt::OtherFocusReason);
+    UpdateData(false);
+    if (m_btnOk != nullptr) {
+        m_btnOk->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CWriteValueDlg::OnOK() {
-    DoDataExchange(true);
+    if (!UpdateData(true)) {
+        return;
+    }
     m_strValue = m_strValue.trimmed();
-    bool blank = false;
-    const std::uint16_t value = ParseWriteValue(m_strValue, &blank);
-    if (blank) {
-        AfxMessageBox(QString::fromUtf8("쓰고자하는 데이타를 입력하십시요."), MessageIcon::Stop,
+    if (m_strValue.isEmpty()) {
+        AfxMessageBox(QStringLiteral("쓰고자하는 데이타를 입력하십시요."), MessageIcon::Stop,
                       QString(), this);
         return;
     }
-    m_wValue = value;
-    accept();
+    m_wValue = ParseWriteValue(m_strValue, nullptr);
+    // The framework's own OK: one more exchange, then the end of the run.
+    if (UpdateData(true)) {
+        done(IDOK);
+    }
+}
+
+void CWriteValueDlg::reject() {
+    done(IDCANCEL);
 }

@@ -28,9 +28,13 @@ void CResponseListCtrl::SetupColumns() {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
 }
 
+// A replaced line loses its selected state; only the selection mark is carried over. The
+// selection is cleared first: removing the current line would make the view select the next.
 void CResponseListCtrl::DeleteItem(int index) {
-    if (index >= 0 && index < rowCount())
-        removeRow(index);
+    if (index < 0 || index >= rowCount())
+        return;
+    selectionModel()->clear();
+    removeRow(index);
 }
 
 void CResponseListCtrl::InsertItem(int index, const QString& text) {

@@ -271,3 +271,17 @@ TEST_F(ScanFixture, PortThatCannotOpenStopsTheStart) {
     EXPECT_TRUE(app->Router()->Actions(ID_SCAN_START).first()->isEnabled());
     EXPECT_FALSE(app->Router()->Actions(ID_SCAN_STOP).first()->isEnabled());
 }
+
+TEST_F(ScanFixture, RebuildKeepsTheMarkButNoSelection) {
+    ASSERT_TRUE(Start({}, kFastScan));
+    View()->OnScanStart();
+    ASSERT_TRUE(WaitForLines(8));
+    CResponseListCtrl* list = View()->List();
+    list->selectRow(3);
+    const int seen = View()->ScanCount();
+    ASSERT_TRUE(WaitForCycles(seen + 2));
+    View()->OnScanStop();
+    EXPECT_EQ(list->SelectionMark(), 3);
+    EXPECT_TRUE(list->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(list->Count(), 8);
+}

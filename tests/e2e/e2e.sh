@@ -106,8 +106,10 @@ sleep 1
 import -window root "$out/scanning.png" 2>/dev/null
 
 # 통신 환경 설정: COM2, ASCII, confirm. The port list has the focus.
-xdotool windowactivate --sync "$wid" 2>/dev/null
-xdotool key --window "$wid" alt+a
+# There is no window manager: give the main window the focus back by hand.
+xdotool windowfocus --sync "$wid"
+sleep 0.3
+xdotool key alt+a
 sleep 0.4
 xdotool key Return
 settings=$(timeout 10 xdotool search --sync --name "통신 설정 환경" | head -1)
@@ -127,7 +129,9 @@ echo "e2e: after the switch, $ascii reads on the ASCII slave at COM2"
 import -window root "$out/after-switch.png" 2>/dev/null
 
 # Closing the window ends the program and saves the settings.
-xdotool key --window "$wid" alt+a
+xdotool windowfocus --sync "$wid"
+sleep 0.3
+xdotool key alt+a
 sleep 0.3
 xdotool key Up Return
 for _ in $(seq 50); do kill -0 "$vornak_pid" 2>/dev/null || break; sleep 0.1; done
