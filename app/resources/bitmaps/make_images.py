@@ -101,8 +101,8 @@ def write_xpm(canvas, path, name):
         f.write("static const char *%s[] = {\n" % name)
         f.write('"%d %d %d 1",\n' % (canvas.w, canvas.h, len(colours)))
         for c in colours:
-            spec = "None" if c is None else "#%02X%02X%02X" % c
-            f.write('"%s c %s",\n' % (key[c], spec))
+            colour = "None" if c is None else "#%02X%02X%02X" % c
+            f.write('"%s c %s",\n' % (key[c], colour))
         rows = ['"%s"' % "".join(key[c] for c in row) for row in canvas.px]
         f.write(",\n".join(rows))
         f.write("};\n")
