@@ -222,3 +222,8 @@ void CCommSettingsDlg::OnOK() {
 void CCommSettingsDlg::reject() {
     done(IDCANCEL);
 }
+
+void CCommSettingsDlg::done(int result) {
+    m_bInitialised = false;
+    QDialog::done(result);
+}

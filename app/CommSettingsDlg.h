@@ -20,13 +20,15 @@ public:
     const char* GetRuntimeClassName() const { return "CCommSettingsDlg"; }
 
     // Opening: corrections, selections, check boxes, mode and texts; the focus on the port
-    // list. Runs once, at the first show (exec(), open() or show()).
+    // list. Runs at the first show of each run (exec(), open() or show()).
     void OnInitDialog();
     // "확인": ends the run with IDOK when the texts fit their edits, raising them to their
     // minimums on the way; an overlong text is reported and the dialog stays open.
     void OnOK();
     // Escape, "취소" and the title bar end the run with IDCANCEL.
     void reject() override;
+    // Ends the run; the next exec() or show() opens afresh from the fields.
+    void done(int result) override;
     // The mode buttons: the character interval is editable in ASCII only.
     void OnModeRtu();
     void OnModeAscii();

@@ -26,8 +26,9 @@ bool IsEnter(const QEvent* event) {
 CEnterSwallower* CEnterSwallower::Install(QWidget* dialog) {
     auto* swallower = new CEnterSwallower(dialog);
     swallower->Watch(dialog);
-    for (QWidget* child : dialog->findChildren<QWidget*>())
+    for (QWidget* child : dialog->findChildren<QWidget*>()) {
         swallower->Watch(child);
+    }
     return swallower;
 }
 
@@ -41,7 +42,7 @@ void CEnterSwallower::Watch(QObject* object) {
 
 bool CEnterSwallower::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ChildAdded) {
-        // Widgets created later (a list's pop-up) are watched as well.
+        // Widgets created later (a list's pop-up is made on first use) are watched as well.
         if (auto* child = static_cast<QChildEvent*>(event)->child();
             child && child->isWidgetType()) {
             Watch(child);

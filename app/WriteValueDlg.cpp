@@ -84,3 +84,8 @@ void CWriteValueDlg::OnOK() {
 void CWriteValueDlg::reject() {
     done(IDCANCEL);
 }
+
+void CWriteValueDlg::done(int result) {
+    m_bInitialised = false;
+    QDialog::done(result);
+}

@@ -17,14 +17,16 @@ public:
     explicit CWriteValueDlg(QWidget* parent = nullptr);
     const char* GetRuntimeClassName() const { return "CWriteValueDlg"; }
 
-    // Opening: the texts from the fields into the edits, the focus on "확인". Runs once, at the
-    // first show (exec(), open() or show()).
+    // Opening: the texts from the fields into the edits, the focus on "확인". Runs at the first
+    // show of each run (exec(), open() or show()).
     void OnInitDialog();
     // "확인": takes the typed value over and ends the run with IDOK; a blank value is refused
     // with a message and the dialog stays open.
     void OnOK();
     // Escape, "취소" and the title bar end the run with IDCANCEL.
     void reject() override;
+    // Ends the run; the next exec() or show() opens afresh from the fields.
+    void done(int result) override;
 
     std::uint8_t m_bCoil = 0;
     std::uint16_t m_wAddress = 0;

@@ -210,6 +210,19 @@ TEST_F(WriteValueDlgTest, ModalRunReturnsIdokOrIdcancel) {
     QTimer::singleShot(0, &other, [&other] { QTest::keyClick(&other, Qt::Key_Escape); });
     EXPECT_EQ(other.exec(), IDCANCEL);
     EXPECT_EQ(other.m_wValue, 3);
+
+    // A second run of the same dialog opens from the fields as they are now.
+    other.m_bCoil = 1;
+    other.m_wValue = 0x1234;
+    QTimer::singleShot(0, &other, [&other] {
+        EXPECT_EQ(FindControl<QLineEdit>(&other, IDC_WRITE_VALUE)->text(),
+                  QStringLiteral("0x1234"));
+        EXPECT_EQ(FindControl<QLineEdit>(&other, IDC_WRITE_FUNCTION)->text(),
+                  QStringLiteral("Preset Single Coil"));
+        QTest::mouseClick(FindControl<QPushButton>(&other, IDOK), Qt::LeftButton);
+    });
+    EXPECT_EQ(other.exec(), IDOK);
+    EXPECT_EQ(other.m_wValue, 0x1234);
 }
 
 }  // namespace
