@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QToolBar>
 
@@ -216,4 +218,19 @@ TEST_F(MainFrameTest, FrameThatCannotBeCreatedEndsStartUp) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, QString::fromUtf8("빈 문서 작성 실패."));
     EXPECT_EQ(app.MainFrame(), nullptr);
+}
+
+TEST_F(MainFrameTest, PromptsShowInTheMessagePaneAndTheIdleTextReturns) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    COXStatusBar* bar = app.MainFrame()->StatusBar();
+    QAction* start = app.Router()->Actions(ID_SCAN_START).first();
+    EXPECT_EQ(start->statusTip(),
+              QString::fromUtf8("Polling 방식의 데이터 스캔 동작을 시작합니다."));
+    QStatusTipEvent tip(start->statusTip());
+    QApplication::sendEvent(app.MainFrame(), &tip);
+    EXPECT_EQ(bar->GetPaneText(0), start->statusTip());
+    QStatusTipEvent none{QString()};
+    QApplication::sendEvent(app.MainFrame(), &none);
+    EXPECT_EQ(bar->GetPaneText(0), QString::fromUtf8("준비"));
 }
