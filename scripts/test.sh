@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command: install what is missing, build, run the core and port tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then every test of the release build.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded scan tests under
+# ThreadSanitizer, then every test of the release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,11 @@ echo "== core and port tests under the sanitizers"
 cmake --preset debug >/dev/null
 cmake --build --preset debug
 ctest --preset debug
+
+echo "== scan thread and call gate tests under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan --target app_tests scan_tests
+ctest --preset tsan
 
 echo "== all tests, release build"
 cmake --preset release >/dev/null
