@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/MainFrame.h"
@@ -233,4 +234,20 @@ TEST_F(MainFrameTest, PromptsShowInTheMessagePaneAndTheIdleTextReturns) {
     QStatusTipEvent none{QString()};
     QApplication::sendEvent(app.MainFrame(), &none);
     EXPECT_EQ(bar->GetPaneText(0), QString::fromUtf8("준비"));
+}
+
+TEST_F(MainFrameTest, AboutCommandRunsTheAboutBoxModally) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    QString shown;
+    QTimer::singleShot(100, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            shown = box->windowTitle();
+            box->close();
+        }
+    });
+    EXPECT_TRUE(app.Router()->Execute(ID_APP_ABOUT));
+    EXPECT_EQ(shown, QString::fromUtf8("Vornak 정보"));
+    EXPECT_EQ(app.MainFrame()->windowTitle(),
+              QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
 }
