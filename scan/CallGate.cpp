@@ -10,10 +10,21 @@ struct CCallGate::Request {
     State state = State::Posted;
 };
 
+// Lives on the user-interface thread; each posted event runs the next queued request.
+class CCallGateReceiver : public QObject {
+    Q_OBJECT
+public:
+    explicit CCallGateReceiver(std::shared_ptr<CCallGate::Core> core) : m_core(std::move(core)) {}
+    Q_INVOKABLE void RunNext() { CCallGate::RunNext(m_core); }
+
+private:
+    const std::shared_ptr<CCallGate::Core> m_core;
+};
+
 CCallGate::CCallGate()
     : m_core(std::make_shared<Core>()),
       m_pUiThread(QThread::currentThread()),
-      m_pReceiver(new QObject) {}
+      m_pReceiver(new CCallGateReceiver(m_core)) {}
 
 CCallGate::~CCallGate() {
     Close();
@@ -44,9 +55,8 @@ bool CCallGate::Call(std::function<void()> fn) {
     }
     // Posting under the lock means nothing is posted once Close has returned, so the receiver
     // can be deleted safely after it.
-    const std::shared_ptr<Core> core = m_core;
-    QMetaObject::invokeMethod(
-        m_pReceiver, [core, request] { RunPosted(core, request); }, Qt::QueuedConnection);
+    m_core->queue.push_back(request);
+    QMetaObject::invokeMethod(m_pReceiver, "RunNext", Qt::QueuedConnection);
     ++m_core->nWaiting;
     m_core->released.wait(lock, [&] {
         return request->state == Request::State::Done ||
@@ -63,11 +73,16 @@ bool CCallGate::Call(std::function<void()> fn) {
     return false;
 }
 
-void CCallGate::RunPosted(const std::shared_ptr<Core>& core,
-                          const std::shared_ptr<Request>& request) {
+void CCallGate::RunNext(const std::shared_ptr<Core>& core) {
     std::function<void()> fn;
+    std::shared_ptr<Request> request;
     {
         std::lock_guard lock(core->mutex);
+        if (core->queue.empty()) {
+            return;
+        }
+        request = std::move(core->queue.front());
+        core->queue.pop_front();
         if (core->bClosed || request->state != Request::State::Posted) {
             return;
         }
@@ -100,3 +115,5 @@ int CCallGate::WaitingCalls() const {
     std::lock_guard lock(m_core->mutex);
     return m_core->nWaiting;
 }
+
+#include "CallGate.moc"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -36,15 +37,18 @@ public:
 
 private:
     struct Request;
+    // The requests travel in this queue, under its mutex, not inside Qt's event: the posted
+    // event only says "run the next one", so every hand-over is one our own lock orders.
     struct Core {
         mutable std::mutex mutex;
         std::condition_variable released;
+        std::deque<std::shared_ptr<Request>> queue;
         bool bClosed = false;
         int nWaiting = 0;
     };
+    friend class CCallGateReceiver;
 
-    static void RunPosted(const std::shared_ptr<Core>& core,
-                          const std::shared_ptr<Request>& request);
+    static void RunNext(const std::shared_ptr<Core>& core);
 
     std::shared_ptr<Core> m_core;
     QThread* const m_pUiThread;
