@@ -285,3 +285,19 @@ TEST_F(ScanFixture, RebuildKeepsTheMarkButNoSelection) {
     EXPECT_TRUE(list->selectionModel()->selectedRows().isEmpty());
     EXPECT_EQ(list->Count(), 8);
 }
+
+TEST_F(ScanFixture, StoredValuesReachTheEditsAndTheLine) {
+    ASSERT_TRUE(Start({},
+                      "[Main Env]\nCOM Parity=1\nCOM Bps=9\n"
+                      "[ModBus Env]\nRead Quan=500\nRead Func=0\nSalve ID=300\n"));
+    EXPECT_EQ(FindControl<QLineEdit>(View(), IDC_QUANTITY)->text(), "125");
+    EXPECT_EQ(FindControl<QLineEdit>(View(), IDC_SLAVE_ID)->text(), "255");
+    View()->OnScanStart();
+    ASSERT_TRUE(View()->Master()->IsPortOpen());
+    EXPECT_EQ(View()->Master()->GetParity(), 2);  // "Even" in the dialog: even on the line
+    EXPECT_EQ(View()->Master()->GetBaudRate(), 9600u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Requests().empty(); }, 3000));
+    View()->OnScanStop();
+    // Slave 255 is not the simulator's address: nothing answers, but the request is exact.
+    EXPECT_EQ(Head(Requests().front()), "FF 03 00 00 00 7D");
+}
