@@ -15,12 +15,10 @@
 #include "framework/ControlLookup.h"
 #include "framework/DataExchange.h"
 #include "framework/TemplateBuilder.h"
+#include "platform/SerialPort.h"
 
 namespace {
 
-constexpr std::uint8_t kFlowDtrDsr = 0x01;
-constexpr std::uint8_t kFlowRtsCts = 0x02;
-constexpr std::uint8_t kFlowXonXoff = 0x04;
 constexpr std::uint8_t kModeAscii = 1;
 
 constexpr std::uint8_t kLastPort = 15;

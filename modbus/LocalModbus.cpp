@@ -20,10 +20,6 @@ constexpr char kXonChar = 0x11;
 constexpr char kXoffChar = 0x13;
 constexpr std::uint16_t kXonXoffLimit = 100;
 
-constexpr std::uint8_t kFlowDtrDsr = 0x01;
-constexpr std::uint8_t kFlowRtsCts = 0x02;
-constexpr std::uint8_t kFlowXonXoff = 0x04;
-
 // Start and stop framing around each character, as the character-time rules count it.
 constexpr std::uint32_t kFramingBits = 4;
 

@@ -350,10 +350,10 @@ CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
     }
 }
 
-bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
-                             std::uint32_t* written) {
-    if (written != nullptr) {
-        *written = 0;
+// What a read and a write check before they touch the line; the count so far starts at 0.
+bool CPosixSerialPort::StartTransfer(const void* data, std::uint32_t count, std::uint32_t* done) {
+    if (done != nullptr) {
+        *done = 0;
     }
     if (m_fd < 0) {
         return Fail(EBADF);
@@ -363,6 +363,14 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
     }
     if (data == nullptr && count != 0) {
         return Fail(EINVAL);
+    }
+    return true;
+}
+
+bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
+                             std::uint32_t* written) {
+    if (!StartTransfer(data, count, written)) {
+        return false;
     }
     const std::chrono::milliseconds total = TotalBound(m_timeouts.WriteTotalTimeoutMultiplier,
                                                        count, m_timeouts.WriteTotalTimeoutConstant);
@@ -406,17 +414,8 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
 }
 
 bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) {
-    if (received != nullptr) {
-        *received = 0;
-    }
-    if (m_fd < 0) {
-        return Fail(EBADF);
-    }
-    if (m_bAborted) {
-        return Fail(ECANCELED);
-    }
-    if (data == nullptr && count != 0) {
-        return Fail(EINVAL);
+    if (!StartTransfer(data, count, received)) {
+        return false;
     }
     const SerialTimeouts& t = m_timeouts;
     // Win32 reads a multiplier of 0xFFFFFFFF together with an interval of 0xFFFFFFFF as "the

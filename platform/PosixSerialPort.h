@@ -38,6 +38,7 @@ private:
     // Waits for the events on the tty or for Abort(); timeoutMs < 0 waits without bound.
     // On Failed the errno is in m_nWaitError.
     Wait WaitFor(short events, int timeoutMs);
+    bool StartTransfer(const void* data, std::uint32_t count, std::uint32_t* done);
     bool Fail(int error);
     // A failure that means the device has gone (EIO, ENXIO, ENODEV) is also kept for
     // ClearError as kCommErrorDevice.

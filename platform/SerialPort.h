@@ -40,6 +40,11 @@ constexpr std::uint8_t kStopBitsOne = 0;
 constexpr std::uint8_t kStopBitsOneHalf = 1;
 constexpr std::uint8_t kStopBitsTwo = 2;
 
+// Flow-control flags as the master and the settings keep them (one byte).
+constexpr std::uint8_t kFlowDtrDsr = 0x01;
+constexpr std::uint8_t kFlowRtsCts = 0x02;
+constexpr std::uint8_t kFlowXonXoff = 0x04;
+
 // Read and write time-outs with the Win32 meaning: the interval bounds the silence between two
 // bytes once the first byte has come (0: no interval bound); the total bound of a read is
 // multiplier x bytes asked + constant (both 0: no total bound). An interval of kReadAtOnce with
