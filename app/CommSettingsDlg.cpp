@@ -11,6 +11,7 @@
 #include "app/PortTooltip.h"
 #include "app/resources/ControlIds.h"
 #include "app/resources/Templates.h"
+#include "controls/OXHotComboBox.h"
 #include "framework/CommandIds.h"
 #include "framework/ControlLookup.h"
 #include "framework/DataExchange.h"
@@ -38,7 +39,7 @@ constexpr std::uint32_t kMinAsciiInterval = 50;
 // so a list with another look can take their place without touching the dialog's logic.
 QWidget* MakeSettingsControl(const ControlTemplate& c, QWidget* parent) {
     if (c.kind == ControlKind::DropDownList) {
-        return new QComboBox(parent);
+        return new COXHotComboBox(parent);
     }
     return nullptr;
 }
@@ -79,11 +80,6 @@ CCommSettingsDlg::CCommSettingsDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     ApplyDialogTemplate(CommSettingsTemplate(), this, MakeSettingsControl);
-    m_cboDataSize = FindControl<QComboBox>(this, IDC_DATA_SIZE);
-    m_cboParity = FindControl<QComboBox>(this, IDC_PARITY);
-    m_cboStopBits = FindControl<QComboBox>(this, IDC_STOP_BITS);
-    m_cboBaudRate = FindControl<QComboBox>(this, IDC_BAUD_RATE);
-    m_cboPort = FindControl<QComboBox>(this, IDC_PORT);
     m_editCharInterval = FindControl<QLineEdit>(this, IDC_CHAR_INTERVAL);
     m_editScanTime = FindControl<QLineEdit>(this, IDC_SCAN_TIME);
     m_editTimeout = FindControl<QLineEdit>(this, IDC_TIMEOUT);
@@ -118,6 +114,11 @@ void CCommSettingsDlg::showEvent(QShowEvent* event) {
 }
 
 void CCommSettingsDlg::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_DATA_SIZE, m_cboDataSize);
+    DDX_Control(dx, IDC_PARITY, m_cboParity);
+    DDX_Control(dx, IDC_STOP_BITS, m_cboStopBits);
+    DDX_Control(dx, IDC_BAUD_RATE, m_cboBaudRate);
+    DDX_Control(dx, IDC_PORT, m_cboPort);
     ExchangeText(dx, m_editTimeout, m_strTimeout, kTimeoutChars);
     ExchangeText(dx, m_editCharInterval, m_strCharInterval, kCharIntervalChars);
     ExchangeText(dx, m_editScanTime, m_strScanTime, kScanTimeChars);

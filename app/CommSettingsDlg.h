@@ -6,7 +6,7 @@
 
 class CDataExchange;
 class QCheckBox;
-class QComboBox;
+class COXHotComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -61,11 +61,11 @@ private:
     bool UpdateData(bool saveAndValidate);
     void RefreshPortTooltips();
 
-    QComboBox* m_cboDataSize = nullptr;       // 1004
-    QComboBox* m_cboParity = nullptr;         // 1002
-    QComboBox* m_cboStopBits = nullptr;       // 1003
-    QComboBox* m_cboBaudRate = nullptr;       // 1001
-    QComboBox* m_cboPort = nullptr;           // 1000
+    COXHotComboBox* m_cboDataSize = nullptr;  // 1004
+    COXHotComboBox* m_cboParity = nullptr;    // 1002
+    COXHotComboBox* m_cboStopBits = nullptr;  // 1003
+    COXHotComboBox* m_cboBaudRate = nullptr;  // 1001
+    COXHotComboBox* m_cboPort = nullptr;      // 1000
     QLineEdit* m_editCharInterval = nullptr;  // 1007
     QLineEdit* m_editScanTime = nullptr;      // 1023
     QLineEdit* m_editTimeout = nullptr;       // 1005

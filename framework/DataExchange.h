@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "framework/ControlLookup.h"
+
 class QLineEdit;
 class QWidget;
 
@@ -39,3 +41,19 @@ bool ExchangeText(CDataExchange& dx, int controlId, QString& value, int maxChars
 
 // The message shown for a text longer than `maxChars`.
 QString TooLongMessage(int maxChars);
+
+// Binds the control object made for `controlId` to its window, once: the first exchange finds
+// it and runs its attach step; later ones leave it as it is.
+template <class T>
+bool DDX_Control(CDataExchange& dx, int controlId, T*& control) {
+    if (control == nullptr) {
+        control = FindControl<T>(dx.m_pDlgWnd, controlId);
+    }
+    if (control == nullptr) {
+        return false;
+    }
+    if (!control->IsAttached()) {
+        control->Attach();
+    }
+    return true;
+}

@@ -7,6 +7,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -328,6 +329,87 @@ void CDC::Rectangle(const CRect& rect) {
         FillQRect(QRect(rect.left, rect.top, w, rect.Height()), c);
         FillQRect(QRect(rect.right - w, rect.top, w, rect.Height()), c);
     }
+}
+
+bool CDC::Polygon(const QPoint* points, int count) {
+    if (!IsValid() || points == nullptr || count < 2) {
+        return false;
+    }
+    // Each row's outline pixels, so the brush fills exactly between them.
+    std::vector<QPoint> outline;
+    const auto plot = [&](int x, int y) { outline.emplace_back(x, y); };
+    for (int i = 0; i < count; ++i) {
+        const QPoint a = points[i];
+        const QPoint b = points[(i + 1) % count];
+        int x0 = a.x();
+        int y0 = a.y();
+        const int dx = std::abs(b.x() - x0);
+        const int dy = -std::abs(b.y() - y0);
+        const int sx = x0 < b.x() ? 1 : -1;
+        const int sy = y0 < b.y() ? 1 : -1;
+        int err = dx + dy;
+        for (;;) {
+            plot(x0, y0);
+            if (x0 == b.x() && y0 == b.y()) {
+                break;
+            }
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
+        }
+    }
+    if (!m_brush.IsHollow()) {
+        std::map<int, std::pair<int, int>> rows;
+        for (const QPoint& p : outline) {
+            auto [it, added] = rows.try_emplace(p.y(), p.x(), p.x());
+            if (!added) {
+                it->second.first = std::min(it->second.first, p.x());
+                it->second.second = std::max(it->second.second, p.x());
+            }
+        }
+        for (const auto& [y, span] : rows) {
+            FillQRect(QRect(span.first, y, span.second - span.first + 1, 1), m_brush.Color());
+        }
+    }
+    if (m_pen.Style() != PS_NULL) {
+        for (const QPoint& p : outline) {
+            PlotLinePixel(p.x(), p.y());
+        }
+    }
+    return true;
+}
+
+void CDC::DrawFocusRect(const CRect& rect) {
+    if (!IsValid() || rect.IsRectEmpty()) {
+        return;
+    }
+    m_pPainter->save();
+    m_pPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const QColor white(255, 255, 255);
+    const auto dot = [&](int x, int y) {
+        if (((x + y) & 1) == 0) {
+            m_pPainter->fillRect(QRect(x, y, 1, 1), white);
+        }
+    };
+    for (int x = rect.left; x < rect.right; ++x) {
+        dot(x, rect.top);
+        if (rect.bottom - 1 > rect.top) {
+            dot(x, rect.bottom - 1);
+        }
+    }
+    for (int y = rect.top + 1; y < rect.bottom - 1; ++y) {
+        dot(rect.left, y);
+        if (rect.right - 1 > rect.left) {
+            dot(rect.right - 1, y);
+        }
+    }
+    m_pPainter->restore();
 }
 
 QRegion CDC::CurrentClipOrDevice() const {

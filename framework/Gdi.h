@@ -219,6 +219,12 @@ public:
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight);
     // Outline with the current pen inside the rectangle, the inside with the current brush.
     void Rectangle(const CRect& rect);
+    // A convex polygon: outline with the current pen through every corner (end points
+    // included), the rows between the outline's ends with the current brush.
+    bool Polygon(const QPoint* points, int count);
+    // The dotted focus outline: every other pixel of the rectangle's edge is inverted, so a
+    // second call takes it off again.
+    void DrawFocusRect(const CRect& rect);
 
     // Clip regions; the results are region kinds (NULLREGION, SIMPLEREGION, COMPLEXREGION).
     int ExcludeClipRect(const CRect& rect);

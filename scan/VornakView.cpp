@@ -9,6 +9,7 @@
 #include "app/WriteValueDlg.h"
 #include "app/resources/ControlIds.h"
 #include "app/resources/Templates.h"
+#include "controls/OXHotComboBox.h"
 #include "controls/OXStatic.h"
 #include "framework/CmdUI.h"
 #include "framework/CommandIds.h"
@@ -68,6 +69,8 @@ void CVornakView::CreateControls() {
             return new COXStatic(parent);
         if (c.id == IDC_RESPONSE_LIST)
             return new CResponseListCtrl(parent);
+        if (c.id == IDC_FUNCTION)
+            return new COXHotComboBox(parent);
         return nullptr;
     });
     setFixedSize(TemplateClientSize(form));
@@ -75,13 +78,14 @@ void CVornakView::CreateControls() {
     m_chkTestMode = FindControl<QCheckBox>(this, IDC_TEST_MODE);
     m_editIncCh2 = FindControl<QLineEdit>(this, IDC_INC_CH2);
     m_editIncCh1 = FindControl<QLineEdit>(this, IDC_INC_CH1);
-    m_cboFunction = FindControl<QComboBox>(this, IDC_FUNCTION);
+    m_cboFunction = FindControl<COXHotComboBox>(this, IDC_FUNCTION);
     m_pList = FindControl<CResponseListCtrl>(this, IDC_RESPONSE_LIST);
     m_pStatus = FindControl<COXStatic>(this, IDC_STATUS_LINE);
     m_editQuantity = FindControl<QLineEdit>(this, IDC_QUANTITY);
     m_editAddrHex = FindControl<QLineEdit>(this, IDC_ADDR_HEX);
     m_editSlaveId = FindControl<QLineEdit>(this, IDC_SLAVE_ID);
     m_pStatus->Attach();
+    m_cboFunction->Attach();
     connect(m_pList, &CResponseListCtrl::listDoubleClicked, this,
             [this](int item) { OnDblclkList(item); });
 }

@@ -18,6 +18,7 @@
 #include "scan/Settings.h"
 #include "scan/TestRamp.h"
 
+class COXHotComboBox;
 class COXStatic;
 class CProfileStore;
 class CResponseListCtrl;
@@ -104,16 +105,16 @@ private:
     bool BeginThreadRequest();
 
     // Controls (owned by the widget tree).
-    QLineEdit* m_editAddrDec = nullptr;    // 1018
-    QCheckBox* m_chkTestMode = nullptr;    // 1028
-    QLineEdit* m_editIncCh2 = nullptr;     // 1030
-    QLineEdit* m_editIncCh1 = nullptr;     // 1029
-    QComboBox* m_cboFunction = nullptr;    // 1015
-    CResponseListCtrl* m_pList = nullptr;  // 1020
-    COXStatic* m_pStatus = nullptr;        // 1022
-    QLineEdit* m_editQuantity = nullptr;   // 1017
-    QLineEdit* m_editAddrHex = nullptr;    // 1016
-    QLineEdit* m_editSlaveId = nullptr;    // 1013
+    QLineEdit* m_editAddrDec = nullptr;       // 1018
+    QCheckBox* m_chkTestMode = nullptr;       // 1028
+    QLineEdit* m_editIncCh2 = nullptr;        // 1030
+    QLineEdit* m_editIncCh1 = nullptr;        // 1029
+    COXHotComboBox* m_cboFunction = nullptr;  // 1015
+    CResponseListCtrl* m_pList = nullptr;     // 1020
+    COXStatic* m_pStatus = nullptr;           // 1022
+    QLineEdit* m_editQuantity = nullptr;      // 1017
+    QLineEdit* m_editAddrHex = nullptr;       // 1016
+    QLineEdit* m_editSlaveId = nullptr;       // 1013
 
     QString m_strSlaveId;
     QString m_strAddrHex;

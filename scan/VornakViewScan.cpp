@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "controls/OXHotComboBox.h"
 #include "controls/OXStatic.h"
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
