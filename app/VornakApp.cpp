@@ -7,6 +7,7 @@
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
 #include "framework/MessageBox.h"
+#include "framework/ModalRun.h"
 #include "framework/ProfileStore.h"
 #include "framework/Resources.h"
 #include "platform/PortResolver.h"
@@ -85,5 +86,5 @@ bool CVornakApp::OnFileNew() {
 
 void CVornakApp::OnAppAbout() {
     CAboutDlg dlg(m_pMainWnd.get());
-    dlg.exec();
+    DoModal(dlg);
 }

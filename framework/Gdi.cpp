@@ -418,8 +418,10 @@ QRegion CDC::CurrentClipOrDevice() const {
     }
     const QPaintDevice* device = m_pPainter->device();
     const QRect deviceRect(0, 0, device->width(), device->height());
-    // The device rectangle in the painter's own coordinates.
-    return QRegion(m_pPainter->deviceTransform().inverted().mapRect(deviceRect));
+    // The device rectangle in the painter's own coordinates. The combined transform leaves
+    // out the offset of a widget painted into its window's backing store: the device of such a
+    // painter is the widget itself.
+    return QRegion(m_pPainter->combinedTransform().inverted().mapRect(deviceRect));
 }
 
 int CDC::ExcludeClipRect(const CRect& rect) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "framework/CommandIds.h"
+#include "framework/ModalRun.h"
 #include "framework/Resources.h"
 
 namespace {
@@ -50,7 +51,7 @@ int AfxMessageBox(const QString& text, MessageIcon icon, const QString& detail, 
     if (!detail.isEmpty()) {
         box.setDetailedText(detail);
     }
-    box.exec();
+    DoModal(box);
     return IDOK;
 }
 

@@ -17,6 +17,7 @@
 
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
+#include "framework/RadioGroupKeys.h"
 #include "framework/Resources.h"
 #include "framework/TemplateFont.h"
 
@@ -204,6 +205,7 @@ std::vector<QWidget*> CreateTemplateControls(const DialogTemplate& tmpl, QWidget
     QButtonGroup* radioGroup = nullptr;
     QWidget* previousFocusable = nullptr;
     std::vector<QWidget*> groupBoxes;
+    std::vector<QButtonGroup*> radioGroups;
     made.reserve(tmpl.controls.size());
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* w = factory ? factory(c, parent) : nullptr;
@@ -226,6 +228,7 @@ std::vector<QWidget*> CreateTemplateControls(const DialogTemplate& tmpl, QWidget
             if (radioGroup == nullptr) {
                 radioGroup = new QButtonGroup(parent);
                 radioGroup->setExclusive(true);
+                radioGroups.push_back(radioGroup);
             }
             radio->setAutoExclusive(false);
             radioGroup->addButton(radio, c.id);
@@ -249,6 +252,9 @@ std::vector<QWidget*> CreateTemplateControls(const DialogTemplate& tmpl, QWidget
     // Group boxes only frame their neighbours; kept at the back they never take their clicks.
     for (QWidget* box : groupBoxes) {
         box->lower();
+    }
+    for (QButtonGroup* group : radioGroups) {
+        InstallRadioGroupKeys(group);
     }
     return made;
 }

@@ -15,6 +15,7 @@
 #include "framework/CommandIds.h"
 #include "framework/ControlLookup.h"
 #include "framework/MessageBox.h"
+#include "framework/ModalRun.h"
 #include "framework/NumberText.h"
 #include "framework/ProfileStore.h"
 #include "framework/TemplateBuilder.h"
@@ -202,7 +203,7 @@ void CVornakView::OnDblclkList(int item) {
         dlg.m_bCoil = m_byWriteKind;
         dlg.m_wAddress = m_wWriteAddr;
         dlg.m_wValue = m_wWriteValue;
-        confirmed = dlg.exec() == IDOK;
+        confirmed = DoModal(dlg) == IDOK;
         value = dlg.m_wValue;
     }
     if (!confirmed)

@@ -6,6 +6,7 @@
 #include "app/CommSettingsDlg.h"
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
+#include "framework/ModalRun.h"
 #include "scan/VornakView.h"
 
 namespace {
@@ -24,7 +25,7 @@ bool RunCommSettingsDialog(QWidget* parent, MainEnv& env) {
     dlg.m_nTimeout = env.dwTimeout;
     dlg.m_nCharInterval = env.dwSilentTime;
     dlg.m_nScanTime = env.dwScanTime;
-    if (dlg.exec() != IDOK)
+    if (DoModal(dlg) != IDOK)
         return false;
     env.byPort = dlg.m_nPortIndex;
     env.byBaudRate = dlg.m_nBaudIndex;

@@ -232,6 +232,30 @@ TEST_F(CommSettingsDlgTest, AsciiOpensEditableAndModeClicksToggleTheInterval) {
     EXPECT_EQ(dlg.m_nMode, 0);
 }
 
+// As the platform's dialog manager does: every arrow moves through the group in template
+// order, wrapping, and checks the button it reaches.
+TEST_F(CommSettingsDlgTest, EveryArrowMovesThroughTheModeGroupAndChecks) {
+    Open({});
+    struct Step {
+        Qt::Key key;
+        int checked;
+    } steps[] = {{Qt::Key_Down, IDC_MODE_ASCII},  {Qt::Key_Up, IDC_MODE_RTU},
+                 {Qt::Key_Right, IDC_MODE_ASCII}, {Qt::Key_Left, IDC_MODE_RTU},
+                 {Qt::Key_Up, IDC_MODE_ASCII},  // wraps from the first to the last
+                 {Qt::Key_Down, IDC_MODE_RTU}};
+    Radio(IDC_MODE_RTU)->setFocus();
+    for (const Step& s : steps) {
+        QTest::keyClick(QApplication::focusWidget(), s.key);
+        EXPECT_TRUE(Radio(s.checked)->isChecked()) << s.key;
+        EXPECT_EQ(QApplication::focusWidget(), Radio(s.checked)) << s.key;
+        EXPECT_EQ(Edit(IDC_CHAR_INTERVAL)->isReadOnly(), s.checked == IDC_MODE_RTU) << s.key;
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ClickOk();
+    ASSERT_TRUE(Confirmed());
+    EXPECT_EQ(dlg.m_nMode, 1);
+}
+
 TEST_F(CommSettingsDlgTest, RtuKeepsTheOpeningIntervalWhateverTheEditShows) {
     Fields f;
     f.interval = 1500;

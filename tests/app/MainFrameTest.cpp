@@ -251,3 +251,29 @@ TEST_F(MainFrameTest, AboutCommandRunsTheAboutBoxModally) {
     EXPECT_EQ(app.MainFrame()->windowTitle(),
               QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
 }
+
+// Each modal run ends with the keyboard focus back where it was in the main window, with or
+// without a window manager to hand it back.
+TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QWidget* before = QApplication::focusWidget();
+    ASSERT_NE(before, nullptr);
+    ASSERT_EQ(before->window(), frame);
+    for (unsigned command : {ID_APP_ABOUT, ID_COMM_SETTINGS}) {
+        QString title;
+        QTimer::singleShot(100, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                title = box->windowTitle();
+                box->close();
+            }
+        });
+        EXPECT_TRUE(app.Router()->Execute(command));
+        EXPECT_FALSE(title.isEmpty()) << command;
+        QTRY_COMPARE(QApplication::activeWindow(), frame);
+        EXPECT_EQ(QApplication::focusWidget(), before) << command;
+    }
+}

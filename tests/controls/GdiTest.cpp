@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QPixmap>
+#include <QWidget>
 
 #include "tests/controls/ControlsTestSupport.h"
 
@@ -155,6 +157,31 @@ TEST(GdiClip, ExcludedRectanglesStayUntouchedUntilTheClipIsReset) {
         EXPECT_EQ(dc.IntersectClipRect(CRect(20, 20, 30, 30)), NULLREGION);
     }
     EXPECT_EQ(CountColour(image, image.rect(), kBlack), 100);
+}
+
+// A child widget paints into its window at an offset; an excluded rectangle must still leave
+// the rest of the child paintable, up to its very edges.
+TEST(GdiClip, ExclusionInAChildWidgetKeepsItsWholeArea) {
+    class CRing : public QWidget {
+    public:
+        using QWidget::QWidget;
+
+    protected:
+        void paintEvent(QPaintEvent*) override {
+            QPainter painter(this);
+            CDC dc(painter);
+            dc.ExcludeClipRect(CRect(2, 2, width() - 2, height() - 2));
+            dc.FillSolidRect(CRect(0, 0, width(), height()), kRed);
+        }
+    };
+    QWidget window;
+    window.resize(100, 80);
+    CRing ring(&window);
+    ring.setGeometry(30, 20, 40, 30);
+    const QImage image = window.grab().toImage();
+    EXPECT_EQ(CountColour(image, QRect(30, 20, 40, 30), kRed), 40 * 30 - 36 * 26);
+    EXPECT_EQ(PixelAt(image, 69, 49), kRed);
+    EXPECT_EQ(PixelAt(image, 30, 20), kRed);
 }
 
 TEST(GdiText, OpaqueTextFillsItsCellTransparentTextDoesNot) {
