@@ -65,6 +65,36 @@ wid=$(timeout 20 xdotool search --sync --name "Modbus Master Scan Program" | hea
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 sleep 0.5
 
+# The function list is flat at rest, sunken under the mouse (a shadow line on top, a highlight
+# line at the bottom), and flat again soon after the mouse leaves. Compared down one column
+# across the list, in window coordinates.
+column() {
+    convert "$1" -crop "1x50+$((X + 300))+$((Y + 40))" +repage -depth 8 txt:- |
+        tail -n +2 | awk '{print $3}'
+}
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+xdotool mousemove $((X + WIDTH + 40)) $((Y + 20))
+sleep 0.3
+import -window root "$out/list-flat.png"
+xdotool mousemove --window "$wid" 300 70
+sleep 0.25
+import -window root "$out/list-hover.png"
+xdotool mousemove $((X + WIDTH + 40)) $((Y + 20))
+sleep 0.3
+import -window root "$out/list-left.png"
+paste <(column "$out/list-flat.png") <(column "$out/list-hover.png") | awk '
+    $1 != $2 && !top { top = NR; topFlat = $1; topHover = $2 }
+    $1 != $2 { bottom = NR; bottomHover = $2 }
+    END {
+        if (!top) { print "no change under the mouse"; exit 1 }
+        # Shadow above, highlight below: the top line is darker than the face it replaces.
+        if (topHover >= topFlat) { print "top line " topHover " not darker than " topFlat; exit 1 }
+        if (bottomHover <= topHover) { print "bottom line " bottomHover " not lighter"; exit 1 }
+    }' || fail "the function list did not sink under the mouse"
+cmp -s <(column "$out/list-flat.png") <(column "$out/list-left.png") ||
+    fail "the function list was not flat again 300 ms after the mouse left"
+echo "e2e: the function list sinks under the mouse and is flat again after it leaves"
+
 # 동작(&A) -> 데이타 스캔 시작 (the first item is the settings, then a separator).
 xdotool key --window "$wid" alt+a
 sleep 0.4
@@ -101,14 +131,14 @@ xdotool type --window "$dialog" --delay 30 "0x1234"
 xdotool key --window "$dialog" Tab space
 sleep 1.5
 grep -qE ' rx 01 06 00 0[4-9A-F] 12 34 ' "$work/com1.log" || fail "the write did not reach the slave"
+# The dialog gave the keyboard focus back to the main window, with no window manager about.
+[ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] ||
+    fail "the main window did not get the focus back after the write dialog"
 echo "e2e: write of 0x1234 seen on the line: $(grep -E ' rx 01 06 ' "$work/com1.log" | tail -1)"
 sleep 1
 import -window root "$out/scanning.png" 2>/dev/null
 
 # 통신 환경 설정: COM2, ASCII, confirm. The port list has the focus.
-# There is no window manager: give the main window the focus back by hand.
-xdotool windowfocus --sync "$wid"
-sleep 0.3
 xdotool key alt+a
 sleep 0.4
 xdotool key Return
@@ -117,7 +147,7 @@ settings=$(timeout 10 xdotool search --sync --name "통신 설정 환경" | head
 sleep 0.3
 xdotool key --window "$settings" Down
 # Tab order: port, bit rate, stop bits, parity, data size, three boxes, then the mode group.
-xdotool key --window "$settings" Tab Tab Tab Tab Tab Tab Tab Tab Right
+xdotool key --window "$settings" Tab Tab Tab Tab Tab Tab Tab Tab Down
 sleep 0.2
 import -window root "$out/settings-dialog.png" 2>/dev/null
 # Time-out, character interval, scan time, then OK.
@@ -129,8 +159,8 @@ echo "e2e: after the switch, $ascii reads on the ASCII slave at COM2"
 import -window root "$out/after-switch.png" 2>/dev/null
 
 # Closing the window ends the program and saves the settings.
-xdotool windowfocus --sync "$wid"
-sleep 0.3
+[ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] ||
+    fail "the main window did not get the focus back after the settings dialog"
 xdotool key alt+a
 sleep 0.3
 xdotool key Up Return
