@@ -28,6 +28,33 @@ QPalette CurrentPalette() {
     return QPalette();
 }
 
+// Bresenham from `a` towards `b`; the end point is left out unless `withEnd`.
+template <class Plot>
+void WalkLine(QPoint a, QPoint b, bool withEnd, Plot plot) {
+    int x0 = a.x();
+    int y0 = a.y();
+    const int dx = std::abs(b.x() - x0);
+    const int dy = -std::abs(b.y() - y0);
+    const int sx = x0 < b.x() ? 1 : -1;
+    const int sy = y0 < b.y() ? 1 : -1;
+    int err = dx + dy;
+    while (x0 != b.x() || y0 != b.y()) {
+        plot(x0, y0);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+    if (withEnd) {
+        plot(x0, y0);
+    }
+}
+
 int RegionKind(const QRegion& region) {
     if (region.isEmpty()) {
         return NULLREGION;
@@ -241,26 +268,7 @@ bool CDC::LineTo(int x, int y) {
     if (m_pen.Style() == PS_NULL) {
         return true;
     }
-    // Bresenham from the start point, stopping before the end point.
-    int x0 = from.x();
-    int y0 = from.y();
-    const int dx = std::abs(x - x0);
-    const int dy = -std::abs(y - y0);
-    const int sx = x0 < x ? 1 : -1;
-    const int sy = y0 < y ? 1 : -1;
-    int err = dx + dy;
-    while (x0 != x || y0 != y) {
-        PlotLinePixel(x0, y0);
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    WalkLine(from, QPoint(x, y), false, [this](int px, int py) { PlotLinePixel(px, py); });
     return true;
 }
 
@@ -339,30 +347,7 @@ bool CDC::Polygon(const QPoint* points, int count) {
     std::vector<QPoint> outline;
     const auto plot = [&](int x, int y) { outline.emplace_back(x, y); };
     for (int i = 0; i < count; ++i) {
-        const QPoint a = points[i];
-        const QPoint b = points[(i + 1) % count];
-        int x0 = a.x();
-        int y0 = a.y();
-        const int dx = std::abs(b.x() - x0);
-        const int dy = -std::abs(b.y() - y0);
-        const int sx = x0 < b.x() ? 1 : -1;
-        const int sy = y0 < b.y() ? 1 : -1;
-        int err = dx + dy;
-        for (;;) {
-            plot(x0, y0);
-            if (x0 == b.x() && y0 == b.y()) {
-                break;
-            }
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x0 += sx;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y0 += sy;
-            }
-        }
+        WalkLine(points[i], points[(i + 1) % count], true, plot);
     }
     if (!m_brush.IsHollow()) {
         std::map<int, std::pair<int, int>> rows;

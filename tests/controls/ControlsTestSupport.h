@@ -9,6 +9,16 @@
 // Pixel helpers shared by the control tests.
 namespace controls_test {
 
+// The classic palette's colours (ClassicSysColorPalette).
+namespace classic {
+constexpr COLORREF kFace = RGB(192, 192, 192);
+constexpr COLORREF kHighlight = RGB(255, 255, 255);
+constexpr COLORREF kShadow = RGB(128, 128, 128);
+constexpr COLORREF kDark = RGB(0, 0, 0);
+constexpr COLORREF kWindow = RGB(255, 255, 255);
+constexpr COLORREF kSelection = RGB(0, 0, 128);
+}  // namespace classic
+
 inline COLORREF PixelAt(const QImage& image, int x, int y) {
     return RefFromColor(QColor(image.pixel(x, y)));
 }

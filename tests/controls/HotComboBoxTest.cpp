@@ -13,12 +13,7 @@
 namespace controls_test {
 namespace {
 
-constexpr COLORREF kFace = RGB(192, 192, 192);
-constexpr COLORREF kHighlight = RGB(255, 255, 255);
-constexpr COLORREF kShadow = RGB(128, 128, 128);
-constexpr COLORREF kDark = RGB(0, 0, 0);
-constexpr COLORREF kWindow = RGB(255, 255, 255);
-constexpr COLORREF kSelection = RGB(0, 0, 128);
+using namespace classic;
 constexpr COLORREF kUnder = RGB(255, 0, 255);
 
 using PixelSet = std::set<std::pair<int, int>>;

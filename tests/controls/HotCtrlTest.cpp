@@ -17,10 +17,7 @@
 namespace controls_test {
 namespace {
 
-constexpr COLORREF kFace = RGB(192, 192, 192);
-constexpr COLORREF kHighlight = RGB(255, 255, 255);
-constexpr COLORREF kShadow = RGB(128, 128, 128);
-constexpr COLORREF kDark = RGB(0, 0, 0);
+using namespace classic;
 constexpr COLORREF kUnder = RGB(255, 0, 255);
 
 // A list as the drop-down list shows it: a two-pixel frame and more rows than fit.
