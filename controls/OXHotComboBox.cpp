@@ -137,7 +137,7 @@ void COXHotComboBox::paintEvent(QPaintEvent*) {
     item.CtlID = ControlId(this);
     item.itemID = GetCurSel();
     item.itemAction = ODA_DRAWENTIRE;
-    item.itemState = hasFocus() && !dropped ? ODS_FOCUS : 0;
+    item.itemState = GetFocusWindow() == this && !dropped ? ODS_FOCUS : 0;
     item.hwndItem = this;
     item.pDC = &dc;
     item.rcItem = CRect(3, 3, btn.left - 1, rc.bottom - 3);

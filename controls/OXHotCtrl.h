@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QScrollBar>
 #include <QApplication>
 #include <QEvent>
+#include <QScrollBar>
 #include <QWidget>
 #include <cmath>
 #include <optional>
@@ -114,7 +114,7 @@ public:
         }
     }
 
-    bool IsFocusWithin() const { return IsWindowWithin(QApplication::focusWidget(), this); }
+    bool IsFocusWithin() const { return IsWindowWithin(GetFocusWindow(), this); }
 
 protected:
     // The control's window procedure; a window not yet bound gets the base class's alone.

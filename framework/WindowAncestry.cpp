@@ -1,6 +1,7 @@
 #include "framework/WindowAncestry.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QHash>
 #include <QPointer>
@@ -69,6 +70,16 @@ QPoint CursorPos() {
 
 QWidget* WindowFromPoint(const QPoint& global) {
     return QApplication::widgetAt(global);
+}
+
+QWidget* GetFocusWindow() {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && focus->window()->windowType() == Qt::Popup) {
+        if (auto* combo = qobject_cast<QComboBox*>(focus->window()->parentWidget())) {
+            return combo;
+        }
+    }
+    return focus;
 }
 
 void TrackFocusChanges() {

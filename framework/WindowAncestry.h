@@ -17,6 +17,10 @@ bool IsWindowWithin(const QWidget* window, const QWidget* control);
 QPoint CursorPos();
 QWidget* WindowFromPoint(const QPoint& global);
 
+// The focus window as the platform names it: Qt gives an open drop-down list the keyboard
+// focus, the platform leaves it with the combo box.
+QWidget* GetFocusWindow();
+
 // The window that held the keyboard focus before the current owner: during a focus-in event
 // that is the window that just lost it. Tracking starts with the first call.
 QWidget* PreviousFocusWindow();

@@ -233,6 +233,34 @@ TEST_F(HotComboBoxTest, TheListIsBoundAtItsFirstOpeningAndKeptAfterwards) {
     EXPECT_TRUE(IsWindowWithin(list, &m_combo));
 }
 
+// The open list has Qt's keyboard focus, but the focus belongs to the combo: the list is flat
+// at rest, with thin outlines over its scroll bar, and sinks only under the mouse.
+TEST_F(HotComboBoxTest, TheOpenListIsFlatUntilTheMouseIsOverIt) {
+    for (int i = 0; i < 20; ++i) {
+        m_combo.addItem(QStringLiteral("COM%1").arg(i + 1));
+    }
+    m_combo.setMaxVisibleItems(5);
+    Focus();
+    m_combo.showPopup();
+    COXHotCtrl<CListBox>* list = m_combo.ListBox();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(GetFocusWindow(), &m_combo);
+    EXPECT_FALSE(list->IsActive());
+    EXPECT_TRUE(m_combo.IsActive());
+    const QImage flat = Render(*list, kUnder);
+    EXPECT_EQ(PixelAt(flat, flat.width() / 2, 0), kHighlight);
+    const CRect client = ClientRectInWindow(list);
+    ASSERT_TRUE(GetScrollStyle(list) & WS_VSCROLL);
+    EXPECT_EQ(PixelAt(flat, client.right, client.top), kHighlight);  // the first arrow
+
+    QCursor::setPos(list->mapToGlobal(QPoint(10, 10)));
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(list->mapToGlobal(QPoint(10, 10))),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &move);
+    EXPECT_TRUE(list->IsActive());
+    EXPECT_EQ(PixelAt(Render(*list, kUnder), flat.width() / 2, 0), kShadow);
+}
+
 TEST_F(HotComboBoxTest, ANewFontIsMeasuredAndSetsTheFieldHeight) {
     for (int points : {14, 20, 8}) {
         const QFont font = SolidFont(points);
