@@ -3,6 +3,7 @@
 # unpacked into a scratch root, the desktop entry, the icons, and both programs started from
 # there (vornak offscreen until it has painted its window).
 # Usage: package_test.sh BUILD_DIR   (a configured build whose `package` target has run)
+# shellcheck disable=SC2317  # the helpers run through check(), which shellcheck cannot follow
 set -uo pipefail
 build=${1:?usage: package_test.sh BUILD_DIR}
 passed=0
