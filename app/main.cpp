@@ -1,5 +1,7 @@
 #include <QApplication>
 
+#include "app/MainFrame.h"
+#include "app/StartupSnapshot.h"
 #include "app/VornakApp.h"
 #include "app/resources/ResourceInit.h"
 
@@ -9,5 +11,13 @@ int main(int argc, char** argv) {
     CVornakApp theApp;
     if (!theApp.InitInstance())
         return 1;
+    if (qEnvironmentVariableIsSet(kStartupSnapshotVariable)) {
+        ArmStartupSnapshot(theApp.MainFrame(), qEnvironmentVariable(kStartupSnapshotVariable),
+                           [](bool saved) {
+                               if (!saved)
+                                   qWarning("vornak: the start-up snapshot was not written");
+                               QCoreApplication::exit(saved ? 0 : 1);
+                           });
+    }
     return application.exec();
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: install what is missing, build, run the core and port tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the threaded scan tests under
-# ThreadSanitizer, then every test of the release build.
+# ThreadSanitizer, then the Debian package (unpacked and started) and every test of the
+# release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,13 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target app_tests scan_tests
 ctest --preset tsan
 
-echo "== all tests, release build"
+echo "== release build"
 cmake --preset release >/dev/null
 cmake --build --preset release
+
+echo "== the Debian package: made from the release build, unpacked into a scratch root, started"
+cmake --build --preset release --target package
+tests/package/package_test.sh build/release
+
+echo "== all tests, release build"
 ctest --preset release
