@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real vornak under Xvfb against vornak-slave, driven like a user: start-up to first
-# paint (the program's own report), then CPU share and wake-ups of the whole process,
-# stopped before the first scan, while scanning and stopped after it, each over a window.
+# paint (the program's own report), then CPU share and wake-ups (voluntary context switches)
+# of the whole process and of its UI thread, stopped before the first scan, while scanning,
+# stopped after it and stopped with the focus off the edits, each over a window.
 #   bench/real_scan.sh BUILD_DIR [ascii|rtu] [WINDOW_SECONDS]
 # ascii: 125 registers every 10 ms at 115200 bit/s; rtu: the default settings.
 set -uo pipefail
@@ -52,18 +53,26 @@ sleep 1
 grep "first paint" "$work/vornak.log"
 
 ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
-switches() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ { s += $2 } END { print s }'; }
+# Per thread: id, CPU ticks, voluntary context switches. Threads that come or go within a
+# window are left out of its sums rather than making them jump.
+snapshot() {
+    for t in /proc/"$pid"/task/*; do
+        echo "$(basename "$t") $(awk '{ print $14 + $15 }' "$t/stat") \
+$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status")"
+    done 2>/dev/null | sort
+}
 reads() { grep -c ' rx ' "$work/slave.log"; }
 measure() {
-    local c0 s0 r0 t0 c1 s1 r1 t1
-    c0=$(cpu_ticks); s0=$(switches); r0=$(reads); t0=$(date +%s.%N)
+    local r0 r1 t0 t1
+    snapshot >"$work/before"; r0=$(reads); t0=$(date +%s.%N)
     sleep "$window"
-    c1=$(cpu_ticks); s1=$(switches); r1=$(reads); t1=$(date +%s.%N)
-    awk -v what="$1" -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v r=$((r1 - r0)) -v t0="$t0" -v t1="$t1" \
-        -v hz="$ticks" 'BEGIN { w = t1 - t0
-            printf "%-22s cpu %5.1f %%  wake-ups %6.1f /s  requests %5.1f /s\n", what,
-                100 * c / hz / w, s / w, r / w }'
+    snapshot >"$work/after"; r1=$(reads); t1=$(date +%s.%N)
+    join "$work/before" "$work/after" | awk -v what="$1" -v main="$pid" -v r=$((r1 - r0)) \
+        -v t0="$t0" -v t1="$t1" -v hz="$ticks" '
+        { c += $4 - $2; s += $5 - $3; if ($1 == main) ui += $5 - $3 }
+        END { w = t1 - t0
+            printf "%-26s cpu %5.1f %%  wake-ups %7.1f /s (UI thread %6.1f /s)  requests %5.1f /s\n",
+                what, 100 * c / hz / w, s / w, ui / w, r / w }'
 }
 menu_second_item() {
     xdotool key --window "$wid" alt+a
@@ -78,3 +87,7 @@ measure "scanning"
 menu_second_item
 sleep 1
 measure "stopped, after scan"
+# The caret blinks in the focused edit; on the next control (the function list) it does not.
+xdotool key --window "$wid" Tab
+sleep 1
+measure "stopped, no caret"
