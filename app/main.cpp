@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <cstdio>
+#include <memory>
 
+#include "app/FirstPaintProbe.h"
 #include "app/MainFrame.h"
 #include "app/StartupSnapshot.h"
 #include "app/VornakApp.h"
@@ -7,6 +10,16 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Start-up time on request, for measuring it on a real display.
+    std::unique_ptr<CFirstPaintProbe> probe;
+    if (qEnvironmentVariableIsSet("VORNAK_FIRST_PAINT_REPORT")) {
+        probe = std::make_unique<CFirstPaintProbe>([](double sinceStart, double sinceApp) {
+            std::fprintf(stderr,
+                         "vornak: first paint %.0f ms after start, %.1f ms after the "
+                         "application object\n",
+                         sinceStart, sinceApp);
+        });
+    }
     InitVornakResources();
     CVornakApp theApp;
     if (!theApp.InitInstance())

@@ -101,8 +101,33 @@ bool COXStatic::IsTextStyle(unsigned style) {
     }
 }
 
+bool COXStatic::PaintsEveryPixel() const {
+    if (m_clrBackground == CLR_NONE)
+        return false;
+    // The erase fills the contents; a border of one pixel, drawn solid, covers the rest.
+    switch (frameShape()) {
+        case QFrame::NoFrame:
+        case QFrame::Box:
+        case QFrame::Panel:
+        case QFrame::StyledPanel:
+        case QFrame::WinPanel:
+            break;
+        default:
+            return false;  // a line shape leaves the rest of its frame unpainted
+    }
+    const int border = frameShape() == QFrame::NoFrame ? 0 : frameWidth();
+    return border <= 1 && contentsRect() == rect().adjusted(border, border, -border, -border);
+}
+
+// An opaque control spares the repaint manager painting the form and its siblings behind it
+// first, which the status line's repaint at every scan cycle would otherwise do.
+void COXStatic::UpdateOpaquePaint() {
+    setAttribute(Qt::WA_OpaquePaintEvent, PaintsEveryPixel());
+}
+
 void COXStatic::SetBackgroundColor(COLORREF colour, bool redraw) {
     m_clrBackground = colour;
+    UpdateOpaquePaint();
     if (redraw) {
         update();
     }
@@ -117,6 +142,7 @@ void COXStatic::SetTextColor(COLORREF colour, bool redraw) {
 
 bool COXStatic::SetWindowText(const QString& text) {
     setText(text);
+    UpdateOpaquePaint();
     // The text is drawn without a background of its own, so the whole control is painted
     // again now rather than at the next idle moment.
     repaint();
@@ -211,6 +237,7 @@ void COXStatic::paintEvent(QPaintEvent* /*event*/) {
 
 void COXStatic::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
+    UpdateOpaquePaint();
     repaint();
 }
 

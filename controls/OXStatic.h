@@ -57,6 +57,10 @@ public:
     bool SetWindowText(const QString& text);
     QString GetWindowText() const { return text(); }
 
+    // True when a paint covers the whole control: a background colour and at most a
+    // one-pixel border around the contents.
+    bool PaintsEveryPixel() const;
+
     // The private font copy, or nullptr before one has been taken.
     const QFont* GetCopiedFont() const { return m_font.get(); }
     bool IsFontCopied() const { return m_bFontCopied; }
@@ -76,6 +80,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void UpdateOpaquePaint();
     void PaintBorder(CDC& dc);
     void PaintStaticText(CDC& dc, const CRect& client);
 

@@ -20,9 +20,8 @@ unsigned CommandIdOf(const QAction* action) {
     return ok ? id : 0;
 }
 
-CCommandRouter::CCommandRouter(QObject* parent) : QObject(parent) {
-    connect(&m_idleTimer, &QTimer::timeout, this, &CCommandRouter::UpdateAll);
-}
+CCommandRouter::CCommandRouter(QObject* parent)
+    : QObject(parent), m_idle([this] { UpdateAll(); }) {}
 
 CCommandRouter::~CCommandRouter() = default;
 
@@ -173,11 +172,11 @@ void CCommandRouter::UpdateAll() {
 }
 
 void CCommandRouter::StartIdleUpdates(int intervalMs) {
-    m_idleTimer.start(std::max(0, intervalMs));
+    m_idle.Start(intervalMs);
 }
 
 void CCommandRouter::StopIdleUpdates() {
-    m_idleTimer.stop();
+    m_idle.Stop();
 }
 
 void CCommandRouter::SetPromptCallback(PromptCallback callback) {

@@ -4,13 +4,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
 
 #include "framework/CmdTarget.h"
 #include "framework/CmdUI.h"
+#include "framework/IdleUpdates.h"
 
 class QAction;
 class QMenu;
@@ -23,7 +23,7 @@ unsigned CommandIdOf(const QAction* action);
 
 // Routes commands and their update handlers: the view first, then the frame, then the
 // application; the first target that handles a command ends the routing. Update handlers run
-// when a watched menu is about to show, on idle (a short timer), and right after every
+// when a watched menu is about to show, on idle (a short while after an event), and after every
 // command, so toolbar buttons follow state changes at once. A command with no update handler
 // is enabled when some target runs it and disabled otherwise.
 //
@@ -59,9 +59,10 @@ public:
     void UpdateCommand(unsigned id);
     void UpdateAll();
 
+    // Idle updates: `intervalMs` after an event that may change a command's state.
     void StartIdleUpdates(int intervalMs = 100);
     void StopIdleUpdates();
-    bool IdleUpdatesRunning() const { return m_idleTimer.isActive(); }
+    bool IdleUpdatesRunning() const { return m_idle.Running(); }
 
     void SetPromptCallback(PromptCallback callback);
     // The prompt that hovering command `id` shows: its prompt part, else the idle text.
@@ -84,7 +85,7 @@ private:
 
     std::array<Entry, 3> m_targets;
     QList<QPointer<QAction>> m_actions;
-    QTimer m_idleTimer;
+    CIdleUpdates m_idle;
     PromptCallback m_promptCallback;
     QString m_strLastPrompt;
 };

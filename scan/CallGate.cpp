@@ -1,6 +1,7 @@
 #include "scan/CallGate.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <QThread>
 
@@ -10,12 +11,24 @@ struct CCallGate::Request {
     State state = State::Posted;
 };
 
+namespace {
+
+// A plain posted event: no method looked up by name and no call object per hand-over.
+const QEvent::Type kRunNextEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
 // Lives on the user-interface thread; each posted event runs the next queued request.
 class CCallGateReceiver : public QObject {
-    Q_OBJECT
 public:
     explicit CCallGateReceiver(std::shared_ptr<CCallGate::Core> core) : m_core(std::move(core)) {}
-    Q_INVOKABLE void RunNext() { CCallGate::RunNext(m_core); }
+
+    bool event(QEvent* e) override {
+        if (e->type() != kRunNextEvent)
+            return QObject::event(e);
+        CCallGate::RunNext(m_core);
+        return true;
+    }
 
 private:
     const std::shared_ptr<CCallGate::Core> m_core;
@@ -56,7 +69,7 @@ bool CCallGate::Call(std::function<void()> fn) {
     // Posting under the lock means nothing is posted once Close has returned, so the receiver
     // can be deleted safely after it.
     m_core->queue.push_back(request);
-    QMetaObject::invokeMethod(m_pReceiver, "RunNext", Qt::QueuedConnection);
+    QCoreApplication::postEvent(m_pReceiver, new QEvent(kRunNextEvent));
     ++m_core->nWaiting;
     m_core->released.wait(lock, [&] {
         return request->state == Request::State::Done ||
@@ -115,5 +128,3 @@ int CCallGate::WaitingCalls() const {
     std::lock_guard lock(m_core->mutex);
     return m_core->nWaiting;
 }
-
-#include "CallGate.moc"

@@ -33,13 +33,42 @@ void CResponseListCtrl::SetupColumns() {
 void CResponseListCtrl::DeleteItem(int index) {
     if (index < 0 || index >= rowCount())
         return;
-    selectionModel()->clear();
+    ClearSelection();
     removeRow(index);
+    m_bRowsMoved = true;
 }
 
 void CResponseListCtrl::InsertItem(int index, const QString& text) {
     insertRow(index);
     setItem(index, 0, new QTableWidgetItem(text));
+    m_bRowsMoved = true;
+}
+
+// The item keeps its row, so neither the scroll range nor the other rows change; only the
+// selection goes, as it would with the item.
+void CResponseListCtrl::ReplaceItem(int index, const QString& text) {
+    QTableWidgetItem* it = item(index, 0);
+    if (it == nullptr) {
+        DeleteItem(index);
+        InsertItem(index, text);
+        return;
+    }
+    ClearSelection();
+    if (it->text() != text) {
+        it->setText(text);
+        m_changedRows.insert(index);
+    }
+}
+
+void CResponseListCtrl::ClearSelection() {
+    QItemSelectionModel* selection = selectionModel();
+    if (!selection->hasSelection() && !selection->currentIndex().isValid())
+        return;
+    for (const QModelIndex& index : selection->selectedIndexes())
+        m_changedRows.insert(index.row());
+    if (selection->currentIndex().isValid())
+        m_changedRows.insert(selection->currentIndex().row());
+    selection->clear();
 }
 
 QString CResponseListCtrl::ItemText(int index) const {
@@ -53,15 +82,39 @@ int CResponseListCtrl::SelectionMark() const {
 }
 
 void CResponseListCtrl::SetSelectionMark(int index) {
+    m_changedRows.insert(index);
     selectionModel()->setCurrentIndex(model()->index(index, 0), QItemSelectionModel::NoUpdate);
 }
 
+// Qt paints only from the event loop or on an explicit repaint, never in the middle of a
+// rebuild, so nothing needs holding back; switching Qt's updates off and on again would
+// repaint the header and scroll bars as well. While redrawing is off the control notes which
+// lines changed instead.
 void CResponseListCtrl::SetRedraw(bool on) {
-    setUpdatesEnabled(on);
+    if (!on && m_bRedraw) {
+        m_changedRows.clear();
+        m_bRowsMoved = false;
+        m_bTracking = true;
+    }
+    m_bRedraw = on;
 }
 
+// After a rebuild that only replaced texts, the lines that look different are repainted and
+// the others, which would be drawn with the same pixels, are left alone: at a short scan
+// period most values stay as they were. Anything else repaints the whole list.
 void CResponseListCtrl::Invalidate() {
-    viewport()->update();
+    if (!m_bTracking || m_bRowsMoved) {
+        viewport()->update();
+    } else {
+        const int width = viewport()->width();
+        for (int row : m_changedRows) {
+            if (row >= 0 && row < rowCount())
+                viewport()->update(0, rowViewportPosition(row), width, rowHeight(row));
+        }
+    }
+    m_bTracking = false;
+    m_changedRows.clear();
+    m_bRowsMoved = false;
 }
 
 int CResponseListCtrl::HitTest(const QPoint& viewportPos) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableWidget>
+#include <set>
 
 #include "scan/ResponseList.h"
 
@@ -19,6 +20,7 @@ public:
     int Count() const override { return rowCount(); }
     void DeleteItem(int index) override;
     void InsertItem(int index, const QString& text) override;
+    void ReplaceItem(int index, const QString& text) override;
     QString ItemText(int index) const override;
     int SelectionMark() const override;
     void SetSelectionMark(int index) override;
@@ -27,6 +29,16 @@ public:
 
     // The line under a point of the viewport, -1 below the last line.
     int HitTest(const QPoint& viewportPos) const;
+
+private:
+    void ClearSelection();
+
+    bool m_bRedraw = true;
+    // Since redrawing went off: the lines whose look changed, and whether lines were
+    // inserted or removed.
+    bool m_bTracking = false;
+    bool m_bRowsMoved = false;
+    std::set<int> m_changedRows;
 
 signals:
     // A double-click on the list; item is -1 when it hit no line.

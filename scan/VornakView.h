@@ -94,8 +94,23 @@ private:
     void ReleaseScanObjects();
     void ScanThreadProc();
     void ScanOnce();
-    // The cycle's result code; nullopt when no request went out (paused or stopped).
-    std::optional<std::uint16_t> ReadAndDisplay(int entry);
+    // What a cycle takes from the form: the function entry (the rest only for 0 and 1), the
+    // request, the reference base of its lines, and the test box with its increments.
+    struct CycleInput {
+        int nEntry = -1;
+        ModbusEnv request;
+        int nLineBase = kReferenceBaseHolding;
+        bool bChecked = false;
+        QString strIncrement1;
+        QString strIncrement2;
+    };
+    struct CycleOutcome {
+        std::uint16_t wCode = 0;
+        bool bRead = false;  // a read whose values go to the list, not a test-mode write
+    };
+    CycleInput TakeCycleInput();
+    // The request of the cycle; nullopt when none went out (paused or stopped).
+    std::optional<CycleOutcome> RunCycleRequest(const CycleInput& in, WordArray& values);
     void SetScanning(bool scanning);
     void PauseScanThread();
     void ResumeScanThread();

@@ -146,91 +146,99 @@ bool CVornakView::BeginThreadRequest() {
     return true;
 }
 
+// A cycle hands over to the user-interface thread twice: once to take the request from the
+// form, once to show the outcome. Each hand-over wakes both threads, so the form's reads and
+// writes are gathered into these two.
 void CVornakView::ScanOnce() {
-    int entry = -1;
-    if (!m_gate.Call([&] { entry = m_cboFunction->currentIndex(); }))
+    CycleInput in;
+    if (!m_gate.Call([&] { in = TakeCycleInput(); }))
         return;
-    if (entry != 0 && entry != 1)
+    if (in.nEntry != 0 && in.nEntry != 1)
         return;
     ++m_nScanCount;
-    const std::optional<std::uint16_t> code = ReadAndDisplay(entry);
-    if (!code) {
+    WordArray values;
+    const std::optional<CycleOutcome> outcome = RunCycleRequest(in, values);
+    if (!outcome) {
         // A stop came before the request went out: that cycle did not happen.
         --m_nScanCount;
         return;
     }
-    if (*code != 0)
+    if (outcome->wCode != 0)
         ++m_nErrorCount;
-    const QString text = QString::fromStdString(m_pModbus->GetErrorText(*code));
-    m_gate.Call([&] { SetStatusText(text); });
+    const QString text = QString::fromStdString(m_pModbus->GetErrorText(outcome->wCode));
+    bool checkedAfter = false;
+    // The status line repaints at once, and with it the lines just rebuilt.
+    m_gate.Call([&] {
+        if (outcome->bRead) {
+            RebuildResponseList(*m_pList, in.request.wReadAddr, in.nLineBase, values,
+                                in.request.wReadQuan);
+            checkedAfter = m_chkTestMode->isChecked();
+        } else {
+            FinishResponseListUpdate(*m_pList);
+        }
+        SetStatusText(text);
+    });
+    if (outcome->bRead)
+        ProcessTestRamp().AfterRead(checkedAfter);
 }
 
-std::optional<std::uint16_t> CVornakView::ReadAndDisplay(int entry) {
-    constexpr std::nullopt_t kNotSent = std::nullopt;
-    // The request is taken from the edits on the user-interface thread, which also owns the
-    // record, so a list write between two cycles always sees a whole one.
-    ModbusEnv request;
-    int lineBase = kReferenceBaseHolding;
-    bool checked = false;
-    QString increment1, increment2;
-    const bool taken = m_gate.Call([&] {
-        m_modbusEnv.byReadFunc = static_cast<std::uint8_t>(entry);
-        EditRefreshInput in;
-        in.edits = {m_editSlaveId->text(), m_editAddrHex->text(), m_editQuantity->text(),
-                    m_editAddrDec->text()};
-        in.bHexModified = m_editAddrHex->isModified();
-        in.bDecModified = m_editAddrDec->isModified();
-        in.nFunctionEntry = entry;
-        in.env = m_modbusEnv;
-        const EditRefreshResult out = RefreshModbusEnv(in);
-        m_modbusEnv = out.env;
-        m_strSlaveId = out.edits.strSlaveId;
-        m_strAddrHex = out.edits.strAddrHex;
-        m_strQuantity = out.edits.strQuantity;
-        m_strAddrDec = out.edits.strAddrDec;
-        if (out.selectEntry)
-            m_cboFunction->setCurrentIndex(*out.selectEntry);
-        m_editSlaveId->setText(m_strSlaveId);
-        m_editAddrHex->setText(m_strAddrHex);
-        m_editQuantity->setText(m_strQuantity);
-        m_editAddrDec->setText(m_strAddrDec);
-        request = m_modbusEnv;
-        request.byReadFunc = static_cast<std::uint8_t>(out.nSendEntry);
-        lineBase = out.nLineBase;
-        checked = m_chkTestMode->isChecked();
-        increment1 = m_editIncCh1->text().left(4);
-        increment2 = m_editIncCh2->text().left(4);
-    });
-    if (!taken)
-        return kNotSent;
+// On the user-interface thread, which also owns the record, so a list write between two
+// cycles always sees a whole one.
+CVornakView::CycleInput CVornakView::TakeCycleInput() {
+    CycleInput in;
+    in.nEntry = m_cboFunction->currentIndex();
+    if (in.nEntry != 0 && in.nEntry != 1)
+        return in;
+    m_modbusEnv.byReadFunc = static_cast<std::uint8_t>(in.nEntry);
+    EditRefreshInput refresh;
+    refresh.edits = {m_editSlaveId->text(), m_editAddrHex->text(), m_editQuantity->text(),
+                     m_editAddrDec->text()};
+    refresh.bHexModified = m_editAddrHex->isModified();
+    refresh.bDecModified = m_editAddrDec->isModified();
+    refresh.nFunctionEntry = in.nEntry;
+    refresh.env = m_modbusEnv;
+    const EditRefreshResult out = RefreshModbusEnv(refresh);
+    m_modbusEnv = out.env;
+    m_strSlaveId = out.edits.strSlaveId;
+    m_strAddrHex = out.edits.strAddrHex;
+    m_strQuantity = out.edits.strQuantity;
+    m_strAddrDec = out.edits.strAddrDec;
+    if (out.selectEntry)
+        m_cboFunction->setCurrentIndex(*out.selectEntry);
+    m_editSlaveId->setText(m_strSlaveId);
+    m_editAddrHex->setText(m_strAddrHex);
+    m_editQuantity->setText(m_strQuantity);
+    m_editAddrDec->setText(m_strAddrDec);
+    in.request = m_modbusEnv;
+    in.request.byReadFunc = static_cast<std::uint8_t>(out.nSendEntry);
+    in.nLineBase = out.nLineBase;
+    in.bChecked = m_chkTestMode->isChecked();
+    in.strIncrement1 = m_editIncCh1->text().left(4);
+    in.strIncrement2 = m_editIncCh2->text().left(4);
+    return in;
+}
 
+std::optional<CVornakView::CycleOutcome> CVornakView::RunCycleRequest(const CycleInput& in,
+                                                                      WordArray& values) {
     CTestRamp& ramp = ProcessTestRamp();
-    const CTestRamp::Step step = ramp.Next(checked, increment1, increment2);
+    const CTestRamp::Step step = ramp.Next(in.bChecked, in.strIncrement1, in.strIncrement2);
     if (step.action != CTestRamp::Action::Read) {
         if (!BeginThreadRequest())
-            return kNotSent;
+            return std::nullopt;
         const std::uint16_t code =
-            m_pModbus->PresetSingleRegister(request.bySlaveId, step.wRegister, step.wValue);
+            m_pModbus->PresetSingleRegister(in.request.bySlaveId, step.wRegister, step.wValue);
         m_pModbus->Unlock();
-        m_gate.Call([&] { FinishResponseListUpdate(*m_pList); });
-        return code;
+        return CycleOutcome{code, false};
     }
 
-    WordArray values(request.wReadQuan, 0);
+    values.assign(in.request.wReadQuan, 0);
     if (!BeginThreadRequest())
-        return kNotSent;
+        return std::nullopt;
+    const ModbusEnv& r = in.request;
     const std::uint16_t code =
-        request.byReadFunc == 0
-            ? m_pModbus->ReadHoldingRegisters(request.bySlaveId, request.wReadAddr,
-                                              request.wReadQuan, values)
-            : m_pModbus->ReadInputRegisters(request.bySlaveId, request.wReadAddr, request.wReadQuan,
-                                            values);
+        r.byReadFunc == 0
+            ? m_pModbus->ReadHoldingRegisters(r.bySlaveId, r.wReadAddr, r.wReadQuan, values)
+            : m_pModbus->ReadInputRegisters(r.bySlaveId, r.wReadAddr, r.wReadQuan, values);
     m_pModbus->Unlock();
-    bool checkedAfter = false;
-    m_gate.Call([&] {
-        RebuildResponseList(*m_pList, request.wReadAddr, lineBase, values, request.wReadQuan);
-        checkedAfter = m_chkTestMode->isChecked();
-    });
-    ramp.AfterRead(checkedAfter);
-    return code;
+    return CycleOutcome{code, true};
 }

@@ -219,3 +219,55 @@ TEST_F(StaticTest, AttachTakesTheTemplateStyleOnceOrReadsTheLabel) {
 
 }  // namespace
 }  // namespace controls_test
+
+namespace controls_test {
+namespace {
+
+// A control that says it paints every pixel is marked opaque, so nothing is painted behind
+// it; that is only right when whatever lay below really never shows.
+struct OpaqueCase {
+    COLORREF background;
+    int frameStyle;
+    int lineWidth;
+    bool paintsEveryPixel;
+};
+
+class StaticOpaqueTest : public ::testing::TestWithParam<OpaqueCase> {
+protected:
+    CSysColorPaletteScope m_pin{ClassicSysColorPalette()};
+};
+
+TEST_P(StaticOpaqueTest, OpaqueOnlyWhenNothingBelowShows) {
+    const OpaqueCase& c = GetParam();
+    COXStatic s;
+    s.setFont(SolidFont());
+    s.setFrameStyle(c.frameStyle);
+    s.setLineWidth(c.lineWidth);
+    s.setProperty(kTemplateStyleProperty, SS_LEFT | SS_CENTERIMAGE);
+    s.resize(200, 26);
+    ASSERT_TRUE(s.Attach());
+    s.SetBackgroundColor(c.background, false);
+    s.SetWindowText(QStringLiteral("Scan 7"));
+    EXPECT_EQ(s.PaintsEveryPixel(), c.paintsEveryPixel);
+    EXPECT_EQ(s.testAttribute(Qt::WA_OpaquePaintEvent), c.paintsEveryPixel);
+    const bool coversBoth = Render(s, RGB(255, 0, 255)) == Render(s, RGB(0, 255, 0));
+    if (c.paintsEveryPixel) {
+        EXPECT_TRUE(coversBoth);
+    }
+    // Going back to no background makes it see-through again.
+    s.SetBackgroundColor(CLR_NONE, false);
+    EXPECT_FALSE(s.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_NE(Render(s, RGB(255, 0, 255)), Render(s, RGB(0, 255, 0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StaticOpaqueTest,
+    ::testing::Values(OpaqueCase{RGB(255, 255, 255), QFrame::Box | QFrame::Plain, 1, true},
+                      OpaqueCase{RGB(255, 255, 255), QFrame::NoFrame, 0, true},
+                      OpaqueCase{RGB(255, 255, 255), QFrame::Panel | QFrame::Sunken, 1, true},
+                      OpaqueCase{RGB(255, 255, 255), QFrame::Box | QFrame::Plain, 3, false},
+                      OpaqueCase{RGB(255, 255, 255), QFrame::HLine | QFrame::Plain, 1, false},
+                      OpaqueCase{CLR_NONE, QFrame::Box | QFrame::Plain, 1, false}));
+
+}  // namespace
+}  // namespace controls_test

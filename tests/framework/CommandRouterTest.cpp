@@ -132,11 +132,12 @@ TEST(CommandRouter, UpdateHandlersReachActionsAndToolbarButtons) {
     EXPECT_FALSE(startButton->isEnabled());
     EXPECT_TRUE(stopButton->isEnabled());
 
-    // Idle updates pick up changes made elsewhere.
+    // Idle updates pick up changes made elsewhere, after the event that made them.
     f.router.StartIdleUpdates(10);
     EXPECT_TRUE(f.router.IdleUpdatesRunning());
     scanning = false;
     barShown = false;
+    QCoreApplication::postEvent(toolbar, new QEvent(QEvent::User));
     EXPECT_TRUE(QTest::qWaitFor([&] { return startButton->isEnabled(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isChecked(); }, 5000));
     EXPECT_FALSE(stopButton->isEnabled());

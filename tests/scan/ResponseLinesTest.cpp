@@ -45,6 +45,17 @@ public:
             ++mark;
         }
     }
+    void ReplaceItem(int index, const QString& text) override {
+        log.push_back("rep " + std::to_string(index));
+        redrawAtChange.push_back(redraw);
+        if (index >= 0 && index < items.size()) {
+            items[index] = text;
+            // As deleting and inserting would: the anchor on the replaced item is lost.
+            if (mark == index) {
+                mark = -1;
+            }
+        }
+    }
     QString ItemText(int index) const override { return items.value(index); }
     int SelectionMark() const override { return mark; }
     void SetSelectionMark(int index) override {
@@ -96,6 +107,28 @@ TEST(FormatResponseLine, AddressRunsPast0xFFFFWithoutWrapping) {
               "[Address : 0x1006c / 95645 ] = 0x0000, 0");
 }
 
+// The line is put together by hand for speed; it must match the printf format exactly.
+TEST(FormatResponseLine, MatchesThePrintfFormatEverywhere) {
+    const std::uint16_t starts[] = {0, 1, 0x000F, 0x0010, 0x0FFF, 0x1000, 0xABCD, 0xFF84, 0xFFFF};
+    const int indexes[] = {0, 1, 9, 15, 16, 99, 124};
+    const int bases[] = {kReferenceBaseHolding, kReferenceBaseInput};
+    const std::uint16_t values[] = {0,      1,      9,    10,     0x00FF, 0x0100,
+                                    0x0FFF, 0x1000, 4660, 0x8000, 0xFFFE, 0xFFFF};
+    for (std::uint16_t start : starts) {
+        for (int index : indexes) {
+            for (int base : bases) {
+                for (std::uint16_t value : values) {
+                    const int address = start + index;
+                    const QString expected = QString::asprintf(
+                        "[Address : 0x%04x / %d ] = 0x%04x, %d", static_cast<unsigned>(address),
+                        address + base, static_cast<unsigned>(value), static_cast<int>(value));
+                    ASSERT_EQ(FormatResponseLine(start, index, base, value), expected);
+                }
+            }
+        }
+    }
+}
+
 TEST(ReadValueFromLine, TakesTheNumberAfterTheLastComma) {
     EXPECT_EQ(ReadValueFromLine("[Address : 0x0003 / 40004 ] = 0x00ff, 255"), 255);
     EXPECT_EQ(ReadValueFromLine("[Address : 0x0011 / 40018 ] = 0xffff, 65535"), 65535);
@@ -137,8 +170,7 @@ TEST(RebuildResponseList, QuantityChangesReplaceAppendAndTrim) {
     }
     std::vector<std::string> expected{"redraw off"};
     for (int i = 0; i < 5; ++i) {
-        expected.push_back("del " + std::to_string(i));
-        expected.push_back("ins " + std::to_string(i));
+        expected.push_back("rep " + std::to_string(i));
     }
     for (int i = 0; i < 15; ++i) {
         expected.push_back("del 5");
@@ -154,7 +186,8 @@ TEST(RebuildResponseList, QuantityChangesReplaceAppendAndTrim) {
     EXPECT_EQ(list.items[7], "[Address : 0x0107 / 40264 ] = 0x0007, 7");
     EXPECT_EQ(list.CountOf("del 5") + list.CountOf("del 6") + list.CountOf("del 7"), 0);
     EXPECT_EQ(list.CountOf("ins 5") + list.CountOf("ins 6") + list.CountOf("ins 7"), 3);
-    EXPECT_EQ(list.log.size(), 1u + 5 * 2 + 3 + 2);
+    EXPECT_EQ(list.CountOf("rep 0") + list.CountOf("rep 4"), 2);
+    EXPECT_EQ(list.log.size(), 1u + 5 + 3 + 2);
 
     // 8 -> 0: every line removed.
     list.log.clear();
