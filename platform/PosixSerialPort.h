@@ -45,7 +45,7 @@ private:
     bool DeviceFailure(int error);
     static void MakeRaw(termios& tio);
 
-    int m_fd = -1;
+    std::atomic<int> m_fd{-1};  // read by IsOpen from any thread
     int m_wakeFd = -1;  // eventfd that Abort() signals
     std::atomic<bool> m_bAborted{false};
     std::atomic<int> m_nLastError{0};
