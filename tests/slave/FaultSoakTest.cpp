@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "SlaveProcess.h"
 #include "modbus/LocalModbus.h"
@@ -17,8 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kExchanges = 5000;  // per framing, 10,000 in all
-constexpr std::uint32_t kTimeoutMs = 30;
-constexpr int kLateMs = 50;  // a late answer comes well after the master gave up on it
+// Generous for a loaded machine, where the terminal's buffer can take tens of ms to move on.
+constexpr std::uint32_t kTimeoutMs = 80;
+constexpr int kLateMs = 120;  // a late answer comes well after the master gave up on it
 constexpr std::uint8_t kPort = 5;
 constexpr std::uint16_t kRegisters = 64;
 
@@ -31,13 +33,14 @@ struct ModeCase {
 
 const ModeCase kModes[] = {{"Rtu", 0, "rtu", 20261208}, {"Ascii", 1, "ascii", 20261209}};
 
-// One letter per exchange, as the slave's --fault-plan takes it; 2 % of each fault.
+// One letter per exchange, as the slave's --fault-plan takes it: 2 % each of bad checks and
+// wrong ids, 1 % each of the faults that cost a time-out, silence and late answers.
 std::string RandomPlan(std::mt19937& rng) {
     std::string plan(kExchanges, '.');
-    std::uniform_int_distribution<int> pick(0, 49);
+    std::uniform_int_distribution<int> pick(0, 99);
     for (std::size_t i = 1; i < plan.size(); ++i) {
         const int n = pick(rng);
-        plan[i] = n == 0 ? 'c' : n == 1 ? 's' : n == 2 ? 'd' : n == 3 ? 'w' : '.';
+        plan[i] = n < 2 ? 'c' : n < 4 ? 'w' : n < 5 ? 's' : n < 6 ? 'd' : '.';
     }
     return plan;
 }
@@ -117,8 +120,10 @@ TEST_P(FaultSoakTest, EveryFaultGetsItsCodeAndTheNextGoodExchangeSucceeds) {
             ++answersSent;
         }
         if (fault == 'd') {
-            // The late answer lands before the next request, whose purge drops it.
+            // The late answer lands before the next request, whose purge drops it: the log line
+            // follows the write, and the kernel moves the bytes on a moment later.
             ASSERT_TRUE(slave.WaitForLines(IsAnswer, answersSent, 5s)) << "exchange " << i;
+            std::this_thread::sleep_for(5ms);  // from the terminal's buffer to the line's queue
         }
         if (fault != '.') {
             ++faults;
@@ -131,7 +136,7 @@ TEST_P(FaultSoakTest, EveryFaultGetsItsCodeAndTheNextGoodExchangeSucceeds) {
     const double seconds = static_cast<double>(run.Ms()) / 1000.0;
     std::printf("%s: %d exchanges, %d faults, %d recoveries, %.1f s\n", GetParam().name, kExchanges,
                 faults, recoveries, seconds);
-    EXPECT_GT(faults, kExchanges / 20);
+    EXPECT_GT(faults, kExchanges / 25);
     EXPECT_GT(recoveries, faults / 2);
     EXPECT_EQ(slave.Stop(SIGTERM), 0);
 }
