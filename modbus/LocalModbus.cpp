@@ -211,7 +211,7 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
         if (m_bDeviceGone) {
             // An unplugged adapter is let go at once: its device node can come back under the
             // same name only when nobody holds it, and the next start opens it afresh. Until
-            // then every exchange ends at once with "port not open", nothing waits on it.
+            // then every exchange ends at once with code 10 and nothing waits on the line.
             m_hPort->Close();
         }
     }

@@ -46,7 +46,7 @@ private:
     static void MakeRaw(termios& tio);
 
     std::atomic<int> m_fd{-1};  // read by IsOpen from any thread
-    int m_wakeFd = -1;  // eventfd that Abort() signals
+    int m_wakeFd = -1;          // eventfd that Abort() signals
     std::atomic<bool> m_bAborted{false};
     std::atomic<int> m_nLastError{0};
     std::uint32_t m_dwErrors = 0;

@@ -32,8 +32,8 @@ struct RequestCase {
     std::uint16_t start = 0;
     std::uint16_t quantity = 0;  // or the value written
     std::uint8_t arraySize = 0;  // picks the caller's array size around the quantity
-    std::uint8_t cut = 0;
-    std::uint8_t plan = 0;
+    std::uint8_t cut = 0;        // where a silence splits the answer
+    std::uint8_t plan = 0;       // how the line behaves around it (kPlan* in FuzzLine.cpp)
 };
 RequestCase TakeRequestCase(FuzzInput& input);
 std::uint8_t FunctionOf(const RequestCase& c);

@@ -31,6 +31,10 @@ struct ModeCase {
     unsigned seed;
 };
 
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const ModeCase kModes[] = {{"Rtu", 0, "rtu", 20261208}, {"Ascii", 1, "ascii", 20261209}};
 
 // One letter per exchange, as the slave's --fault-plan takes it: 2 % each of bad checks and
