@@ -204,9 +204,16 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
     }
     std::uint16_t code = kModbusPortNotOpen;
     if (IsPortOpen()) {
+        m_bDeviceGone = false;
         code = m_wMode == kModeAscii
                    ? ExchangeAscii(request, requestLength, response, expectedLength, receivedLength)
                    : ExchangeRtu(request, requestLength, response, expectedLength, receivedLength);
+        if (m_bDeviceGone) {
+            // An unplugged adapter is let go at once: its device node can come back under the
+            // same name only when nobody holds it, and the next start opens it afresh. Until
+            // then every exchange ends at once with code 10 and nothing waits on the line.
+            m_hPort->Close();
+        }
     }
     if (code != kModbusOk && m_dwErrorDelay > 0) {
         SleepMs(m_dwErrorDelay);
@@ -321,16 +328,24 @@ bool CLocalModbus::WriteWithDrain(const std::uint8_t* data, std::uint32_t count)
     const std::uint32_t start = TimeGetTime();
     std::uint32_t errors = 0;
     SerialStatus status;
-    bool known = m_hPort->ClearError(&errors, &status);
+    bool known = ReadPortErrors(errors, &status);
     while (known && status.cbOutQue != 0 && TimeGetTime() - start < m_dwTimeout) {
-        known = m_hPort->ClearError(&errors, &status);
+        known = ReadPortErrors(errors, &status);
     }
     return known && status.cbOutQue == 0;
 }
 
 void CLocalModbus::ClearPortErrors() {
     std::uint32_t errors = 0;
-    m_hPort->ClearError(&errors, nullptr);
+    ReadPortErrors(errors, nullptr);
+}
+
+bool CLocalModbus::ReadPortErrors(std::uint32_t& errors, SerialStatus* status) {
+    const bool known = m_hPort->ClearError(&errors, status);
+    if ((errors & kCommErrorDevice) != 0) {
+        m_bDeviceGone = true;
+    }
+    return known;
 }
 
 std::uint16_t CLocalModbus::ExchangeAscii(const ByteArray& request, std::uint16_t requestLength,
@@ -441,7 +456,7 @@ bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
         }
         std::uint32_t errors = 0;
         SerialStatus status;
-        const bool known = m_hPort->ClearError(&errors, &status);
+        const bool known = ReadPortErrors(errors, &status);
         const bool complete =
             count > kAsciiMinFrame && m_frame[count - 2] == kCr && m_frame[count - 1] == kLf;
         const bool queueEmpty = !known || status.cbInQue == 0;

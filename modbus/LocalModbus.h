@@ -98,7 +98,10 @@ private:
     ByteArray DecodeAscii(std::size_t byteCount) const;
     bool CheckLrc(std::uint32_t count) const;
     bool ReadAsciiFrame(std::uint32_t& count);
+    // ClearError that also notes a device that went away.
+    bool ReadPortErrors(std::uint32_t& errors, SerialStatus* status);
 
     int m_nLastPortError = 0;
+    bool m_bDeviceGone = false;  // seen during the running exchange
     std::string m_strPortDevice;
 };

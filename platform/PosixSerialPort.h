@@ -45,8 +45,8 @@ private:
     bool DeviceFailure(int error);
     static void MakeRaw(termios& tio);
 
-    int m_fd = -1;
-    int m_wakeFd = -1;  // eventfd that Abort() signals
+    std::atomic<int> m_fd{-1};  // read by IsOpen from any thread
+    int m_wakeFd = -1;          // eventfd that Abort() signals
     std::atomic<bool> m_bAborted{false};
     std::atomic<int> m_nLastError{0};
     std::uint32_t m_dwErrors = 0;

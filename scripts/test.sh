@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test command: install what is missing, build, run the core and port tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded scan tests under
-# ThreadSanitizer, then the Debian package (unpacked and started) and every test of the
-# release build.
+# AddressSanitizer and UndefinedBehaviorSanitizer, fuzz the master's answer paths, run the
+# threaded scan tests under ThreadSanitizer, then the Debian package (unpacked and started)
+# and every test of the release build (the long fault soak included).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +12,9 @@ echo "== core and port tests under the sanitizers"
 cmake --preset debug >/dev/null
 cmake --build --preset debug
 ctest --preset debug
+
+echo "== the master's answer paths fuzzed under the sanitizers"
+scripts/fuzz.sh
 
 echo "== scan thread and call gate tests under ThreadSanitizer"
 cmake --preset tsan >/dev/null

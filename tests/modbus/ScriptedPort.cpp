@@ -35,12 +35,15 @@ bool CScriptedPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t*
     Chunk& chunk = reads.front();
     if (chunk.fails) {
         reads.pop_front();
+        ++failedReads;
         return Fail(EIO);
     }
-    const auto n = std::min<std::size_t>(count, chunk.bytes.size());
-    std::copy_n(chunk.bytes.begin(), n, data);
-    chunk.bytes.erase(chunk.bytes.begin(), chunk.bytes.begin() + static_cast<std::ptrdiff_t>(n));
-    if (chunk.bytes.empty()) {
+    const auto n = std::min<std::size_t>(count, chunk.Left());
+    const auto from = chunk.bytes.begin() + static_cast<std::ptrdiff_t>(chunk.taken);
+    std::copy_n(from, n, data);
+    delivered.insert(delivered.end(), from, from + static_cast<std::ptrdiff_t>(n));
+    chunk.taken += n;
+    if (chunk.Left() == 0) {
         reads.pop_front();
     }
     *received = static_cast<std::uint32_t>(n);
@@ -51,12 +54,23 @@ bool CScriptedPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
     ++errorClears;
     *errors = 0;
     if (status != nullptr) {
-        status->cbInQue =
-            reads.empty() ? 0 : static_cast<std::uint32_t>(reads.front().bytes.size());
+        status->cbInQue = reads.empty() ? 0 : static_cast<std::uint32_t>(reads.front().Left());
         status->cbOutQue = outQueue.empty() ? outQueueAfter : outQueue.front();
         if (!outQueue.empty()) {
             outQueue.pop_front();
         }
     }
     return true;
+}
+
+void CScriptedPort::Reset() {
+    reads.clear();
+    outQueue.clear();
+    outQueueAfter = 0;
+    purges.clear();
+    readSizes.clear();
+    writes.clear();
+    delivered.clear();
+    failedReads = 0;
+    errorClears = 0;
 }

@@ -19,6 +19,8 @@ public:
     struct Chunk {
         Bytes bytes;
         bool fails = false;
+        std::size_t taken = 0;  // bytes already read; an offset keeps byte-by-byte reads linear
+        std::size_t Left() const { return bytes.size() - taken; }
     };
 
     // Script.
@@ -41,6 +43,11 @@ public:
     std::optional<SerialTimeouts> timeouts;
     std::vector<std::uint32_t> purges, readSizes;
     std::vector<Bytes> writes;
+    Bytes delivered;      // every byte that a Read handed over, in order
+    int failedReads = 0;  // scripted read failures that a Read ran into
+
+    // Forgets the script and the record, keeps the open state: one line for many runs.
+    void Reset();
 
     bool Open(const std::string& device) override;
     bool Close() override {

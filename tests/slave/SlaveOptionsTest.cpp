@@ -81,6 +81,10 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--device", ""},
         {"--link="},
         {"--silent=yes"},
+        {"--fault-plan"},
+        {"--fault-plan", ""},
+        {"--fault-plan", "..x"},
+        {"--fault-plan", ". c"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},
@@ -99,7 +103,7 @@ TEST(SlaveOptions, HelpWinsWhereverItStands) {
     const std::string usage = SlaveUsageText();
     for (const char* word : {"--mode", "--id", "--baud", "--parity", "--data-bits", "--stop-bits",
                              "--size", "--silent", "--delay", "--corrupt", "--wrong-id", "--log",
-                             "--device", "--link", "--help", "HH:MM:SS.mmm"}) {
+                             "--device", "--link", "--fault-plan", "--help", "HH:MM:SS.mmm"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }
@@ -133,6 +137,20 @@ TEST(SlaveOptions, WrongIdAlwaysDiffers) {
         EXPECT_GE(address, 1);
         EXPECT_LE(address, 255);
     }
+}
+
+TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
+    const ParseResult r = ParseSlaveOptions({"--fault-plan=.csdw", "--delay", "80"});
+    ASSERT_EQ(r.action, Action::Run) << r.error;
+    CFaultPlan plan = r.options.faultPlan;
+    EXPECT_EQ(plan.Size(), 5u);
+    for (Fault want : {Fault::None, Fault::Corrupt, Fault::Silent, Fault::Delay, Fault::WrongId,
+                       Fault::None, Fault::None}) {
+        EXPECT_EQ(plan.Next(), want);
+    }
+    EXPECT_TRUE(ParseSlaveOptions({}).options.faultPlan.Empty());
+    EXPECT_EQ(AnswerAddress(r.options, true), 2);
+    EXPECT_EQ(AnswerAddress(r.options, false), 1);
 }
 
 }  // namespace

@@ -128,6 +128,13 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("1 to 1000000");
             }
             o.corruptEvery = static_cast<int>(n);
+        } else if (name == "--fault-plan") {
+            const auto v = value();
+            std::optional<CFaultPlan> plan = v ? CFaultPlan::Parse(*v) : std::nullopt;
+            if (!plan || plan->Empty()) {
+                return bad("letters . c s d w");
+            }
+            o.faultPlan = std::move(*plan);
         } else if (name == "--device" || name == "--link") {
             const auto v = value();
             if (!v || v->empty()) {
@@ -179,6 +186,10 @@ Options:
   --delay MS            answer MS (0..600000) milliseconds after the request
   --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII)
   --wrong-id            answer with another slave address (id + 1, 255 -> 1)
+  --fault-plan PLAN     a fault for each answered request in turn, one letter each:
+                        . none, c bad check, s silent, d late by --delay MS, w wrong id;
+                        past its end every answer is good. With a plan, --delay holds back
+                        only the answers marked d. Example: --fault-plan ..c.s..dw --delay 80
   --log                 log every request and answer on standard output
   --help                this text
 
@@ -228,8 +239,8 @@ std::chrono::microseconds RtuSilence(const SlaveOptions& options) {
     return std::chrono::microseconds(micros < 1750 ? 1750 : micros);
 }
 
-int AnswerAddress(const SlaveOptions& options) {
-    return options.wrongId ? options.id % 255 + 1 : options.id;
+int AnswerAddress(const SlaveOptions& options, bool wrongId) {
+    return options.wrongId || wrongId ? options.id % 255 + 1 : options.id;
 }
 
 }  // namespace slave

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/slave/FaultPlan.h"
+
 namespace slave {
 
 enum class Framing { Rtu, Ascii };
@@ -22,6 +24,7 @@ struct SlaveOptions {
     int delayMs = 0;
     int corruptEvery = 0;  // 0: never; N: every Nth answer carries a bad check
     bool wrongId = false;
+    CFaultPlan faultPlan;  // with a plan, delayMs holds back only its late answers
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
@@ -49,7 +52,8 @@ int CharacterBits(const SlaveOptions& options);
 // devices use above 19200 bit/s, where the computed time gets too short to measure reliably).
 std::chrono::microseconds RtuSilence(const SlaveOptions& options);
 
-// The address the slave puts into its answers (another one under --wrong-id).
-int AnswerAddress(const SlaveOptions& options);
+// The address the slave puts into its answers (another one under --wrong-id, or when this
+// answer's planned fault asks for it).
+int AnswerAddress(const SlaveOptions& options, bool wrongId = false);
 
 }  // namespace slave

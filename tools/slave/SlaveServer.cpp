@@ -24,6 +24,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_bank(options.size),
       m_protocol(m_bank, options.id),
       m_rtu(RtuSilence(options)),
+      m_faultPlan(options.faultPlan),
       m_start(Clock::now()) {}
 
 int CSlaveServer::Run(int stopFd) {
@@ -147,18 +148,20 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         case SlaveReply::Kind::Answer:
             break;
     }
-    if (m_options.silent) {
+    const Fault fault = m_faultPlan.Next();
+    if (m_options.silent || fault == Fault::Silent) {
         m_log.Frame("rx", frame.frame, "silent", text);
         return;
     }
     m_log.Frame("rx", frame.frame, {}, text);
 
     Bytes& answer = reply.answer;
-    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options));
+    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, fault == Fault::WrongId));
     ++m_nAnswers;
     PendingAnswer pending;
-    pending.corrupt = m_options.corruptEvery > 0 &&
-                      m_nAnswers % static_cast<std::uint64_t>(m_options.corruptEvery) == 0;
+    pending.corrupt = fault == Fault::Corrupt ||
+                      (m_options.corruptEvery > 0 &&
+                       m_nAnswers % static_cast<std::uint64_t>(m_options.corruptEvery) == 0);
     if (m_options.mode == Framing::Rtu) {
         pending.wire = RtuEncode(answer, pending.corrupt);
         pending.logBytes = pending.wire;
@@ -169,7 +172,8 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         pending.asciiText = line.substr(1, line.size() - 3);
         pending.logBytes = AsciiDecode(*pending.asciiText).frame;
     }
-    pending.due = Clock::now() + std::chrono::milliseconds(m_options.delayMs);
+    const bool late = m_faultPlan.Empty() || fault == Fault::Delay;
+    pending.due = Clock::now() + std::chrono::milliseconds(late ? m_options.delayMs : 0);
     m_pending.push_back(std::move(pending));
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/slave/AsciiFramer.h"
+#include "tools/slave/FaultPlan.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/RtuFramer.h"
@@ -51,6 +52,7 @@ private:
     CSlaveProtocol m_protocol;
     CRtuFramer m_rtu;
     CAsciiFramer m_ascii;
+    CFaultPlan m_faultPlan;
     std::deque<PendingAnswer> m_pending;
     std::uint64_t m_nAnswers = 0;
     Clock::time_point m_start;
