@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -121,6 +122,8 @@ bool CPosixSerialPort::Open(const std::string& device) {
     }
     // A new session starts without the abort of the previous one.
     m_bAborted = false;
+    DropReadAhead();
+    m_bOutputPending = false;
     if (m_wakeFd >= 0) {
         std::uint64_t drained = 0;
         while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
@@ -168,6 +171,7 @@ bool CPosixSerialPort::Close() {
     }
     const int fd = m_fd;
     m_fd = -1;
+    DropReadAhead();
     // close() on a serial port waits up to the driver's closing time (30 s by default) for
     // output that a flow-controlled or dead line will never take; an exchange has already
     // drained what it wrote, so what is left can go.
@@ -295,6 +299,9 @@ bool CPosixSerialPort::Purge(std::uint32_t flags) {
         return true;
     }
     const int which = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+    if (rx) {
+        DropReadAhead();
+    }
     if (::tcflush(m_fd, which) != 0) {
         return DeviceFailure(errno);
     }
@@ -381,6 +388,7 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
     while (done < count) {
         const ssize_t n = ::write(m_fd, data + done, count - done);
         if (n > 0) {
+            m_bOutputPending = true;
             done += static_cast<std::uint32_t>(n);
             if (written != nullptr) {
                 *written = done;
@@ -438,7 +446,7 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
 
     std::uint32_t got = 0;
     while (got < count) {
-        const ssize_t n = ::read(m_fd, data + got, count - got);
+        const long n = ReadAhead(data + got, count - got);
         if (n > 0) {
             got += static_cast<std::uint32_t>(n);
             if (received != nullptr) {
@@ -489,6 +497,24 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
     return true;
 }
 
+long CPosixSerialPort::ReadAhead(std::uint8_t* data, std::uint32_t count) {
+    if (m_nAheadPos == m_nAheadEnd && count < sizeof m_ahead) {
+        const ssize_t n = ::read(m_fd, m_ahead, sizeof m_ahead);
+        if (n <= 0) {
+            return n;
+        }
+        m_nAheadPos = 0;
+        m_nAheadEnd = static_cast<std::uint32_t>(n);
+    }
+    if (m_nAheadPos == m_nAheadEnd) {
+        return ::read(m_fd, data, count);
+    }
+    const std::uint32_t n = std::min(count, m_nAheadEnd - m_nAheadPos);
+    std::memcpy(data, m_ahead + m_nAheadPos, n);
+    m_nAheadPos += n;
+    return n;
+}
+
 bool CPosixSerialPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
     if (errors != nullptr) {
         *errors = 0;
@@ -503,10 +529,13 @@ bool CPosixSerialPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
     if (status != nullptr) {
         int inQueue = 0;
         int outQueue = 0;
-        if (::ioctl(m_fd, FIONREAD, &inQueue) != 0 || ::ioctl(m_fd, TIOCOUTQ, &outQueue) != 0) {
+        if (::ioctl(m_fd, FIONREAD, &inQueue) != 0 ||
+            (m_bOutputPending && ::ioctl(m_fd, TIOCOUTQ, &outQueue) != 0)) {
             ok = DeviceFailure(errno);
         } else {
-            status->cbInQue = static_cast<std::uint32_t>(std::max(inQueue, 0));
+            m_bOutputPending = outQueue > 0;
+            status->cbInQue =
+                static_cast<std::uint32_t>(std::max(inQueue, 0)) + (m_nAheadEnd - m_nAheadPos);
             status->cbOutQue = static_cast<std::uint32_t>(std::max(outQueue, 0));
         }
     }

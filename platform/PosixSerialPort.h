@@ -44,6 +44,10 @@ private:
     // ClearError as kCommErrorDevice.
     bool DeviceFailure(int error);
     static void MakeRaw(termios& tio);
+    // Reads like ::read, but small reads are served from a buffer filled with whatever the
+    // tty holds, so a caller that takes one byte at a time costs one system call per chunk.
+    long ReadAhead(std::uint8_t* data, std::uint32_t count);
+    void DropReadAhead() { m_nAheadPos = m_nAheadEnd = 0; }
 
     std::atomic<int> m_fd{-1};  // read by IsOpen from any thread
     int m_wakeFd = -1;          // eventfd that Abort() signals
@@ -53,4 +57,10 @@ private:
     int m_nWaitError = 0;
     SerialTimeouts m_timeouts;
     std::string m_strDevice;
+    // Received, not yet read: part of the receive queue.
+    std::uint8_t m_ahead[256] = {};
+    std::uint32_t m_nAheadPos = 0;
+    std::uint32_t m_nAheadEnd = 0;
+    // Written since the output queue was last seen empty; only a write can fill it again.
+    bool m_bOutputPending = false;
 };

@@ -159,6 +159,14 @@ TEST_F(SerialLineTest, QueueCountsFollowTheFarEnd) {
     EXPECT_EQ(received, 2u);
     ASSERT_TRUE(port.ClearError(nullptr, &status));
     EXPECT_EQ(status.cbInQue, 3u);
+    // One byte at a time, in order, the count going down with each.
+    for (std::uint8_t expected = 3; expected <= 5; ++expected) {
+        ASSERT_TRUE(port.Read(buf, 1, &received));
+        ASSERT_EQ(received, 1u);
+        EXPECT_EQ(buf[0], expected);
+        ASSERT_TRUE(port.ClearError(nullptr, &status));
+        EXPECT_EQ(status.cbInQue, 5u - expected);
+    }
     // Errors alone may be asked for.
     EXPECT_TRUE(port.ClearError(&errors, nullptr));
 }
@@ -173,6 +181,9 @@ TEST_F(SerialLineTest, PurgeEmptiesTheReceiveQueue) {
     for (std::uint32_t flags : {kPurgeAll, kPurgeRxClear, kPurgeRxAbort}) {
         pty.Send({9, 8, 7, 6});
         ASSERT_TRUE(WaitForInQueue(port, 4));
+        // What a one-byte read took from the line ahead of the caller goes too.
+        ASSERT_TRUE(port.Read(buf, 1, &received));
+        ASSERT_EQ(received, 1u);
         ASSERT_TRUE(port.Purge(flags)) << flags;
         SerialStatus status;
         ASSERT_TRUE(port.ClearError(nullptr, &status));
