@@ -3,16 +3,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
-#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
 namespace {
-
-QHash<const QWidget*, QPointer<QWidget>>& Owners() {
-    static QHash<const QWidget*, QPointer<QWidget>> owners;
-    return owners;
-}
 
 QPointer<QWidget>& AnnouncedFocus() {
     static QPointer<QWidget> focus;
@@ -21,42 +15,15 @@ QPointer<QWidget>& AnnouncedFocus() {
 
 }  // namespace
 
-void SetOwnerWindow(QWidget* control, QWidget* owner) {
-    if (control == nullptr) {
-        return;
-    }
-    if (owner == nullptr) {
-        Owners().remove(control);
-        return;
-    }
-    if (!Owners().contains(control)) {
-        QObject::connect(control, &QObject::destroyed, [control] { Owners().remove(control); });
-    }
-    Owners().insert(control, owner);
-}
-
-QWidget* OwnerWindow(const QWidget* control) {
-    const auto it = Owners().constFind(control);
-    return it == Owners().cend() ? nullptr : it->data();
-}
-
 QWidget* AncestorOf(const QWidget* window) {
-    if (window == nullptr) {
-        return nullptr;
-    }
-    if (QWidget* owner = OwnerWindow(window)) {
-        return owner;
-    }
-    return window->parentWidget();
+    return window != nullptr ? window->parentWidget() : nullptr;
 }
 
 bool IsWindowWithin(const QWidget* window, const QWidget* control) {
     if (control == nullptr) {
         return false;
     }
-    // A chain longer than any real nesting means an owner loop; it contains nothing.
-    int steps = 0;
-    for (const QWidget* w = window; w != nullptr && steps < 256; w = AncestorOf(w), ++steps) {
+    for (const QWidget* w = window; w != nullptr; w = AncestorOf(w)) {
         if (w == control) {
             return true;
         }

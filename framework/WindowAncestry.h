@@ -5,10 +5,8 @@
 class QWidget;
 
 // Which window lies within which: a control's window "contains" every window whose chain of
-// ancestors reaches it. The next window up is a control's designated owner when it has one,
-// otherwise the parent (for a pop-up, the window it belongs to).
-void SetOwnerWindow(QWidget* control, QWidget* owner);
-QWidget* OwnerWindow(const QWidget* control);
+// ancestors reaches it. The next window up is the parent; for a pop-up, such as a drop-down
+// list, that is the window it belongs to.
 QWidget* AncestorOf(const QWidget* window);
 // True when `window` is `control` or has it on its ancestor chain; false for null windows.
 bool IsWindowWithin(const QWidget* window, const QWidget* control);
