@@ -184,26 +184,6 @@ std::size_t AnswerLengthOf(const RequestCase& c) {
     }
 }
 
-Bytes RtuFrameOf(Bytes message) {
-    const std::uint16_t crc = CCrc16::Compute(message.data(), message.size());
-    message.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    message.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return message;
-}
-
-Bytes AsciiFrameOf(const Bytes& message) {
-    Bytes text{':'};
-    Bytes withLrc = message;
-    withLrc.push_back(ComputeLrc(message.data(), message.size()));
-    for (std::uint8_t b : withLrc) {
-        text.push_back(static_cast<std::uint8_t>(NibbleToHexDigit(b >> 4)));
-        text.push_back(static_cast<std::uint8_t>(NibbleToHexDigit(b & 0x0F)));
-    }
-    text.push_back(kCr);
-    text.push_back(kLf);
-    return text;
-}
-
 namespace {
 
 void ScriptAnswer(CScriptedPort& port, const Bytes& answer, std::uint8_t cut, std::uint8_t plan) {
@@ -259,7 +239,7 @@ void CheckWire(std::uint16_t mode, const CScriptedPort& port, const Bytes& reque
     if (port.writes.empty()) {
         return;
     }
-    const Bytes expected = mode == kFuzzAscii ? AsciiFrameOf(request) : RtuFrameOf(request);
+    const Bytes expected = mode == kFuzzAscii ? AsciiFramed(request) : WithCrc(request);
     FuzzCheck(port.writes[0] == expected, "the request goes out exactly");
 }
 

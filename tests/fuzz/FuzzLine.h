@@ -4,6 +4,7 @@
 
 #include "modbus/LocalModbus.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "tests/modbus/Frames.h"
 #include "tests/modbus/ScriptedPort.h"
 
 constexpr std::uint16_t kFuzzRtu = 0;
@@ -44,10 +45,6 @@ std::size_t AnswerLengthOf(const RequestCase& c);
 // the verdicts above and the unpacking rules. A mismatch prints the case and aborts, which
 // both fuzz drivers report as a finding.
 void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& answer);
-
-// ":" hex digits, LRC, CR LF, the way a slave frames an ASCII answer.
-Bytes AsciiFrameOf(const Bytes& message);
-Bytes RtuFrameOf(Bytes message);
 
 // Aborts with the message when the condition fails.
 void FuzzCheck(bool condition, const char* what);

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bytes payload = input.Rest();
     payload.resize(AnswerLengthOf(c) - 3, 0);
     message.insert(message.end(), payload.begin(), payload.end());
-    const Bytes frame = mode == kFuzzAscii ? AsciiFrameOf(message) : RtuFrameOf(message);
+    const Bytes frame = mode == kFuzzAscii ? AsciiFramed(message) : WithCrc(message);
     RunCheckedRequest(mode, c, frame);
     return 0;
 }

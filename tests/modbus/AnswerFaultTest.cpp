@@ -1,23 +1,9 @@
 // The classic faults of Modbus masters, each pinned by name in both framings: a byte count
 // that claims more than the frame holds or disagrees with the quantity, exception frames of
 // every length, answers for another slave or function, and frames cut anywhere.
-#include "modbus/Lrc.h"
 #include "tests/modbus/LineFixture.h"
 
 namespace {
-
-Bytes AsciiFrame(const Bytes& message) {
-    Bytes text{':'};
-    Bytes withLrc = message;
-    withLrc.push_back(ComputeLrc(message.data(), message.size()));
-    for (std::uint8_t b : withLrc) {
-        text.push_back(static_cast<std::uint8_t>(NibbleToHexDigit(b >> 4)));
-        text.push_back(static_cast<std::uint8_t>(NibbleToHexDigit(b & 0x0F)));
-    }
-    text.push_back('\r');
-    text.push_back('\n');
-    return text;
-}
 
 class AnswerFaultTest : public LineTest, public ::testing::WithParamInterface<std::uint16_t> {
 protected:
@@ -25,7 +11,7 @@ protected:
     bool Ascii() const { return GetParam() == 1; }
     // The message framed the way this test's mode puts it on the line.
     Bytes Framed(const Bytes& message) const {
-        return Ascii() ? AsciiFrame(message) : WithCrc(message);
+        return Ascii() ? AsciiFramed(message) : WithCrc(message);
     }
 };
 
@@ -82,13 +68,13 @@ TEST_P(AnswerFaultTest, ExceptionFramesOfEveryLength) {
     // RTU: an exception needs its three bytes and their CRC; what follows is not looked at.
     // ASCII: the decoded message needs the address, the function and the code.
     const Bytes exception{0x01, 0x83, 0x02};
-    const Bytes full = Ascii() ? AsciiFrame(exception) : WithCrc(exception);
+    const Bytes full = Ascii() ? AsciiFramed(exception) : WithCrc(exception);
     for (std::size_t length = 1; length <= 8; ++length) {
         Bytes answer;
         std::uint16_t code = 3;
         if (Ascii()) {
             const Bytes longest{0x01, 0x83, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
-            answer = AsciiFrame(Bytes(longest.begin(), longest.begin() + length));
+            answer = AsciiFramed(Bytes(longest.begin(), longest.begin() + length));
             code = length >= 3 ? 0x8002 : 3;
         } else {
             answer = full;

@@ -7,14 +7,8 @@ namespace {
 
 // ":" hex(bytes) hex(LRC) CR LF, the way a slave sends it.
 std::string AsciiFrame(const Bytes& bytes) {
-    std::string frame = ":";
-    Bytes withLrc = bytes;
-    withLrc.push_back(ComputeLrc(bytes.data(), bytes.size()));
-    for (std::uint8_t b : withLrc) {
-        frame += NibbleToHexDigit(b >> 4);
-        frame += NibbleToHexDigit(b & 0x0F);
-    }
-    return frame + "\r\n";
+    const Bytes frame = AsciiFramed(bytes);
+    return std::string(frame.begin(), frame.end());
 }
 
 class AsciiTest : public LineTest {

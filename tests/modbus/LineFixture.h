@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "modbus/Crc16.h"
 #include "modbus/LocalModbus.h"
+#include "tests/modbus/Frames.h"
 #include "tests/modbus/ScriptedPort.h"
 
 // A master over a scripted port that the test keeps a handle on.
@@ -29,12 +29,5 @@ protected:
         return master.Transact(request, 6, response, expected, received);
     }
 };
-
-inline Bytes WithCrc(Bytes frame) {
-    const std::uint16_t crc = CCrc16::Compute(frame.data(), frame.size());
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
-}
 
 inline const Bytes kAnswer1234{0x01, 0x03, 0x02, 0x12, 0x34, 0xB5, 0x33};
