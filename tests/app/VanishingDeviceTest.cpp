@@ -1,6 +1,5 @@
 // The device vanishing under a running scan (an unplugged USB adapter: the simulator's
 // pseudo-terminal closes), and a port that another program holds.
-#include <sys/resource.h>
 
 #include <QTemporaryDir>
 #include <cerrno>
@@ -10,15 +9,9 @@
 #include "controls/OXStatic.h"
 #include "framework/MessageBoxRecorder.h"
 #include "platform/PosixSerialPort.h"
+#include "tests/support/ProcessCpu.h"
 
 namespace {
-
-long long ProcessCpuMs() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
 
 QString StatusMessage(CVornakView* view) {
     const QString text = view->StatusLine()->text();

@@ -2,7 +2,6 @@
 // each exchange fails at once with a code, nothing spins on the hung-up line, and the master
 // opens the device again when it is back. A second master on the same device is refused.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,17 +10,11 @@
 #include "modbus/Crc16.h"
 #include "modbus/LocalModbus.h"
 #include "tests/platform/PtyPair.h"
+#include "tests/support/ProcessCpu.h"
 
 namespace {
 
 constexpr std::uint8_t kPort = 6;
-
-long long ProcessCpuMs() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
 
 // The far end's answer to a read of one holding register holding 0x1234.
 std::vector<std::uint8_t> Answer(std::uint16_t mode) {
