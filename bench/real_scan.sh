@@ -11,23 +11,12 @@ mode=${2:-ascii}
 window=${3:-10}
 vornak=$build/app/vornak
 slave=$build/tools/slave/vornak-slave
-work=$(mktemp -d /tmp/vornak-bench.XXXXXX)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+XVFB_SESSION_NAME=vornak-bench
+# shellcheck source=tests/support/xvfb_session.sh
+source "$(dirname "$0")/../tests/support/xvfb_session.sh"
 fail() { echo "real_scan: $*" >&2; exit 1; }
 
-for n in $(seq 130 160); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb 130 160 || fail "Xvfb did not start"
 
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/Quorvix"

@@ -7,14 +7,9 @@ vornak=$1
 slave=$2
 out=${3:-$(mktemp -d)}
 mkdir -p "$out"
-work=$(mktemp -d /tmp/vornak-e2e.XXXXXX)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+XVFB_SESSION_NAME=vornak-e2e
+# shellcheck source=tests/support/xvfb_session.sh
+source "$(dirname "$0")/../support/xvfb_session.sh"
 fail() {
     echo "e2e: FAILED: $*"
     [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/failure.png" 2>/dev/null
@@ -23,15 +18,7 @@ fail() {
     exit 1
 }
 
-# A display of our own.
-for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+start_xvfb 90 120 || fail "Xvfb did not start"
 
 # Two slaves: RTU id 1 on COM1, ASCII id 1 on COM2.
 "$slave" --log --link "$work/COM1" >"$work/com1.log" 2>&1 &
