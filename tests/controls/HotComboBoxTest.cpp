@@ -80,11 +80,6 @@ protected:
     CRect m_btn;
 };
 
-TEST_F(HotComboBoxTest, ButtonSitsInsideTheFrameAtTheScrollBarWidth) {
-    const int w = GetSystemMetrics(SM_CXVSCROLL, &m_combo);
-    EXPECT_EQ(m_btn, CRect(160 - w - 2, 2, 158, 22));
-}
-
 TEST_F(HotComboBoxTest, FlatAtRestWithAWindowStripAndAHighlightOutlinedButton) {
     const QImage img = Grab();
     const int w = img.width();
@@ -267,12 +262,8 @@ TEST_F(HotComboBoxTest, ANewFontIsMeasuredAndSetsTheFieldHeight) {
         m_combo.setFont(font);
         const QFontMetrics fm(font);
         EXPECT_EQ(m_combo.TextHeight(), fm.height()) << points;
-        EXPECT_EQ(m_combo.SampleHeight(), fm.size(Qt::TextSingleLine, "ygaQ!|").height());
         EXPECT_EQ(m_combo.GetItemHeight(-1), fm.height() + 1) << points;
         EXPECT_EQ(m_combo.height(), fm.height() + 1 + 6) << points;
-        MEASUREITEMSTRUCT measure;
-        m_combo.MeasureItem(measure);
-        EXPECT_EQ(measure.itemHeight, m_combo.SampleHeight() + 1);
     }
 }
 
