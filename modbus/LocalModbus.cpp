@@ -123,12 +123,14 @@ bool CLocalModbus::OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::ui
         return FailOpen(m_hPort->LastError(), device);
     }
     m_nLastPortError = 0;
+    m_strPortErrorText.clear();
     m_strPortDevice = device;
     return true;
 }
 
 bool CLocalModbus::FailOpen(int error, const std::string& device) {
     m_nLastPortError = error;
+    m_strPortErrorText = m_hPort->LastErrorText();
     m_strPortDevice = device;
     return false;
 }

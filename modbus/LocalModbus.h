@@ -47,6 +47,8 @@ public:
     // Why the last Open failed: the errno (0 when the cause was not the OS) and the device.
     int GetLastPortError() const { return m_nLastPortError; }
     std::string GetPortDevice() const { return m_strPortDevice; }
+    // The port's own words on that failure where the errno cannot say it; may be empty.
+    std::string GetPortErrorText() const { return m_strPortErrorText; }
 
     // Read-only views for diagnostics and tests.
     std::uint8_t GetPort() const { return m_nPort; }
@@ -102,6 +104,7 @@ private:
     bool ReadPortErrors(std::uint32_t& errors, SerialStatus* status);
 
     int m_nLastPortError = 0;
+    std::string m_strPortErrorText;
     bool m_bDeviceGone = false;  // seen during the running exchange
     std::string m_strPortDevice;
 };

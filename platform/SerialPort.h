@@ -113,4 +113,7 @@ public:
     // errno of the last failed operation (0 when none), and the device last asked for.
     virtual int LastError() const = 0;
     virtual std::string Device() const = 0;
+    // Why the last open failed where an errno cannot say it (a bad option, a refused line
+    // setting); empty when the errno says it all.
+    virtual std::string LastErrorText() const { return {}; }
 };

@@ -167,8 +167,12 @@ bool CVornakView::OpenPort() {
 void CVornakView::ReportOpenFailure() {
     const int error = m_pModbus ? m_pModbus->GetLastPortError() : 0;
     QString device = m_pModbus ? QString::fromStdString(m_pModbus->GetPortDevice()) : QString();
+    const QString reason =
+        m_pModbus ? QString::fromStdString(m_pModbus->GetPortErrorText()) : QString();
     QString detail;
-    if (error != 0) {
+    if (!reason.isEmpty()) {
+        detail = device.isEmpty() ? reason : device + QStringLiteral(": ") + reason;
+    } else if (error != 0) {
         detail = OsErrorDetail(error, device);
     } else {
         detail = QStringLiteral("COM%1").arg(PortNumber(m_env));
