@@ -8,6 +8,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
     xvfb xdotool x11-utils imagemagick fonts-nanum
     dpkg-dev desktop-file-utils ccache
+    scdoc lintian appstream man-db groff-base mbpoll
 )
 
 missing=()

@@ -69,6 +69,10 @@ dpkg -x "$deb" "$root"
 files=(
     usr/bin/vornak
     usr/bin/vornak-slave
+    usr/bin/vornak-poll
+    usr/share/doc/vornak/copyright
+    usr/share/doc/vornak/changelog.gz
+    usr/share/metainfo/com.quorvix.vornak.metainfo.xml
     usr/share/applications/vornak.desktop
     usr/share/icons/hicolor/16x16/apps/vornak.png
     usr/share/icons/hicolor/32x32/apps/vornak.png
@@ -98,6 +102,38 @@ check "the entry's Korean name" test "$(entry 'Name\[ko\]')" = "Vornak 모드버
 check "the entry is in Utility and Engineering" test "$(entry Categories)" = "Utility;Engineering;"
 check "the entry starts the installed program" test -x "$root/usr/bin/$(entry Exec)"
 check "the entry's icon is in the theme" test -f "$root/usr/share/icons/hicolor/48x48/apps/$(entry Icon).png"
+
+# Debian's own judges: lintian (no error, no warning; informational tags are printed), the
+# AppStream validator (no network: the screenshot's host is not asked), and every manual page
+# rendered as lintian renders it, without a warning, one per program.
+lintian_out=$(lintian --pedantic --display-info "$deb" 2>&1 | grep -v 'running with root privileges')
+while IFS= read -r line; do [ -n "$line" ] && echo "package: lintian: $line"; done <<<"$lintian_out"
+lintian_clean() { ! grep -q '^[EW]:' <<<"$lintian_out"; }
+check "lintian reports no error and no warning" lintian_clean
+check "the AppStream metadata validates" \
+    appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.quorvix.vornak.metainfo.xml"
+man_clean() {  # man_clean PAGE: renders without a warning and has a NAME section
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$1" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || { echo "$warnings"; return 1; }
+    man -l "$1" 2>/dev/null | grep -q '^NAME'
+}
+gzip_best_without_name() {  # the header: no flags, no time stamp, best compression (XFL 2)
+    test "$(od -An -tx1 -j3 -N6 "$1" | tr -d ' ')" = "000000000002"
+}
+for program in "$root"/usr/bin/*; do
+    page="$root/usr/share/man/man1/$(basename "$program").1.gz"
+    check "$(basename "$program") has a manual page" test -f "$page"
+    check "the manual page of $(basename "$program") renders cleanly" man_clean "$page"
+    check "the manual page of $(basename "$program") is gzip -9n" gzip_best_without_name "$page"
+done
+check "the changelog names this version" bash -c "zcat '$root/usr/share/doc/vornak/changelog.gz' | head -1 | grep -q '^vornak ($version) '"
+check "the copyright file is machine-readable" grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$root/usr/share/doc/vornak/copyright"
+
+# The installed poller answers --version and refuses bad usage with status 2.
+check "vornak-poll --version names $version" bash -c "'$root/usr/bin/vornak-poll' --version | grep -q ' $version'"
+timeout 10 "$root/usr/bin/vornak-poll" --count 0 COM1 >/dev/null 2>&1
+check "vornak-poll refuses bad usage with status 2" test $? -eq 2
 
 # The installed slave answers --help.
 help=$(timeout 10 "$root/usr/bin/vornak-slave" --help 2>&1)
