@@ -7,9 +7,7 @@
 
 class IResponseList;
 
-// One register as a list line: "[Address : 0x%04x / %d ] = 0x%04x, %d". The address is
-// startAddress + index as a full int, so a request that runs past 0xFFFF shows 0x10000 and
-// beyond instead of wrapping.
+// One register as a list line, in the format of FormatRegisterLine (modbus/RegisterLine.h).
 QString FormatResponseLine(std::uint16_t startAddress, int index, int referenceBase,
                            std::uint16_t value);
 

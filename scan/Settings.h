@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "modbus/RegisterLine.h"
+
 // The serial line and the scan period; section "Main Env" of the profile store.
 struct MainEnv {
     std::uint8_t byPort = 0;         // port number - 1
@@ -25,8 +27,8 @@ struct ModbusEnv {
 };
 
 constexpr std::uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr int kReferenceBaseHolding = 40001;
-constexpr int kReferenceBaseInput = 30001;
+constexpr int kReferenceBaseHolding = kReferenceBaseHoldingRegisters;
+constexpr int kReferenceBaseInput = kReferenceBaseInputRegisters;
 constexpr std::uint16_t kMaxRegisterQuantity = 125;
 constexpr std::uint16_t kMaxCoilQuantity = 2000;
 

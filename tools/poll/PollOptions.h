@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace poll {
+
+enum class OutputFormat { Table, Csv, Json };
+
+struct PollOptions {
+    std::string port;  // as given: COMn, a device path or a URL
+    int comPort = 0;   // 1..16 for COMn, 0 for a path or URL
+    // The line, in the master's codes.
+    std::uint16_t mode = 0;  // 0 RTU, 1 ASCII
+    std::uint32_t baud = 9600;
+    std::uint8_t parity = 0;  // 0 none, 1 odd, 2 even
+    std::uint16_t dataBits = 8;
+    std::uint8_t stopBits = 0;  // 0 one, 2 two
+    std::uint8_t flow = 0;      // kFlow* flags
+    std::uint32_t timeoutMs = 1000;
+    std::uint32_t charIntervalMs = 5;
+    // The request.
+    std::uint8_t slave = 1;
+    std::uint8_t function = 3;  // the read function; a write uses 5 or 6 at the same table
+    std::uint16_t address = 0;
+    std::uint16_t count = 1;
+    std::optional<std::uint16_t> write;
+    // Polling and output.
+    std::uint32_t intervalMs = 1000;
+    std::uint32_t polls = 1;  // 0: until interrupted
+    OutputFormat format = OutputFormat::Table;
+    std::string trace;
+};
+
+struct PollParse {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    PollOptions options;
+    std::string error;  // for Action::Error: one line, without the program name
+};
+
+// args excludes the program name. Short and long options as getopt_long takes them
+// ("-c 5", "-c5", "--count 5", "--count=5"), options and the port in any order.
+PollParse ParsePollOptions(const std::vector<std::string>& args);
+
+std::string PollUsageText();
+
+// The function code a poll sends: the read function, or 5 / 6 for a write.
+std::uint8_t RequestFunction(const PollOptions& options);
+
+}  // namespace poll

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/poll/PollOptions.h"
+
+namespace poll {
+
+// One poll as it is printed: what was asked, when, and what came back.
+struct PollRecord {
+    std::chrono::system_clock::time_point time;
+    std::uint8_t slave = 1;
+    std::uint8_t function = 3;  // as sent: 1 to 4, or 5 / 6 for a write
+    std::uint16_t address = 0;
+    int referenceBase = 0;  // of the table the address lies in
+    std::vector<std::uint16_t>
+        values;  // registers, bits as 0 / 1, the value written; empty on failure
+    std::uint16_t code = 0;
+    std::string text;
+};
+
+// "2026-12-08T14:05:09.042+01:00": local time, ISO 8601 with milliseconds and the offset.
+std::string IsoTime(std::chrono::system_clock::time_point time);
+
+// The CSV header line, or nothing for the other formats (newline included).
+std::string FormatHeader(OutputFormat format);
+// A poll in the format, newline included.
+std::string FormatRecord(OutputFormat format, const PollRecord& record);
+
+}  // namespace poll

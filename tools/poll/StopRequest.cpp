@@ -1,0 +1,18 @@
+#include "tools/poll/StopRequest.h"
+
+namespace poll {
+
+void CStopRequest::Request() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bRequested = true;
+    }
+    m_changed.notify_all();
+}
+
+bool CStopRequest::WaitUntil(std::chrono::steady_clock::time_point until) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_until(lock, until, [this] { return m_bRequested.load(); });
+}
+
+}  // namespace poll
