@@ -21,8 +21,8 @@ struct Spawned {
     int errFd = -1;
 };
 
-// Starts the slave binary with its output on pipes; errFd stays -1 unless captureErr.
-Spawned Spawn(const std::vector<std::string>& args, bool captureErr) {
+// Starts the program with its output on pipes; errFd stays -1 unless captureErr.
+Spawned Spawn(const std::string& program, const std::vector<std::string>& args, bool captureErr) {
     Spawned s;
     int out[2];
     int err[2] = {-1, -1};
@@ -42,14 +42,14 @@ Spawned Spawn(const std::vector<std::string>& args, bool captureErr) {
     if (captureErr) {
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     }
-    std::vector<std::string> all{VORNAK_SLAVE_PATH};
+    std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    const int rc = posix_spawn(&s.pid, VORNAK_SLAVE_PATH, &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&s.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     if (captureErr) {
@@ -122,7 +122,7 @@ CSlaveProcess::~CSlaveProcess() {
 bool CSlaveProcess::Start(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     all.push_back("--log");
-    const Spawned s = Spawn(all, false);
+    const Spawned s = Spawn(VORNAK_SLAVE_PATH, all, false);
     if (s.pid < 0) {
         return false;
     }
@@ -205,8 +205,14 @@ int CSlaveProcess::Stop(int sig, std::chrono::milliseconds timeout) {
 }
 
 SlaveRun RunSlaveToEnd(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+    return RunProgramToEnd(VORNAK_SLAVE_PATH, args, timeout);
+}
+
+SlaveRun RunProgramToEnd(const std::string& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds timeout,
+                         const std::function<void(pid_t)>& whileRunning) {
     SlaveRun run;
-    const Spawned s = Spawn(args, true);
+    const Spawned s = Spawn(program, args, true);
     if (s.pid < 0) {
         return run;
     }
@@ -219,6 +225,9 @@ SlaveRun RunSlaveToEnd(const std::vector<std::string>& args, std::chrono::millis
         run.out = ReadAll(fd);
         ::close(fd);
     });
+    if (whileRunning) {
+        whileRunning(s.pid);
+    }
     run.status = Reap(s.pid, timeout);
     outReader.join();
     errReader.join();

@@ -59,6 +59,11 @@ struct SlaveRun {
 };
 SlaveRun RunSlaveToEnd(const std::vector<std::string>& args,
                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+// The same for any program; whileRunning, when given, runs with the child's pid before the
+// wait for its end.
+SlaveRun RunProgramToEnd(const std::string& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds timeout,
+                         const std::function<void(pid_t)>& whileRunning = {});
 
 // One parsed log line: "HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<text>"]".
 struct SlaveLogLine {

@@ -320,15 +320,15 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         }
     }
 
+    // getopt_long has moved the operands behind the options, in argv (not in storage).
     const int positional = static_cast<int>(storage.size()) - optind;
     if (positional == 0) {
         return fail("no PORT given (COM1 to COM16, a device path or a URL)");
     }
     if (positional > 1) {
-        return fail("one PORT only; unexpected '" + storage[static_cast<std::size_t>(optind) + 1] +
-                    "'");
+        return fail("one PORT only; unexpected '" + std::string(argv[optind + 1]) + "'");
     }
-    o.port = storage[static_cast<std::size_t>(optind)];
+    o.port = argv[optind];
     o.comPort = ComPortNumber(o.port);
     if (o.port.empty() || o.comPort < 0) {
         return fail("bad PORT '" + o.port + "' (COM1 to COM16, a device path or a URL)");
