@@ -235,8 +235,11 @@ void CVornakView::OnDestroy() {
     m_bDestroyed = true;
     CProfileStore store;
     if (!SaveSettings(store, m_env, m_modbusEnv)) {
-        AfxMessageBox(QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,
-                      store.FileName(), this);
+        const QString reason = store.ErrorText();
+        AfxMessageBox(
+            QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,
+            reason.isEmpty() ? store.FileName() : store.FileName() + QStringLiteral(": ") + reason,
+            this);
     }
     ReleaseScanObjects();
 }
