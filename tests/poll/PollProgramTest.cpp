@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -96,6 +99,24 @@ TEST_P(PollProgram, SilentSlaveFailsWithTheTimeOutText) {
     const SlaveRun three = Run({"-t", "100", "-n", "3", "-i", "0"});
     EXPECT_EQ(three.status, 1);
     EXPECT_EQ(three.err, "vornak-poll: 3 of 3 polls failed, the last with: Time-out Error\n");
+}
+
+TEST_P(PollProgram, ComPortsResolveThroughTheEnvironmentAndThePortMap) {
+    Start({});
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("vornak-poll-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(home / "Quorvix");
+    std::ofstream(home / "Quorvix" / "Vornak.ini") << "[Port Map]\nCOM5=" << m_slave.Path() << "\n";
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    ::setenv("VORNAK_COM6", m_slave.Path().c_str(), 1);
+    for (const char* port : {"COM5", "com6"}) {
+        const SlaveRun run = Poll({"-m", GetParam(), "--ref", "30001", "-f", "4", port});
+        EXPECT_EQ(run.status, 0) << port << ": " << run.err;
+        EXPECT_TRUE(run.out.ends_with("\nOK\n")) << port;
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("VORNAK_COM6");
+    std::filesystem::remove_all(home);
 }
 
 // SIGINT during a long time-out, and SIGTERM between two polls: the run ends at once, what
