@@ -358,7 +358,7 @@ Line:
       --stop-bits 1|2         stop bits (1)
       --flow none|dtrdsr|rtscts|xonxoff   flow control (none)
   -t, --timeout MS            response time-out (1000)
-      --char-interval MS      silence that ends an answer (5; at least 4 characters)
+      --char-interval MS      silence that ends an answer (20; at least 4 characters)
 Request:
   -a, --slave N               slave address 1..255 (1)
   -f, --function 1|2|3|4      coils, discrete inputs, holding or input registers (3)

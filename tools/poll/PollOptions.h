@@ -20,7 +20,7 @@ struct PollOptions {
     std::uint8_t stopBits = 0;  // 0 one, 2 two
     std::uint8_t flow = 0;      // kFlow* flags
     std::uint32_t timeoutMs = 1000;
-    std::uint32_t charIntervalMs = 5;
+    std::uint32_t charIntervalMs = 20;  // outlasts a USB adapter's 16 ms delivery bursts
     // The request.
     std::uint8_t slave = 1;
     std::uint8_t function = 3;  // the read function; a write uses 5 or 6 at the same table
