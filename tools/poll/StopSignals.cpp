@@ -19,9 +19,13 @@ sigset_t StopSet() {
 
 }  // namespace
 
-CStopSignals::CStopSignals(std::function<void()> onStop) : m_onStop(std::move(onStop)) {
+void CStopSignals::Block() {
     const sigset_t set = StopSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+CStopSignals::CStopSignals(std::function<void()> onStop) : m_onStop(std::move(onStop)) {
+    Block();
     m_thread = std::thread([this] { Watch(); });
 }
 

@@ -7,10 +7,13 @@
 namespace poll {
 
 // SIGINT and SIGTERM, taken by a thread of its own with sigwait, so that what they set off
-// may lock and wake other threads, which a signal handler may not. Create it before any other
-// thread: it blocks the two signals in the calling thread, and later threads inherit that.
+// may lock and wake other threads, which a signal handler may not.
 class CStopSignals {
 public:
+    // Blocks the two signals in the calling thread; threads started later inherit the mask.
+    // Call it first thing in main, so that no thread can take a signal in the default way.
+    static void Block();
+
     explicit CStopSignals(std::function<void()> onStop);
     ~CStopSignals();
     CStopSignals(const CStopSignals&) = delete;

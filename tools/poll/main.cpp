@@ -12,6 +12,7 @@
 #include "tools/poll/StopSignals.h"
 
 int main(int argc, char** argv) {
+    poll::CStopSignals::Block();
     using poll::PollParse;
     const PollParse parse = poll::ParsePollOptions(std::vector<std::string>(argv + 1, argv + argc));
     switch (parse.action) {
