@@ -75,14 +75,17 @@ PortDevice ResolvePort(int port) {
     std::vector<int> free;
     for (int n = 1; n <= kPorts; ++n) {
         if (std::optional<PortDevice> mapped = n == port ? std::nullopt : Mapped(n)) {
-            named.insert(TtyNameOf(LineTarget(mapped->path)));
+            const std::string target = LineTarget(mapped->path);
+            named.insert(target);
+            named.insert(TtyNameOf(target));
         } else {
             free.push_back(n);
         }
     }
     std::size_t next = 0;
     for (int n : free) {
-        while (next < Found()->size() && named.count((*Found())[next].tty) != 0) {
+        while (next < Found()->size() && (named.count((*Found())[next].tty) != 0 ||
+                                          named.count((*Found())[next].path) != 0)) {
             ++next;
         }
         if (next == Found()->size()) {
