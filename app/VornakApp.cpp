@@ -28,6 +28,16 @@ std::optional<std::string> PortMapLookup(int port) {
     return path.toStdString();
 }
 
+// Other values of the "Port Map" by key, such as the frame trace's file ("Trace").
+std::optional<std::string> PortMapValue(const std::string& key) {
+    const CProfileStore store;
+    const QString value =
+        store.GetProfileString(kPortMapSection, QString::fromStdString(key)).trimmed();
+    if (value.isEmpty())
+        return std::nullopt;
+    return value.toStdString();
+}
+
 }  // namespace
 
 CVornakApp::CVornakApp() : m_pRouter(std::make_unique<CCommandRouter>()) {
@@ -38,6 +48,7 @@ CVornakApp::~CVornakApp() {
     if (m_pView)
         m_pView->OnDestroy();
     InstallPortResolver({});
+    InstallPortMapReader({});
 }
 
 bool CVornakApp::InitInstance() {
@@ -45,6 +56,9 @@ bool CVornakApp::InitInstance() {
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvix"));
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
     InstallPortResolver(PortMapLookup);
+    InstallPortMapReader(PortMapValue);
+    // COM numbers the map leaves free go to the devices present now, in a stable order.
+    RescanSerialDevices();
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())
         return false;
