@@ -97,7 +97,9 @@ TEST(LineSimulatorTest, LatencyTimerBurstsCutAnAnswerOnlyBelowTheirGap) {
 
 TEST(LineSimulatorTest, PacedExchangeTakesTheWireTime) {
     Line line;
-    ASSERT_TRUE(line.Open(0, {"--pace"}, ""));
+    // A character interval well above the 5 ms floor: a busy machine may hold the simulator
+    // back for a few milliseconds between two characters.
+    ASSERT_TRUE(line.Open(0, {"--pace"}, "", 9600, 20));
     // 8 request and 255 answer characters of 10 bits at 9600 bit/s, then the silences.
     const long long wireMs = 263 * 10 * 1000 / 9600;
     const Stopwatch watch;
