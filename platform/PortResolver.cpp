@@ -23,11 +23,6 @@ PortResolver& InstalledResolver() {
     return resolver;
 }
 
-PortMapReader& InstalledReader() {
-    static PortMapReader reader;
-    return reader;
-}
-
 // Filled once; held under ResolverMutex.
 std::optional<std::vector<FoundDevice>>& Found() {
     static std::optional<std::vector<FoundDevice>> found;
@@ -97,17 +92,4 @@ PortDevice ResolvePort(int port) {
         ++next;
     }
     return {"/dev/ttyS" + std::to_string(port - 1), PortSource::Default};
-}
-
-void InstallPortMapReader(PortMapReader reader) {
-    std::lock_guard<std::mutex> lock(ResolverMutex());
-    InstalledReader() = std::move(reader);
-}
-
-std::optional<std::string> LookUpPortMapValue(const std::string& key) {
-    std::lock_guard<std::mutex> lock(ResolverMutex());
-    if (const PortMapReader& reader = InstalledReader()) {
-        return reader(key);
-    }
-    return std::nullopt;
 }
