@@ -56,6 +56,11 @@ bool CRs485Port::SetLine(const SerialDcb& dcb) {
     if (!CPortLayer::SetLine(line)) {
         return false;
     }
+    if (m_mode == Mode::Kernel) {
+        // Enabling the mode again has the driver put RTS back at its idle level.
+        const int error = CPortLayer::EnableRs485(m_settings);
+        return error == 0 || Refuse(error, "rs485: the driver refused its RS-485 mode");
+    }
     return m_mode != Mode::Rts || Drive(false) == 0 || Refuse(EIO, "rs485: RTS cannot be driven");
 }
 

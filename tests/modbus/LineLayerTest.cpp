@@ -27,7 +27,7 @@ TEST(Rs485Test, DirectionControlOrderAroundEachFrame) {
         Calls exchange;  // up to the first read
     };
     const Case cases[] = {
-        {"kernel mode", 0, {true, 2, 3}, {"rs485"}, {"write", "read"}},
+        {"kernel mode", 0, {true, 2, 3}, {"rs485", "rs485"}, {"write", "read"}},
         {"RTS high, no delays",
          ENOTTY,
          {true, 0, 0},
