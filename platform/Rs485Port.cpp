@@ -51,6 +51,11 @@ bool CRs485Port::Open(const std::string& device) {
 
 bool CRs485Port::SetLine(const SerialDcb& dcb) {
     // RTS belongs to the direction control, not to the line's handshake settings.
+    if (dcb.fRtsControl == kRtsControlHandshake) {
+        return Refuse(EINVAL,
+                      "rs485: RTS switches the transceiver and cannot also be used for RTS/CTS "
+                      "flow control; choose no flow control");
+    }
     SerialDcb line = dcb;
     line.fRtsControl = kRtsControlDisable;
     if (!CPortLayer::SetLine(line)) {
