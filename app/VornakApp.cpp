@@ -38,6 +38,8 @@ bool CVornakApp::InitInstance() {
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvix"));
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
     InstallPortResolver(PortMapLookup);
+    // COM numbers the map leaves free go to the devices present now, in a stable order.
+    RescanSerialDevices();
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())
         return false;

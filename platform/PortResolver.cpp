@@ -23,11 +23,6 @@ PortResolver& InstalledResolver() {
     return resolver;
 }
 
-PortMapReader& InstalledReader() {
-    static PortMapReader reader;
-    return reader;
-}
-
 // Filled once; held under ResolverMutex.
 std::optional<std::vector<FoundDevice>>& Found() {
     static std::optional<std::vector<FoundDevice>> found;
@@ -75,14 +70,17 @@ PortDevice ResolvePort(int port) {
     std::vector<int> free;
     for (int n = 1; n <= kPorts; ++n) {
         if (std::optional<PortDevice> mapped = n == port ? std::nullopt : Mapped(n)) {
-            named.insert(TtyNameOf(LineTarget(mapped->path)));
+            const std::string target = LineTarget(mapped->path);
+            named.insert(target);
+            named.insert(TtyNameOf(target));
         } else {
             free.push_back(n);
         }
     }
     std::size_t next = 0;
     for (int n : free) {
-        while (next < Found()->size() && named.count((*Found())[next].tty) != 0) {
+        while (next < Found()->size() && (named.count((*Found())[next].tty) != 0 ||
+                                          named.count((*Found())[next].path) != 0)) {
             ++next;
         }
         if (next == Found()->size()) {
@@ -94,17 +92,4 @@ PortDevice ResolvePort(int port) {
         ++next;
     }
     return {"/dev/ttyS" + std::to_string(port - 1), PortSource::Default};
-}
-
-void InstallPortMapReader(PortMapReader reader) {
-    std::lock_guard<std::mutex> lock(ResolverMutex());
-    InstalledReader() = std::move(reader);
-}
-
-std::optional<std::string> LookUpPortMapValue(const std::string& key) {
-    std::lock_guard<std::mutex> lock(ResolverMutex());
-    if (const PortMapReader& reader = InstalledReader()) {
-        return reader(key);
-    }
-    return std::nullopt;
 }

@@ -30,8 +30,3 @@ PortDevice ResolvePort(int port);
 inline std::string ResolvePortDevice(int port) {
     return ResolvePort(port).path;
 }
-
-// Other values of the "Port Map" by key (e.g. "Trace"), answered by the application.
-using PortMapReader = std::function<std::optional<std::string>(const std::string& key)>;
-void InstallPortMapReader(PortMapReader reader);
-std::optional<std::string> LookUpPortMapValue(const std::string& key);

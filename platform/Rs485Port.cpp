@@ -51,10 +51,20 @@ bool CRs485Port::Open(const std::string& device) {
 
 bool CRs485Port::SetLine(const SerialDcb& dcb) {
     // RTS belongs to the direction control, not to the line's handshake settings.
+    if (dcb.fRtsControl == kRtsControlHandshake) {
+        return Refuse(EINVAL,
+                      "rs485: RTS switches the transceiver and cannot also be used for RTS/CTS "
+                      "flow control; choose no flow control");
+    }
     SerialDcb line = dcb;
     line.fRtsControl = kRtsControlDisable;
     if (!CPortLayer::SetLine(line)) {
         return false;
+    }
+    if (m_mode == Mode::Kernel) {
+        // Enabling the mode again has the driver put RTS back at its idle level.
+        const int error = CPortLayer::EnableRs485(m_settings);
+        return error == 0 || Refuse(error, "rs485: the driver refused its RS-485 mode");
     }
     return m_mode != Mode::Rts || Drive(false) == 0 || Refuse(EIO, "rs485: RTS cannot be driven");
 }

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/PortResolver.h"
+#include "platform/PortMapFile.h"
 
 CTraceFile::CTraceFile(std::string path, std::uint64_t cap)
     : m_strPath(std::move(path)), m_nCap(cap) {
@@ -69,5 +69,5 @@ std::string TraceFilePath() {
     if (const char* value = std::getenv("VORNAK_TRACE"); value != nullptr && *value != '\0') {
         return value;
     }
-    return LookUpPortMapValue("Trace").value_or("");
+    return ReadPortMapValue("Trace").value_or("");
 }

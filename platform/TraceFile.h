@@ -30,6 +30,6 @@ private:
     std::string m_strBuffer;
 };
 
-// The trace file asked for: VORNAK_TRACE when set, else the installed lookup (the "Trace" key
-// of the "Port Map"); empty: no trace.
+// The trace file asked for: VORNAK_TRACE when set, else the key "Trace" of the "Port Map";
+// empty: no trace.
 std::string TraceFilePath();

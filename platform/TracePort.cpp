@@ -78,6 +78,9 @@ bool CTracePort::Open(const std::string& device) {
 }
 
 bool CTracePort::Close() {
+    if (!CPortLayer::IsOpen()) {
+        return CPortLayer::Close();
+    }
     FlushReceived();
     const bool closed = CPortLayer::Close();
     Note("close");

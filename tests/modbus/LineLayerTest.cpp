@@ -5,9 +5,11 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "platform/LinePort.h"
 #include "platform/Rs485Port.h"
@@ -27,7 +29,7 @@ TEST(Rs485Test, DirectionControlOrderAroundEachFrame) {
         Calls exchange;  // up to the first read
     };
     const Case cases[] = {
-        {"kernel mode", 0, {true, 2, 3}, {"rs485"}, {"write", "read"}},
+        {"kernel mode", 0, {true, 2, 3}, {"rs485", "rs485"}, {"write", "read"}},
         {"RTS high, no delays",
          ENOTTY,
          {true, 0, 0},
@@ -183,6 +185,28 @@ TEST(TraceTest, FullTraceStartsANewFileAndKeepsOneOld) {
         EXPECT_EQ(firstLine(path), "");
         EXPECT_EQ(firstLine(path + ".1"), std::string(40, lines[0]));
     }
+}
+
+// Teardown aborts from the user-interface thread while the scan thread may be re-opening.
+TEST(LinePortTest, AbortFromAnotherThreadWhileOpenSwapsTheLine) {
+    CLinePort line([](LineKind) { return std::make_unique<CScriptedPort>(); });
+    std::atomic<bool> done{false};
+    std::thread aborter([&] {
+        while (!done) {
+            line.Abort();
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(line.Open("/dev/scripted"));
+        ASSERT_TRUE(line.Close());
+    }
+    done = true;
+    aborter.join();
+    ASSERT_TRUE(line.Open("/dev/scripted"));
+    line.Abort();
+    std::uint8_t byte = 0;
+    std::uint32_t received = 0;
+    EXPECT_FALSE(line.Read(&byte, 1, &received));
 }
 
 TEST(LinePortTest, RefusedDeviceGivesItsReasonToTheMaster) {
