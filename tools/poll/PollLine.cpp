@@ -13,10 +13,8 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     if (!o.trace.empty()) {
         ::setenv("VORNAK_TRACE", o.trace.c_str(), 1);
     }
-    // COMn as the scanner finds it: the environment, then the "Port Map" of the settings file
-    // (which may also name the trace file).
+    // COMn as the scanner finds it: the environment, then the "Port Map" of the settings file.
     InstallPortResolver([](int n) { return ReadPortMapValue("COM" + std::to_string(n)); });
-    InstallPortMapReader(ReadPortMapValue);
     int port = o.comPort;
     if (port == 0) {
         ::setenv("VORNAK_COM1", o.port.c_str(), 1);
