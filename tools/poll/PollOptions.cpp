@@ -347,8 +347,9 @@ std::string PollUsageText() {
 
 Reads registers or bits of one Modbus slave on a serial line (RTU or ASCII), or writes one,
 and prints what came back. PORT is COM1 to COM16 (mapped as vornak maps them: VORNAK_COM<n>,
-then the "Port Map" of ~/.config/Quorvix/Vornak.ini, then /dev/ttyS<n-1>), a device path, or
-a URL the port layer takes (socket://HOST:PORT, rfc2217://HOST:PORT), options after '?'.
+then the "Port Map" of ~/.config/Quorvix/Vornak.ini, then the serial devices found at start,
+then /dev/ttyS<n-1>), a device path, or a URL the port layer takes (socket://HOST:PORT,
+rfc2217://HOST:PORT), options after '?'.
 
 Line:
   -m, --mode rtu|ascii        transmission mode (rtu)
