@@ -3,25 +3,51 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/DirectionNote.h"
+#include "platform/LineAddress.h"
 #include "platform/PortResolver.h"
 
-QString PortTooltip(int port) {
-    const PortDevice device = ResolvePort(port);
-    QString note;
-    switch (device.source) {
+namespace {
+
+QString SourceNote(int port, PortSource source) {
+    switch (source) {
         case PortSource::Environment:
-            note = QStringLiteral("VORNAK_COM%1, ").arg(port);
-            break;
+            return QStringLiteral("VORNAK_COM%1").arg(port);
         case PortSource::Resolver:
-            note = QStringLiteral("Port Map, ");
-            break;
+            return QStringLiteral("Port Map");
+        case PortSource::Found:
+            return QStringLiteral("found");
         case PortSource::Default:
             break;
     }
-    // A device the process may not look at counts as absent: opening it would fail as well.
-    std::error_code error;
-    const bool present = std::filesystem::exists(device.path, error) && !error;
-    note += present ? QStringLiteral("present") : QStringLiteral("not present");
+    return QStringLiteral("default");
+}
+
+}  // namespace
+
+QString PortTooltip(int port) {
+    const PortDevice device = ResolvePort(port);
+    QString note = SourceNote(port, device.source);
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(device.path, error);
+    if (address && address->kind == LineKind::Socket) {
+        note += QStringLiteral(", line settings set on the server");
+    } else if (address && address->kind == LineKind::Rfc2217) {
+        note += QStringLiteral(", line settings sent to the server");
+    } else {
+        // A device the process may not look at counts as absent: opening it would fail as well.
+        std::error_code failed;
+        const bool present = std::filesystem::exists(LineTarget(device.path), failed) && !failed;
+        note += present ? QStringLiteral(", present") : QStringLiteral(", not present");
+    }
+    if (!address) {
+        note += QStringLiteral(", ") + QString::fromStdString(error);
+    } else if (address->rs485) {
+        const std::string how = DirectionControlOf(address->target);
+        note += QStringLiteral(", RS-485: ") +
+                (how.empty() ? QStringLiteral("direction control known after the first open")
+                             : QString::fromStdString(how));
+    }
     return QStringLiteral("COM%1 → %2 (%3)")
         .arg(port)
         .arg(QString::fromStdString(device.path), note);

@@ -2,7 +2,9 @@
 
 #include <QString>
 
-// What COM<n> means on this machine, for the port list: the device it maps to, where that
-// mapping comes from when it is not the default, and whether the device is there right now,
-// e.g. "COM1 → /dev/pts/3 (VORNAK_COM1, present)" or "COM3 → /dev/ttyS2 (not present)".
+// What COM<n> means on this machine, for the port list: the device it maps to, why (mapped by
+// VORNAK_COM<n> or the Port Map, found, default), whether the device is there right now and,
+// for RS-485, which direction control is in force once known, e.g.
+// "COM1 → /dev/pts/3 (VORNAK_COM1, present)", "COM3 → /dev/ttyS2 (default, not present)",
+// "COM2 → socket://10.0.0.5:4001 (Port Map, line settings set on the server)".
 QString PortTooltip(int port);

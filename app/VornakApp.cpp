@@ -8,24 +8,17 @@
 #include "framework/CommandRouter.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalRun.h"
-#include "framework/ProfileStore.h"
 #include "framework/Resources.h"
+#include "platform/PortMapFile.h"
 #include "platform/PortResolver.h"
 #include "scan/VornakView.h"
 
 namespace {
 
-const char kPortMapSection[] = "Port Map";
-
 // "Port Map" in the profile: COM1 to COM16 as device paths, read anew at each open so an edit
 // of the file takes effect without a restart.
 std::optional<std::string> PortMapLookup(int port) {
-    const CProfileStore store;
-    const QString path =
-        store.GetProfileString(kPortMapSection, QStringLiteral("COM%1").arg(port)).trimmed();
-    if (path.isEmpty())
-        return std::nullopt;
-    return path.toStdString();
+    return ReadPortMapValue("COM" + std::to_string(port));
 }
 
 }  // namespace
@@ -45,6 +38,8 @@ bool CVornakApp::InitInstance() {
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvix"));
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
     InstallPortResolver(PortMapLookup);
+    // COM numbers the map leaves free go to the devices present now, in a stable order.
+    RescanSerialDevices();
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())
         return false;

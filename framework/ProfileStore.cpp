@@ -1,48 +1,22 @@
 #include "framework/ProfileStore.h"
 
-#include <QDir>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QStringList>
+#include <cstring>
 #include <limits>
 
-namespace {
+#include "platform/ProfilePath.h"
 
-constexpr char kOrganisation[] = "Quorvix";
-constexpr char kApplication[] = "Vornak";
-
-// The file QSettings' user scope names for the INI format. Worked out here on every
-// construction because QSettings keeps the first XDG_CONFIG_HOME it saw for the whole
-// process, and a store must follow the environment it is created in.
-QString ProfilePath() {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty()) {
-        base = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return base + QLatin1Char('/') + QLatin1String(kOrganisation) + QLatin1Char('/') +
-           QLatin1String(kApplication) + QStringLiteral(".ini");
+CProfileStore::CProfileStore() : m_file(ProfilePath()) {
+    m_file.Load();
 }
-
-QString Key(const QString& section, const QString& entry) {
-    return section + QLatin1Char('/') + entry;
-}
-
-}  // namespace
-
-CProfileStore::CProfileStore()
-    : m_pSettings(std::make_unique<QSettings>(ProfilePath(), QSettings::IniFormat)) {}
-
-CProfileStore::~CProfileStore() = default;
 
 std::int32_t CProfileStore::GetProfileInt(const QString& section, const QString& entry,
                                           std::int32_t defaultValue) const {
-    const QVariant v = m_pSettings->value(Key(section, entry));
-    if (!v.isValid() || v.userType() != QMetaType::QString) {
-        // Missing, or a list (a value with commas): not an integer.
+    const std::optional<std::string> text =
+        m_file.GetValue(section.toStdString(), entry.toStdString());
+    if (!text)
         return defaultValue;
-    }
     bool ok = false;
-    const qlonglong n = v.toString().trimmed().toLongLong(&ok, 10);
+    const qlonglong n = QString::fromStdString(*text).trimmed().toLongLong(&ok, 10);
     if (!ok || n < std::numeric_limits<std::int32_t>::min() ||
         n > std::numeric_limits<std::int32_t>::max()) {
         return defaultValue;
@@ -52,24 +26,25 @@ std::int32_t CProfileStore::GetProfileInt(const QString& section, const QString&
 
 bool CProfileStore::WriteProfileInt(const QString& section, const QString& entry,
                                     std::int32_t value) {
-    m_pSettings->setValue(Key(section, entry), QString::number(value));
-    return m_pSettings->status() == QSettings::NoError;
+    m_file.SetValue(section.toStdString(), entry.toStdString(), std::to_string(value));
+    return true;
 }
 
 QString CProfileStore::GetProfileString(const QString& section, const QString& entry) const {
-    const QVariant v = m_pSettings->value(Key(section, entry));
-    if (v.userType() == QMetaType::QStringList) {
-        // An unquoted value with commas reads back as a list; it was one text.
-        return v.toStringList().join(QLatin1Char(','));
-    }
-    return v.toString();
+    return QString::fromStdString(
+        m_file.GetValue(section.toStdString(), entry.toStdString()).value_or(std::string()));
 }
 
 bool CProfileStore::Flush() {
-    m_pSettings->sync();
-    return m_pSettings->status() == QSettings::NoError;
+    return m_file.Save();
 }
 
 QString CProfileStore::FileName() const {
-    return m_pSettings->fileName();
+    return QString::fromStdString(m_file.Path());
+}
+
+QString CProfileStore::ErrorText() const {
+    if (m_file.LastError() == 0)
+        return QString();
+    return QString::fromLocal8Bit(std::strerror(m_file.LastError()));
 }

@@ -4,8 +4,8 @@
 
 #include "modbus/Lrc.h"
 #include "platform/Clock.h"
+#include "platform/LinePort.h"
 #include "platform/PortResolver.h"
-#include "platform/PosixSerialPort.h"
 
 namespace {
 
@@ -35,6 +35,7 @@ constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 constexpr std::uint32_t kAsciiMinFrame = 5;  // ':', two LRC digits, CR, LF
 constexpr std::uint32_t kAsciiPollSleepMs = 1;
+constexpr std::uint32_t kDrainPollSleepMs = 1;
 
 std::uint8_t CrcLow(std::uint16_t crc) {
     return static_cast<std::uint8_t>(crc & 0xFF);
@@ -48,7 +49,7 @@ std::uint8_t CrcHigh(std::uint16_t crc) {
 
 CLocalModbus::CLocalModbus(std::unique_ptr<CSerialPort> port)
     : m_wDataBits(8),
-      m_hPort(port ? std::move(port) : std::make_unique<CPosixSerialPort>()),
+      m_hPort(port ? std::move(port) : std::make_unique<CLinePort>()),
       m_dwTimeout(1000),
       m_dwCharInterval(0),
       m_nPort(1),
@@ -207,9 +208,11 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
     std::uint16_t code = kModbusPortNotOpen;
     if (IsPortOpen()) {
         m_bDeviceGone = false;
+        m_hPort->BeginExchange(m_dwTimeout);
         code = m_wMode == kModeAscii
                    ? ExchangeAscii(request, requestLength, response, expectedLength, receivedLength)
                    : ExchangeRtu(request, requestLength, response, expectedLength, receivedLength);
+        m_hPort->EndExchange(code, GetErrorText(code));
         if (m_bDeviceGone) {
             // An unplugged adapter is let go at once: its device node can come back under the
             // same name only when nobody holds it, and the next start opens it afresh. Until
@@ -332,6 +335,8 @@ bool CLocalModbus::WriteWithDrain(const std::uint8_t* data, std::uint32_t count)
     SerialStatus status;
     bool known = ReadPortErrors(errors, &status);
     while (known && status.cbOutQue != 0 && TimeGetTime() - start < m_dwTimeout) {
+        // The queue empties at the line's pace, or not at all while CTS holds it back.
+        SleepMs(kDrainPollSleepMs);
         known = ReadPortErrors(errors, &status);
     }
     return known && status.cbOutQue == 0;

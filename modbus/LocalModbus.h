@@ -12,7 +12,8 @@
 // The Modbus master on a local serial port, RTU or ASCII framing.
 class CLocalModbus : public CModbus {
 public:
-    // The master owns its port object for life; without one it makes a POSIX tty port.
+    // The master owns its port object for life; without one it makes a line port, which opens
+    // whatever kind of line the mapped device names.
     explicit CLocalModbus(std::unique_ptr<CSerialPort> port = nullptr);
     ~CLocalModbus() override;
 

@@ -2,9 +2,16 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <utility>
+#include <vector>
+
+#include "platform/LineAddress.h"
+#include "platform/SerialScan.h"
 
 namespace {
+
+constexpr int kPorts = 16;
 
 std::mutex& ResolverMutex() {
     static std::mutex mutex;
@@ -16,6 +23,27 @@ PortResolver& InstalledResolver() {
     return resolver;
 }
 
+// Filled once; held under ResolverMutex.
+std::optional<std::vector<FoundDevice>>& Found() {
+    static std::optional<std::vector<FoundDevice>> found;
+    return found;
+}
+
+std::optional<PortDevice> Mapped(int port) {
+    const std::string name = "VORNAK_COM" + std::to_string(port);
+    if (const char* value = std::getenv(name.c_str()); value != nullptr && *value != '\0') {
+        return PortDevice{value, PortSource::Environment};
+    }
+    // The caller holds the mutex so that the resolver cannot be replaced (and destroyed)
+    // mid-call.
+    if (const PortResolver& resolver = InstalledResolver()) {
+        if (std::optional<std::string> path = resolver(port); path && !path->empty()) {
+            return PortDevice{std::move(*path), PortSource::Resolver};
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void InstallPortResolver(PortResolver resolver) {
@@ -23,19 +51,45 @@ void InstallPortResolver(PortResolver resolver) {
     InstalledResolver() = std::move(resolver);
 }
 
+void RescanSerialDevices(const std::string& root) {
+    std::vector<FoundDevice> found = ScanSerialDevices(root);
+    std::lock_guard<std::mutex> lock(ResolverMutex());
+    Found() = std::move(found);
+}
+
 PortDevice ResolvePort(int port) {
-    const std::string name = "VORNAK_COM" + std::to_string(port);
-    if (const char* value = std::getenv(name.c_str()); value != nullptr && *value != '\0') {
-        return {value, PortSource::Environment};
+    std::lock_guard<std::mutex> lock(ResolverMutex());
+    if (std::optional<PortDevice> mapped = Mapped(port)) {
+        return *mapped;
     }
-    {
-        // Held while the resolver runs so that it cannot be replaced (and destroyed) mid-call.
-        std::lock_guard<std::mutex> lock(ResolverMutex());
-        if (const PortResolver& resolver = InstalledResolver()) {
-            if (std::optional<std::string> path = resolver(port); path && !path->empty()) {
-                return {std::move(*path), PortSource::Resolver};
-            }
+    if (!Found()) {
+        Found() = ScanSerialDevices("/");
+    }
+    // The numbers nobody maps, in order, take the found devices the map does not name.
+    std::set<std::string> named;
+    std::vector<int> free;
+    for (int n = 1; n <= kPorts; ++n) {
+        if (std::optional<PortDevice> mapped = n == port ? std::nullopt : Mapped(n)) {
+            const std::string target = LineTarget(mapped->path);
+            named.insert(target);
+            named.insert(TtyNameOf(target));
+        } else {
+            free.push_back(n);
         }
+    }
+    std::size_t next = 0;
+    for (int n : free) {
+        while (next < Found()->size() && (named.count((*Found())[next].tty) != 0 ||
+                                          named.count((*Found())[next].path) != 0)) {
+            ++next;
+        }
+        if (next == Found()->size()) {
+            break;
+        }
+        if (n == port) {
+            return {(*Found())[next].path, PortSource::Found};
+        }
+        ++next;
     }
     return {"/dev/ttyS" + std::to_string(port - 1), PortSource::Default};
 }

@@ -1,6 +1,7 @@
 #include "platform/PosixSerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -16,6 +17,7 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -561,4 +563,64 @@ int CPosixSerialPort::LastError() const {
 
 std::string CPosixSerialPort::Device() const {
     return m_strDevice;
+}
+
+int CPosixSerialPort::EnableRs485(const Rs485Settings& settings) {
+    if (m_fd < 0) {
+        return EBADF;
+    }
+    serial_rs485 rs485{};
+    rs485.flags = SER_RS485_ENABLED |
+                  (settings.rtsHighWhileSending ? SER_RS485_RTS_ON_SEND : SER_RS485_RTS_AFTER_SEND);
+    rs485.delay_rts_before_send = settings.delayBeforeMs;
+    rs485.delay_rts_after_send = settings.delayAfterMs;
+    return ::ioctl(m_fd, TIOCSRS485, &rs485) == 0 ? 0 : errno;
+}
+
+int CPosixSerialPort::SetRts(bool high) {
+    if (m_fd < 0) {
+        return EBADF;
+    }
+    int lines = TIOCM_RTS;
+    return ::ioctl(m_fd, high ? TIOCMBIS : TIOCMBIC, &lines) == 0 ? 0 : errno;
+}
+
+int CPosixSerialPort::WaitSent(std::uint32_t timeoutMs) {
+    if (m_fd < 0) {
+        return EBADF;
+    }
+    // The queue empties at the line's pace (or never, with CTS held low): look every
+    // millisecond rather than spin, then let the driver wait out its transmitter's last byte.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+            return errno;
+        }
+        if (queued <= 0) {
+            break;
+        }
+        if (m_bAborted) {
+            return ECANCELED;
+        }
+        if (Clock::now() >= deadline) {
+            return ETIMEDOUT;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return ::tcdrain(m_fd) == 0 ? 0 : errno;
+}
+
+void CPosixSerialPort::SetLowLatency(bool on) {
+    serial_struct serial{};
+    // Drivers without the setting (pseudo-terminals, some USB bridges) refuse both calls;
+    // their latency is what it is.
+    if (m_fd < 0 || ::ioctl(m_fd, TIOCGSERIAL, &serial) != 0) {
+        return;
+    }
+    const int flags = on ? (serial.flags | ASYNC_LOW_LATENCY) : (serial.flags & ~ASYNC_LOW_LATENCY);
+    if (flags != serial.flags) {
+        serial.flags = flags;
+        (void)::ioctl(m_fd, TIOCSSERIAL, &serial);
+    }
 }

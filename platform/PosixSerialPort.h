@@ -31,6 +31,10 @@ public:
     void Abort() override;
     int LastError() const override;
     std::string Device() const override;
+    int EnableRs485(const Rs485Settings& settings) override;
+    int SetRts(bool high) override;
+    int WaitSent(std::uint32_t timeoutMs) override;
+    void SetLowLatency(bool on) override;
 
 private:
     enum class Wait { Ready, TimedOut, Aborted, Failed };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -74,6 +75,13 @@ constexpr std::uint32_t kCommErrorOverrun = 0x0002;
 constexpr std::uint32_t kCommErrorParity = 0x0004;
 constexpr std::uint32_t kCommErrorDevice = 0x8000;  // the device failed or went away
 
+// RS-485 direction control: the level RTS takes while sending and the pauses around a frame.
+struct Rs485Settings {
+    bool rtsHighWhileSending = true;
+    std::uint32_t delayBeforeMs = 0;
+    std::uint32_t delayAfterMs = 0;
+};
+
 struct SerialStatus {
     std::uint32_t cbInQue = 0;   // bytes waiting in the receive queue
     std::uint32_t cbOutQue = 0;  // bytes not yet sent from the transmit queue
@@ -116,4 +124,18 @@ public:
     // Why the last open failed where an errno cannot say it (a bad option, a refused line
     // setting); empty when the errno says it all.
     virtual std::string LastErrorText() const { return {}; }
+
+    // Line controls a tty has and other kinds lack; each returns 0 or the errno that refused it.
+    // The driver's own RS-485 mode (RTS switched around every frame by the kernel).
+    virtual int EnableRs485(const Rs485Settings& /*settings*/) { return ENOTTY; }
+    virtual int SetRts(bool /*high*/) { return ENOTTY; }
+    // Waits until the transmitter has put the last byte on the line, at most timeoutMs.
+    virtual int WaitSent(std::uint32_t /*timeoutMs*/) { return 0; }
+    // Deliver received bytes at once rather than on the driver's latency timer; best effort.
+    virtual void SetLowLatency(bool /*on*/) {}
+
+    // The master marks each exchange: it starts with its response time-out and ends with its
+    // result. Layers that care (the echo check, the frame trace) use them; a line ignores them.
+    virtual void BeginExchange(std::uint32_t /*responseTimeoutMs*/) {}
+    virtual void EndExchange(std::uint16_t /*code*/, const std::string& /*text*/) {}
 };

@@ -2,8 +2,13 @@
 
 #include <iterator>
 
-std::uint8_t PortNumber(const MainEnv& env) {
-    return static_cast<std::uint8_t>(env.byPort + 1);
+int PortNumber(const MainEnv& env) {
+    return env.byPort + 1;
+}
+
+std::uint8_t MasterPort(const MainEnv& env) {
+    const int number = PortNumber(env);
+    return static_cast<std::uint8_t>(number > 0xFF ? 0xFF : number);
 }
 
 std::uint32_t BaudRate(const MainEnv& env) {

@@ -31,7 +31,12 @@ constexpr std::uint16_t kMaxRegisterQuantity = 125;
 constexpr std::uint16_t kMaxCoilQuantity = 2000;
 
 // Values derived from MainEnv whenever the line is configured.
-std::uint8_t PortNumber(const MainEnv& env);
+// 1 to 256: index 255 is "COM256", never "COM0".
+int PortNumber(const MainEnv& env);
+// The port number as the master takes it, in 8 bits where 0 would mean "the port it had": a
+// number it cannot carry goes over as one it refuses, so the open fails instead of opening
+// another port.
+std::uint8_t MasterPort(const MainEnv& env);
 std::uint32_t BaudRate(const MainEnv& env);
 std::uint16_t DataBits(const MainEnv& env);
 std::uint8_t StopBitsCode(const MainEnv& env);

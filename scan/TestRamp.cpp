@@ -3,28 +3,30 @@
 #include "framework/NumberText.h"
 
 CTestRamp::Step CTestRamp::Next(bool checked, const QString& increment1,
-                                const QString& increment2) {
+                                const QString& increment2) const {
     Step step;
+    step.after = m_state;
+    State& s = step.after;
     if (!checked) {
-        m_byPhase = 0;
+        s.byPhase = 0;
         return step;
     }
-    if (m_byPhase == 1) {
+    if (s.byPhase == 1) {
         step.action = Action::WriteChannel1;
         step.wRegister = 0;
-        step.wValue = Advance(m_channels[0], ParseSignedDecimal4(increment1));
-        m_byPhase = 2;
-    } else if (m_byPhase == 2) {
+        step.wValue = Advance(s.channels[0], ParseSignedDecimal4(increment1));
+        s.byPhase = 2;
+    } else if (s.byPhase == 2) {
         step.action = Action::WriteChannel2;
         step.wRegister = 1;
-        step.wValue = Advance(m_channels[1], ParseSignedDecimal4(increment2));
-        m_byPhase = 0;
+        step.wValue = Advance(s.channels[1], ParseSignedDecimal4(increment2));
+        s.byPhase = 0;
     }
     return step;
 }
 
 void CTestRamp::AfterRead(bool checked) {
-    m_byPhase = checked ? 1 : 0;
+    m_state.byPhase = checked ? 1 : 0;
 }
 
 std::uint16_t CTestRamp::Advance(Channel& channel, std::int32_t increment) {

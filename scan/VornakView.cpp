@@ -145,8 +145,9 @@ void CVornakView::UpdateStatusPanes() {
         ID_INDICATOR_MODE,
         m_env.byTransMode == 0 ? QStringLiteral("Mode : RTU") : QStringLiteral("Mode : ASCII"),
         false);
-    m_statusPanes(ID_INDICATOR_SCAN_TIME, QStringLiteral("Scan Time : %1ms").arg(m_env.dwScanTime),
-                  false);
+    m_statusPanes(
+        ID_INDICATOR_SCAN_TIME,
+        QStringLiteral("Scan Time : %1ms").arg(static_cast<std::int32_t>(m_env.dwScanTime)), false);
 }
 
 void CVornakView::SetStatusText(const QString& message) {
@@ -161,7 +162,7 @@ bool CVornakView::OpenPort() {
     m_pModbus->SetDataBits(DataBits(m_env));
     m_pModbus->SetFlowControl(m_env.byFlowControl);
     m_pModbus->SetStopBits(StopBitsCode(m_env));
-    return m_pModbus->Open(PortNumber(m_env), BaudRate(m_env), ParityCode(m_env));
+    return m_pModbus->Open(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env));
 }
 
 void CVornakView::ReportOpenFailure() {
@@ -235,8 +236,11 @@ void CVornakView::OnDestroy() {
     m_bDestroyed = true;
     CProfileStore store;
     if (!SaveSettings(store, m_env, m_modbusEnv)) {
-        AfxMessageBox(QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,
-                      store.FileName(), this);
+        const QString reason = store.ErrorText();
+        AfxMessageBox(
+            QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,
+            reason.isEmpty() ? store.FileName() : store.FileName() + QStringLiteral(": ") + reason,
+            this);
     }
     ReleaseScanObjects();
 }

@@ -225,6 +225,7 @@ std::optional<CVornakView::CycleOutcome> CVornakView::RunCycleRequest(const Cycl
     if (step.action != CTestRamp::Action::Read) {
         if (!BeginThreadRequest())
             return std::nullopt;
+        ramp.Commit(step);
         const std::uint16_t code =
             m_pModbus->PresetSingleRegister(in.request.bySlaveId, step.wRegister, step.wValue);
         m_pModbus->Unlock();
@@ -234,6 +235,7 @@ std::optional<CVornakView::CycleOutcome> CVornakView::RunCycleRequest(const Cycl
     values.assign(in.request.wReadQuan, 0);
     if (!BeginThreadRequest())
         return std::nullopt;
+    ramp.Commit(step);
     const ModbusEnv& r = in.request;
     const std::uint16_t code =
         r.byReadFunc == 0

@@ -79,7 +79,7 @@ void CVornakView::ApplyMainEnv(const MainEnv& dialogEnv) {
     };
 
     if (!m_pModbus->IsPortOpen()) {
-        m_pModbus->SetPort(PortNumber(m_env));
+        m_pModbus->SetPort(MasterPort(m_env));
         m_pModbus->SetBaudRate(BaudRate(m_env));
         handOver();
         UpdateStatusPanes();
@@ -90,7 +90,7 @@ void CVornakView::ApplyMainEnv(const MainEnv& dialogEnv) {
         PauseScanThread();
     handOver();
     UpdateStatusPanes();
-    if (!m_pModbus->Open(PortNumber(m_env), BaudRate(m_env), ParityCode(m_env))) {
+    if (!m_pModbus->Open(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env))) {
         SetScanning(false);
         ReportOpenFailure();
         return;  // the thread stays paused; the start command opens the port again

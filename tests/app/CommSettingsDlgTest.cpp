@@ -494,6 +494,9 @@ TEST_F(CommSettingsDlgTest, PortTooltipsNameTheDeviceAndWhetherItIsThere) {
     CScopedEnv com2("VORNAK_COM2", "/nonexistent/vornak-port");
     CScopedEnv com3("VORNAK_COM3", nullptr);
     CScopedEnv com4("VORNAK_COM4", nullptr);
+    CScopedEnv com5("VORNAK_COM5", "socket://127.0.0.1:4001?echo");
+    CScopedEnv com6("VORNAK_COM6", "/dev/null?rs485");
+    RescanSerialDevices("/nonexistent-vornak-root");
     InstallPortResolver([](int port) -> std::optional<std::string> {
         if (port == 4) {
             return std::string("/dev/vornak-mapped-nowhere");
@@ -502,13 +505,18 @@ TEST_F(CommSettingsDlgTest, PortTooltipsNameTheDeviceAndWhetherItIsThere) {
     });
     Open({});
     InstallPortResolver({});
+    RescanSerialDevices();
     QComboBox* port = List(IDC_PORT);
     auto tip = [port](int index) { return port->itemData(index, Qt::ToolTipRole).toString(); };
     EXPECT_EQ(tip(0), QStringLiteral("COM1 → /dev/null (VORNAK_COM1, present)"));
     EXPECT_EQ(tip(1), QStringLiteral("COM2 → /nonexistent/vornak-port (VORNAK_COM2, not present)"));
-    EXPECT_TRUE(tip(2).startsWith(QStringLiteral("COM3 → /dev/ttyS2 ("))) << tip(2).toStdString();
-    EXPECT_TRUE(tip(2).endsWith(QStringLiteral("present)"))) << tip(2).toStdString();
+    EXPECT_TRUE(tip(2).startsWith(QStringLiteral("COM3 → /dev/ttyS2 (default, ")))
+        << tip(2).toStdString();
     EXPECT_EQ(tip(3), QStringLiteral("COM4 → /dev/vornak-mapped-nowhere (Port Map, not present)"));
+    EXPECT_EQ(tip(4), QStringLiteral("COM5 → socket://127.0.0.1:4001?echo (VORNAK_COM5, line "
+                                     "settings set on the server)"));
+    EXPECT_EQ(tip(5), QStringLiteral("COM6 → /dev/null?rs485 (VORNAK_COM6, present, RS-485: "
+                                     "direction control known after the first open)"));
     for (int i = 0; i < port->count(); ++i) {
         EXPECT_TRUE(tip(i).startsWith(QStringLiteral("COM%1 → ").arg(i + 1)));
     }

@@ -12,6 +12,7 @@
 #include "framework/CommandRouter.h"
 #include "framework/ControlLookup.h"
 #include "framework/MessageBoxRecorder.h"
+#include "modbus/LocalModbus.h"
 #include "scan/ResponseListCtrl.h"
 
 namespace {
@@ -255,6 +256,36 @@ TEST_F(ScanFixture, TestModeRampsTwoRegistersBetweenReads) {
     for (std::size_t i = all.size() - 2; i < all.size(); ++i) {
         EXPECT_EQ(all[i].bytes.at(1), 0x03);
     }
+}
+
+// A stop that comes while a ramp write waits for the line: that write never went out, so the
+// next start writes the same value instead of skipping it.
+TEST_F(ScanFixture, StopBeforeARampWriteGoesOutSkipsNoValue) {
+    ASSERT_TRUE(Start({}, "[Main Env]\nScan Time=300\nTime Outs=300\n"));
+    CVornakView::ProcessTestRamp() = CTestRamp{};
+    FindControl<QLineEdit>(View(), IDC_INC_CH1)->setText("7");
+    FindControl<QCheckBox>(View(), IDC_TEST_MODE)->setChecked(true);
+    auto channel1 = [&] {
+        std::vector<std::string> w;
+        for (const auto& r : Requests()) {
+            if (Head(r).rfind("01 06 00 00", 0) == 0)
+                w.push_back(Head(r).substr(12));
+        }
+        return w;
+    };
+    View()->OnScanStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Requests().empty(); }, 3000));  // the read
+    CLocalModbus* line = View()->Master();
+    line->Lock();  // the next cycle, channel 1's write, waits for the line
+    ASSERT_TRUE(WaitForCycles(2));
+    View()->OnScanStop();
+    line->Unlock();
+    QTest::qWait(100);
+    EXPECT_TRUE(channel1().empty());
+    View()->OnScanStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !channel1().empty(); }, 3000));
+    View()->OnScanStop();
+    EXPECT_EQ(channel1().front(), "00 07");
 }
 
 TEST_F(ScanFixture, PortThatCannotOpenStopsTheStart) {

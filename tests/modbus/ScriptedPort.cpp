@@ -15,6 +15,7 @@ bool CScriptedPort::Open(const std::string& device) {
 
 bool CScriptedPort::Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) {
     *written = 0;
+    calls.emplace_back("write");
     if (m_bAborted || !writeOk) {
         return Fail(EIO);
     }
@@ -25,6 +26,7 @@ bool CScriptedPort::Write(const std::uint8_t* data, std::uint32_t count, std::ui
 
 bool CScriptedPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) {
     readSizes.push_back(count);
+    calls.emplace_back("read");
     *received = 0;
     if (m_bAborted) {
         return Fail(EINTR);
@@ -73,4 +75,5 @@ void CScriptedPort::Reset() {
     delivered.clear();
     failedReads = 0;
     errorClears = 0;
+    calls.clear();
 }

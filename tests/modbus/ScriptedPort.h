@@ -30,6 +30,8 @@ public:
     std::deque<Chunk> reads;
     std::deque<std::uint32_t> outQueue;  // cbOutQue per status read, then outQueueAfter
     std::uint32_t outQueueAfter = 0;
+    int rs485Error = ENOTTY;  // what the driver's RS-485 mode answers
+    int rtsError = 0;
 
     void Answer(const Bytes& bytes) { reads.push_back({bytes}); }
     void Answer(const std::string& text) { Answer(Bytes(text.begin(), text.end())); }
@@ -45,6 +47,8 @@ public:
     std::vector<Bytes> writes;
     Bytes delivered;      // every byte that a Read handed over, in order
     int failedReads = 0;  // scripted read failures that a Read ran into
+    // The line calls in order: "write", "read", "rs485", "rts high", "rts low", "sent".
+    std::vector<std::string> calls;
 
     // Forgets the script and the record, keeps the open state: one line for many runs.
     void Reset();
@@ -77,6 +81,18 @@ public:
     bool ClearError(std::uint32_t* errors, SerialStatus* status) override;
     void Abort() override { m_bAborted = true; }
     int LastError() const override { return m_nLastError; }
+    int EnableRs485(const Rs485Settings& /*settings*/) override {
+        calls.emplace_back("rs485");
+        return rs485Error;
+    }
+    int SetRts(bool high) override {
+        calls.emplace_back(high ? "rts high" : "rts low");
+        return rtsError;
+    }
+    int WaitSent(std::uint32_t /*timeoutMs*/) override {
+        calls.emplace_back("sent");
+        return 0;
+    }
     std::string Device() const override { return m_strDevice; }
 
 private:

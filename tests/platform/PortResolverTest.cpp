@@ -15,6 +15,7 @@ protected:
             ::unsetenv(("VORNAK_COM" + std::to_string(i)).c_str());
         }
         InstallPortResolver({});
+        RescanSerialDevices("/nonexistent-vornak-root");  // this machine's devices stay out
     }
     void TearDown() override { SetUp(); }
 };

@@ -12,6 +12,7 @@ using Action = CTestRamp::Action;
 CTestRamp::Step Cycle(CTestRamp& ramp, bool checked, const QString& inc1 = "1",
                       const QString& inc2 = "1") {
     const auto step = ramp.Next(checked, inc1, inc2);
+    ramp.Commit(step);
     if (step.action == Action::Read) {
         ramp.AfterRead(checked);
     }

@@ -149,6 +149,19 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             if (!flag(o.wrongId)) {
                 return fail("--wrong-id takes no value");
             }
+        } else if (name == "--burst") {
+            if (!number(1, 1000, n)) {
+                return bad("1 to 1000 ms");
+            }
+            o.burstMs = static_cast<int>(n);
+        } else if (name == "--echo") {
+            if (!flag(o.echo)) {
+                return fail("--echo takes no value");
+            }
+        } else if (name == "--pace") {
+            if (!flag(o.pace)) {
+                return fail("--pace takes no value");
+            }
         } else if (name == "--log") {
             if (!flag(o.log)) {
                 return fail("--log takes no value");
@@ -190,6 +203,13 @@ Options:
                         . none, c bad check, s silent, d late by --delay MS, w wrong id;
                         past its end every answer is good. With a plan, --delay holds back
                         only the answers marked d. Example: --fault-plan ..c.s..dw --delay 80
+  --echo                the line echoes: every byte the master sends comes back to it
+                        before the answer, as on a 2-wire bus whose adapter hears itself
+  --burst MS            the master receives in chunks every MS (1..1000) ms, like a USB
+                        adapter's latency timer (16 ms by default on FTDI chips)
+  --pace                bytes take one character time each at --baud, both ways: a request
+                        is taken as arrived once its wire time has passed, and answers
+                        leave one character at a time
   --log                 log every request and answer on standard output
   --help                this text
 
@@ -232,6 +252,10 @@ std::string LineText(const SlaveOptions& options) {
 
 int CharacterBits(const SlaveOptions& options) {
     return 1 + options.dataBits + (options.parity == Parity::None ? 0 : 1) + options.stopBits;
+}
+
+std::chrono::nanoseconds CharacterTime(const SlaveOptions& options) {
+    return std::chrono::nanoseconds(1000000000LL * CharacterBits(options) / options.baud);
 }
 
 std::chrono::microseconds RtuSilence(const SlaveOptions& options) {

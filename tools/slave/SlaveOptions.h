@@ -25,6 +25,9 @@ struct SlaveOptions {
     int corruptEvery = 0;  // 0: never; N: every Nth answer carries a bad check
     bool wrongId = false;
     CFaultPlan faultPlan;  // with a plan, delayMs holds back only its late answers
+    bool echo = false;     // the line hands each request back before the answer
+    int burstMs = 0;       // 0: none; N: the master gets bytes only every N ms
+    bool pace = false;     // bytes take one character time each at the bit rate
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
@@ -47,6 +50,9 @@ std::string LineText(const SlaveOptions& options);
 
 // Bits on the line per character: start + data + parity + stop.
 int CharacterBits(const SlaveOptions& options);
+
+// One character on the line at the options' bit rate.
+std::chrono::nanoseconds CharacterTime(const SlaveOptions& options);
 
 // The silence that ends an RTU request: 3.5 characters, never below 1.75 ms (the fixed value
 // devices use above 19200 bit/s, where the computed time gets too short to measure reliably).

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,12 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_protocol(m_bank, options.id),
       m_rtu(RtuSilence(options)),
       m_faultPlan(options.faultPlan),
-      m_start(Clock::now()) {}
+      m_start(Clock::now()) {
+    if (options.echo || options.pace || options.burstMs > 0) {
+        m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
+                        std::chrono::milliseconds(options.burstMs), m_start);
+    }
+}
 
 int CSlaveServer::Run(int stopFd) {
     for (;;) {
@@ -36,6 +42,7 @@ int CSlaveServer::Run(int stopFd) {
             }
         }
         SendDue(Clock::now());
+        FlushPacer(Clock::now());
 
         pollfd fds[2] = {{m_line.Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
@@ -75,6 +82,10 @@ int CSlaveServer::PollTimeoutMs(Clock::time_point now) const {
     if (!m_pending.empty() && (!next || m_pending.front().due < *next)) {
         next = m_pending.front().due;
     }
+    if (const auto due = m_pacer ? m_pacer->NextDue() : std::nullopt;
+        due && (!next || *due < *next)) {
+        next = due;
+    }
     if (!next) {
         return -1;
     }
@@ -92,8 +103,19 @@ bool CSlaveServer::ReadLine() {
         const ssize_t n = ::read(m_line.Fd(), buffer, sizeof buffer);
         if (n > 0) {
             const auto now = Clock::now();
+            const auto count = static_cast<std::size_t>(n);
+            Clock::time_point arrived = now;
+            if (m_options.pace) {
+                // The request takes its wire time to arrive, whatever the pseudo-terminal does.
+                m_inputFree = std::max(now, m_inputFree) +
+                              static_cast<long>(count) * Clock::duration(CharacterTime(m_options));
+                arrived = m_inputFree;
+            }
+            if (m_options.echo) {
+                m_pacer->Queue(buffer, count, now);
+            }
             if (m_options.mode == Framing::Rtu) {
-                m_rtu.Feed(buffer, static_cast<std::size_t>(n), now);
+                m_rtu.Feed(buffer, count, arrived);
             } else {
                 m_ascii.Feed(buffer, static_cast<std::size_t>(n));
                 while (auto frame = m_ascii.Next()) {
@@ -173,7 +195,8 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         pending.logBytes = AsciiDecode(*pending.asciiText).frame;
     }
     const bool late = m_faultPlan.Empty() || fault == Fault::Delay;
-    pending.due = Clock::now() + std::chrono::milliseconds(late ? m_options.delayMs : 0);
+    pending.due = std::max(Clock::now(), m_inputFree) +
+                  std::chrono::milliseconds(late ? m_options.delayMs : 0);
     m_pending.push_back(std::move(pending));
 }
 
@@ -181,7 +204,12 @@ void CSlaveServer::SendDue(Clock::time_point now) {
     while (!m_pending.empty() && m_pending.front().due <= now) {
         PendingAnswer pending = std::move(m_pending.front());
         m_pending.pop_front();
-        const bool sent = WriteAll(pending.wire);
+        bool sent = true;
+        if (m_pacer) {
+            m_pacer->Queue(pending.wire.data(), pending.wire.size(), now);
+        } else {
+            sent = WriteAll(pending.wire);
+        }
         std::string note = pending.corrupt ? "corrupt" : "";
         if (!sent) {
             note += note.empty() ? "not sent" : ", not sent";
@@ -189,6 +217,14 @@ void CSlaveServer::SendDue(Clock::time_point now) {
         const std::optional<std::string_view> text =
             pending.asciiText ? std::optional<std::string_view>(*pending.asciiText) : std::nullopt;
         m_log.Frame("tx", pending.logBytes, note, text);
+    }
+}
+
+void CSlaveServer::FlushPacer(Clock::time_point now) {
+    if (m_pacer) {
+        if (const Bytes due = m_pacer->TakeDue(now); !due.empty()) {
+            WriteAll(due);
+        }
     }
 }
 

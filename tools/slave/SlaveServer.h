@@ -9,6 +9,7 @@
 #include "tools/slave/AsciiFramer.h"
 #include "tools/slave/FaultPlan.h"
 #include "tools/slave/LineDevice.h"
+#include "tools/slave/LinePacer.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/RtuFramer.h"
 #include "tools/slave/SlaveLog.h"
@@ -43,6 +44,8 @@ private:
     void OnFrame(const DecodedFrame& frame, std::optional<std::string> asciiText);
     void SendDue(Clock::time_point now);
     bool WriteAll(const Bytes& data);
+    // Writes what the paced, bursty or echoing line delivers by now.
+    void FlushPacer(Clock::time_point now);
     int PollTimeoutMs(Clock::time_point now) const;
 
     const SlaveOptions& m_options;
@@ -56,6 +59,10 @@ private:
     std::deque<PendingAnswer> m_pending;
     std::uint64_t m_nAnswers = 0;
     Clock::time_point m_start;
+    // Set when the line echoes, paces or bursts: every byte to the master goes through it.
+    std::optional<CLinePacer> m_pacer;
+    // Paced: when the bytes received so far have finished arriving on the simulated wire.
+    Clock::time_point m_inputFree{};
 };
 
 }  // namespace slave
