@@ -47,6 +47,7 @@ void SetOption(int fd, int level, int name, int value) {
 
 void TuneSocket(int fd) {
     SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+    SetOption(fd, IPPROTO_TCP, TCP_QUICKACK, 1);
     SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
     SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleS);
     SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalS);
@@ -255,7 +256,14 @@ long CTcpConnection::Send(const std::uint8_t* data, std::size_t count) {
 }
 
 long CTcpConnection::Receive(std::uint8_t* data, std::size_t count) {
-    return ::recv(m_fd, data, count, MSG_DONTWAIT);
+    const long n = ::recv(m_fd, data, count, MSG_DONTWAIT);
+    if (n > 0) {
+        // A server with Nagle's algorithm on holds the rest of an answer until its first piece
+        // is acknowledged, and a delayed ACK would cut the answer with a 40 ms gap. The kernel
+        // leaves quick-ACK mode on its own, so it is asked for again after every receive.
+        SetOption(m_fd, IPPROTO_TCP, TCP_QUICKACK, 1);
+    }
+    return n;
 }
 
 bool CTcpConnection::Queues(std::uint32_t& received, std::uint32_t& unsent) const {
