@@ -14,9 +14,12 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -38,6 +41,49 @@ bool Claim(const std::string& key) {
 void Release(const std::string& key) {
     const std::lock_guard<std::mutex> lock(g_claimsMutex);
     g_claims.erase(key);
+}
+
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    int rc = 0;
+    int error = 0;
+    addrinfo* result = nullptr;
+    ~Lookup() {
+        if (result != nullptr) {
+            ::freeaddrinfo(result);
+        }
+    }
+};
+
+// getaddrinfo has no time-out of its own, and a name server that does not answer holds it for
+// many seconds. It runs on a thread of its own; an answer that comes after the deadline is
+// dropped with the lookup by whichever side lets go of it last.
+// Null when the deadline came first; a finished lookup is no longer written to.
+std::shared_ptr<Lookup> Resolve(const std::string& host, const std::string& port,
+                                CTcpConnection::Clock::time_point deadline) {
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, port] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+        const int error = errno;
+        const std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->rc = rc;
+        lookup->error = error;
+        lookup->result = found;
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&lookup] { return lookup->finished; })) {
+        return nullptr;
+    }
+    return lookup;
 }
 
 void SetOption(int fd, int level, int name, int value) {
@@ -115,19 +161,20 @@ int CTcpConnection::Connect(const std::string& host, const std::string& port,
         reason = Where(host, port) + " is already open in this program";
         return EBUSY;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-    if (rc != 0) {
+    const std::shared_ptr<Lookup> lookup = Resolve(host, port, deadline);
+    if (!lookup || lookup->rc != 0) {
         Release(key);
-        const int error = rc == EAI_SYSTEM ? errno : EHOSTUNREACH;
+        if (!lookup) {
+            reason = "no answer from the name service for \"" + host + "\" within " +
+                     std::to_string(boundMs) + " ms";
+            return ETIMEDOUT;
+        }
+        const bool system = lookup->rc == EAI_SYSTEM;
         reason = "cannot resolve host \"" + host +
-                 "\": " + (rc == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(rc));
-        return error;
+                 "\": " + (system ? std::strerror(lookup->error) : ::gai_strerror(lookup->rc));
+        return system ? lookup->error : EHOSTUNREACH;
     }
+    const addrinfo* found = lookup->result;
     // Every address the name has is tried in turn, as long as the deadline allows.
     int error = ETIMEDOUT;
     for (const addrinfo* ai = found; ai != nullptr && m_fd < 0; ai = ai->ai_next) {
@@ -165,7 +212,6 @@ int CTcpConnection::Connect(const std::string& host, const std::string& port,
             }
         }
     }
-    ::freeaddrinfo(found);
     if (m_fd < 0) {
         Release(key);
         reason = error == ETIMEDOUT
