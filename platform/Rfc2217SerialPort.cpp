@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 using namespace telnet;
@@ -75,7 +76,9 @@ bool CRfc2217SerialPort::Handshake(Clock::time_point deadline) {
     }
     if (!SendAll(wire, true, deadline) ||
         !ReceiveUntil([this] { return m_comPort != ComPort::Asked; }, deadline)) {
-        return Fail(LastError(), "the connection to " + Where() + " failed while negotiating");
+        const int error = LastError();
+        return Fail(error, "the connection to " + Where() +
+                               " failed while negotiating: " + std::strerror(error));
     }
     switch (m_comPort) {
         case ComPort::Accepted:
@@ -257,7 +260,7 @@ bool CRfc2217SerialPort::SetLine(const SerialDcb& dcb) {
         }
     }
     for (const Setting& s : settings) {
-        if (!s.answered) {
+        if (!s.answered && m_notes.size() < kMaxNotes) {
             m_notes.push_back(Where() + " left " + s.what + " unanswered within " +
                               std::to_string(kAnswerBoundMs) + " ms; going on");
         }

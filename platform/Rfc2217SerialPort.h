@@ -15,6 +15,8 @@ public:
     // How long SetLine waits for the answers. A setting left unanswered is no failure: servers
     // in front of a pseudo-terminal never answer the modem lines.
     static constexpr int kAnswerBoundMs = 500;
+    // Notes nobody takes stop piling up here.
+    static constexpr std::size_t kMaxNotes = 32;
 
     bool SetLine(const SerialDcb& dcb) override;
 
