@@ -16,8 +16,9 @@
 // like on the connection is the kind's business (the hooks below).
 class CSocketSerialPort : public CSerialPort {
 public:
-    // Open waits at most this long for the connection and the server's first answers: the
-    // response time-out reaches a port only after its Open, and a local open is as quick.
+    // Open waits at most this long for the name, the connection and the server's first
+    // answers. The response time-out reaches a port only after its Open, so the bound is fixed:
+    // enough for a server behind a slow link, short for the user-interface thread that waits.
     static constexpr int kOpenBoundMs = 3000;
 
     CSocketSerialPort() = default;
