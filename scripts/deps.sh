@@ -7,7 +7,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
     xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum
-    dpkg-dev desktop-file-utils ccache
+    dpkg-dev desktop-file-utils ccache socat ser2net
 )
 
 missing=()
