@@ -1,15 +1,44 @@
 #include "scan/ResponseListCtrl.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QProxyStyle>
+
+#include "framework/Gdi.h"
+
+namespace {
+
+// Grid lines in the button face, as the platform's list draws them.
+class CGridLineStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Table_GridLineColor) {
+            return static_cast<int>(ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgba());
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle* GridLineStyle() {
+    static QPointer<QStyle> style;
+    if (style == nullptr) {
+        style = new CGridLineStyle();
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+}  // namespace
 
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
-    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setWordWrap(false);
-    setShowGrid(true);
+    setStyle(GridLineStyle());
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -26,6 +55,14 @@ void CResponseListCtrl::SetupColumns() {
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     setColumnWidth(0, kColumnWidth);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+    SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+}
+
+void CResponseListCtrl::SetExtendedStyle(std::uint32_t style) {
+    m_dwExStyle = style;
+    setShowGrid(style & LVS_EX_GRIDLINES);
+    setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                        : QAbstractItemView::SelectItems);
 }
 
 // A replaced line loses its selected state; only the selection mark is carried over. The

@@ -11,8 +11,10 @@
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
 #include "framework/ControlLookup.h"
+#include "framework/Gdi.h"
 #include "framework/MessageBoxRecorder.h"
 #include "scan/ResponseListCtrl.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -65,6 +67,13 @@ TEST_F(ScanFixture, PollsCountsAndShowsTheLines) {
     ASSERT_EQ(View()->List()->Count(), 8);
     EXPECT_EQ(View()->List()->ItemText(0), "[Address : 0x0000 / 40001 ] = 0x0000, 0");
     EXPECT_EQ(View()->List()->ItemText(7), "[Address : 0x0007 / 40008 ] = 0x0000, 0");
+    // The list as the form made it shows its grid: each line ends in a button-face rule.
+    CResponseListCtrl* list = View()->List();
+    const QImage shown = GrabPainted(*list->viewport());
+    const int x = list->viewport()->width() - 4;
+    const int rule = list->rowViewportPosition(0) + list->rowHeight(0) - 1;
+    EXPECT_EQ(shown.pixelColor(x, rule), ColorFromRef(GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(shown.pixelColor(x, rule - 2), list->palette().color(QPalette::Base));
     const auto requests = Requests();
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ(Head(requests[0], 8), "01 03 00 00 00 08 44 0C");
