@@ -106,6 +106,8 @@ void ConfigureList(const ControlTemplate& c, QTableWidget* list) {
     list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list->setSortingEnabled(false);
     list->setCornerButtonEnabled(false);
+    // Tab leaves the list for the next control rather than walking its lines.
+    list->setTabKeyNavigation(false);
     list->setShowGrid(false);  // grid lines are an extended style the owner switches on
     if (!(c.style & CS::kBorder)) {
         list->setFrameShape(QFrame::NoFrame);
