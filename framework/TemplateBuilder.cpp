@@ -18,6 +18,7 @@
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
 #include "framework/RadioGroupKeys.h"
+#include "framework/ReadOnlyEditLook.h"
 #include "framework/Resources.h"
 #include "framework/TemplateFont.h"
 
@@ -141,6 +142,7 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
             if (auto* edit = qobject_cast<QLineEdit*>(w)) {
                 edit->setText(c.text);
                 edit->setReadOnly(c.style & CS::kReadOnly);
+                InstallReadOnlyEditLook(edit);
                 edit->setFrame(c.style & CS::kBorder);
                 if ((c.style & CS::kNumber) || c.limit > 0) {
                     CEditLimitValidator* v = EditLimitValidatorOf(edit);
