@@ -17,6 +17,7 @@
 
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
+#include "framework/GroupBox.h"
 #include "framework/RadioGroupKeys.h"
 #include "framework/ReadOnlyEditLook.h"
 #include "framework/Resources.h"
@@ -35,7 +36,7 @@ QWidget* MakeStandardControl(const ControlTemplate& c, QWidget* parent) {
         case ControlKind::Icon:
             return new QLabel(parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(parent);
+            return new CGroupBox(parent);
         case ControlKind::Edit:
             return new QLineEdit(parent);
         case ControlKind::PushButton:
