@@ -23,14 +23,15 @@ void CGroupBox::paintEvent(QPaintEvent*) {
         return;
     }
     dc.SelectFont(font());
-    // The title's cell starts a row above the box and keeps a pixel of the dialog's own
-    // background on either side.
+    // The platform starts the title's cell a row above the box, outside what a widget may
+    // paint; it starts on the box's first row here so no glyph loses its top. A pixel of the
+    // dialog's own background stays on either side.
     const QSize text = dc.GetTextExtent(title());
-    dc.FillSolidRect(kTitleIndent - 1, -1, text.width() + 2, text.height() + 1,
+    dc.FillSolidRect(kTitleIndent - 1, 0, text.width() + 2, text.height(),
                      RefFromColor(palette().color(QPalette::Window)));
     dc.SetTextColor(isEnabled()
                         ? GetSysColor(COLOR_BTNTEXT)
                         : RefFromColor(palette().color(QPalette::Disabled, QPalette::ButtonText)));
     dc.SetBkMode(TRANSPARENT);
-    dc.TextOut(kTitleIndent, -1, title());
+    dc.TextOut(kTitleIndent, 0, title());
 }
