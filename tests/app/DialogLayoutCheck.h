@@ -12,7 +12,11 @@
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QWidget>
+
+#include "controls/OXStatusBar.h"
+#include "framework/GroupBox.h"
 
 // What a person would see cut off in a dialog: a control outside the client area, or a text
 // wider or taller than the room its control gives it. Returns one line per fault.
@@ -41,7 +45,7 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
         if (auto* label = qobject_cast<const QLabel*>(w); label && !label->text().isEmpty()) {
             check(label->text(), label->contentsRect().width(), label->contentsRect().height());
         } else if (auto* box = qobject_cast<const QGroupBox*>(w)) {
-            check(box->title(), box->width() - 2 * fm.averageCharWidth(), box->height());
+            check(box->title(), box->width() - 2 * CGroupBox::kTitleIndent, box->height());
         } else if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w)) {
             const bool radio = qobject_cast<const QRadioButton*>(w) != nullptr;
             const QStyle* style = w->style();
@@ -64,7 +68,33 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
                 check(combo->itemText(i), field.width(), field.height());
             }
         } else if (auto* edit = qobject_cast<const QLineEdit*>(w)) {
-            check(edit->text(), edit->width() - 4, edit->height());
+            QStyleOptionFrame option;
+            option.initFrom(edit);
+            option.lineWidth = edit->hasFrame() ? 1 : 0;
+            const QRect field = w->style()->subElementRect(QStyle::SE_LineEditContents, &option, w);
+            // The edit keeps two pixels of margin on either side of its text.
+            check(edit->text(), field.width() - 4, field.height());
+        }
+    }
+    return faults;
+}
+
+// Pane texts wider than the room the bar gives them: the pane less its border and indent.
+inline QStringList ClippedPaneTexts(const COXStatusBar& bar) {
+    QStringList faults;
+    const QFontMetrics fm = bar.fontMetrics();
+    for (int i = 0; i < bar.GetCount(); ++i) {
+        const CRect item = bar.GetItemRect(i);
+        const int room = item.right - 1 - (item.left + COXStatusBar::kTextIndent);
+        const QString text = bar.GetPaneText(i);
+        if (fm.horizontalAdvance(text) > room || fm.height() > item.Height() - 2) {
+            faults << QStringLiteral("pane %1: \"%2\" needs %3x%4, has %5x%6")
+                          .arg(i)
+                          .arg(text)
+                          .arg(fm.horizontalAdvance(text))
+                          .arg(fm.height())
+                          .arg(room)
+                          .arg(item.Height() - 2);
         }
     }
     return faults;

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <algorithm>
 #include <chrono>
 
 #include "ScanFixture.h"
@@ -70,7 +71,7 @@ TEST_F(ScanFixture, PollsCountsAndShowsTheLines) {
     // The list as the form made it shows its grid: each line ends in a button-face rule.
     CResponseListCtrl* list = View()->List();
     const QImage shown = GrabPainted(*list->viewport());
-    const int x = list->viewport()->width() - 4;
+    const int x = std::min(list->viewport()->width(), list->columnWidth(0)) - 4;
     const int rule = list->rowViewportPosition(0) + list->rowHeight(0) - 1;
     EXPECT_EQ(shown.pixelColor(x, rule), ColorFromRef(GetSysColor(COLOR_BTNFACE)));
     EXPECT_EQ(shown.pixelColor(x, rule - 2), list->palette().color(QPalette::Base));
