@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionComboBox>
-#include <QStyleOptionFrame>
 #include <QWidget>
 
 #include "controls/OXStatusBar.h"
@@ -68,12 +67,7 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
                 check(combo->itemText(i), field.width(), field.height());
             }
         } else if (auto* edit = qobject_cast<const QLineEdit*>(w)) {
-            QStyleOptionFrame option;
-            option.initFrom(edit);
-            option.lineWidth = edit->hasFrame() ? 1 : 0;
-            const QRect field = w->style()->subElementRect(QStyle::SE_LineEditContents, &option, w);
-            // The edit keeps two pixels of margin on either side of its text.
-            check(edit->text(), field.width() - 4, field.height());
+            check(edit->text(), edit->width() - 4, edit->height());
         }
     }
     return faults;
@@ -82,19 +76,15 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
 // Pane texts wider than the room the bar gives them: the pane less its border and indent.
 inline QStringList ClippedPaneTexts(const COXStatusBar& bar) {
     QStringList faults;
-    const QFontMetrics fm = bar.fontMetrics();
     for (int i = 0; i < bar.GetCount(); ++i) {
         const CRect item = bar.GetItemRect(i);
         const int room = item.right - 1 - (item.left + COXStatusBar::kTextIndent);
-        const QString text = bar.GetPaneText(i);
-        if (fm.horizontalAdvance(text) > room || fm.height() > item.Height() - 2) {
-            faults << QStringLiteral("pane %1: \"%2\" needs %3x%4, has %5x%6")
-                          .arg(i)
-                          .arg(text)
-                          .arg(fm.horizontalAdvance(text))
-                          .arg(fm.height())
-                          .arg(room)
-                          .arg(item.Height() - 2);
+        const int need = bar.fontMetrics().horizontalAdvance(bar.GetPaneText(i));
+        if (need > room || bar.fontMetrics().height() > item.Height() - 2) {
+            faults << QStringLiteral("pane %1: \"%2\" needs %3, has %4")
+                          .arg(QString::number(i), bar.GetPaneText(i))
+                          .arg(need)
+                          .arg(room);
         }
     }
     return faults;
