@@ -3,12 +3,19 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <algorithm>
 
 #include "framework/Gdi.h"
 
 namespace {
+
+QColor GridColour() {
+    return ColorFromRef(GetSysColor(COLOR_BTNFACE));
+}
 
 // Grid lines in the button face, as the platform's list draws them.
 class CGridLineStyle : public QProxyStyle {
@@ -16,7 +23,7 @@ public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         if (hint == QStyle::SH_Table_GridLineColor) {
-            return static_cast<int>(ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgba());
+            return static_cast<int>(GridColour().rgba());
         }
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
@@ -162,4 +169,37 @@ int CResponseListCtrl::HitTest(const QPoint& viewportPos) const {
 void CResponseListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableWidget::mouseDoubleClickEvent(event);
     emit listDoubleClicked(HitTest(event->position().toPoint()));
+}
+
+// The lines draw their own rules; the platform rules the rest of the list as well: the row
+// rules go on across the whole width and down to the bottom at the line height, and each
+// column's rule runs down to the bottom.
+void CResponseListCtrl::paintEvent(QPaintEvent* event) {
+    QTableWidget::paintEvent(event);
+    if (!showGrid()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.setPen(GridColour());
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    const int columnsEnd = horizontalHeader()->length() - horizontalOffset();
+    const int rows = rowCount();
+    const int rowsEnd = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
+    for (int row = rowAt(0); row >= 0 && row < rows; ++row) {
+        const int y = rowViewportPosition(row) + rowHeight(row) - 1;
+        if (y >= height) {
+            break;
+        }
+        painter.drawLine(columnsEnd, y, width, y);
+    }
+    const int step = std::max(1, verticalHeader()->defaultSectionSize());
+    for (int y = rowsEnd + step - 1; y < height; y += step) {
+        painter.drawLine(0, y, width, y);
+    }
+    for (int column = 0; column < columnCount(); ++column) {
+        const int x = columnViewportPosition(column) + columnWidth(column) - 1;
+        painter.drawLine(x, std::max(0, rowsEnd), x, height);
+    }
 }
