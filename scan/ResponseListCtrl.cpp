@@ -1,15 +1,51 @@
 #include "scan/ResponseListCtrl.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <algorithm>
+
+#include "framework/Gdi.h"
+
+namespace {
+
+QColor GridColour() {
+    return ColorFromRef(GetSysColor(COLOR_BTNFACE));
+}
+
+// Grid lines in the button face, as the platform's list draws them.
+class CGridLineStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Table_GridLineColor) {
+            return static_cast<int>(GridColour().rgba());
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle* GridLineStyle() {
+    static QPointer<QStyle> style;
+    if (style == nullptr) {
+        style = new CGridLineStyle();
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+}  // namespace
 
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
-    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setWordWrap(false);
-    setShowGrid(true);
+    setStyle(GridLineStyle());
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -26,6 +62,14 @@ void CResponseListCtrl::SetupColumns() {
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     setColumnWidth(0, kColumnWidth);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+    SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+}
+
+void CResponseListCtrl::SetExtendedStyle(std::uint32_t style) {
+    m_dwExStyle = style;
+    setShowGrid(style & LVS_EX_GRIDLINES);
+    setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                        : QAbstractItemView::SelectItems);
 }
 
 // A replaced line loses its selected state; only the selection mark is carried over. The
@@ -125,4 +169,37 @@ int CResponseListCtrl::HitTest(const QPoint& viewportPos) const {
 void CResponseListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableWidget::mouseDoubleClickEvent(event);
     emit listDoubleClicked(HitTest(event->position().toPoint()));
+}
+
+// The lines draw their own rules; the platform rules the rest of the list as well: the row
+// rules go on across the whole width and down to the bottom at the line height, and each
+// column's rule runs down to the bottom.
+void CResponseListCtrl::paintEvent(QPaintEvent* event) {
+    QTableWidget::paintEvent(event);
+    if (!showGrid()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.setPen(GridColour());
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    const int columnsEnd = horizontalHeader()->length() - horizontalOffset();
+    const int rows = rowCount();
+    const int rowsEnd = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
+    for (int row = rowAt(0); row >= 0 && row < rows; ++row) {
+        const int y = rowViewportPosition(row) + rowHeight(row) - 1;
+        if (y >= height) {
+            break;
+        }
+        painter.drawLine(columnsEnd, y, width, y);
+    }
+    const int step = std::max(1, verticalHeader()->defaultSectionSize());
+    for (int y = rowsEnd + step - 1; y < height; y += step) {
+        painter.drawLine(0, y, width, y);
+    }
+    for (int column = 0; column < columnCount(); ++column) {
+        const int x = columnViewportPosition(column) + columnWidth(column) - 1;
+        painter.drawLine(x, std::max(0, rowsEnd), x, height);
+    }
 }

@@ -6,7 +6,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
-    xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum
+    xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum fonts-baekmuk fonts-liberation
     dpkg-dev desktop-file-utils ccache socat ser2net
 )
 
