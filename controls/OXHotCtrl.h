@@ -95,8 +95,10 @@ public:
         if (!gains && !loses) {
             return;
         }
-        // A move from a window into one of its own descendants changes nothing.
-        if (gaining != nullptr && losing != nullptr && IsWindowWithin(gaining, losing)) {
+        // A move from a window into one of its own descendants changes nothing while both lie
+        // within the control; focus that arrives from the window around the control counts.
+        if (gaining != nullptr && losing != nullptr && IsWindowWithin(gaining, losing) &&
+            IsWindowWithin(losing, this)) {
             return;
         }
         SetActive(!m_bActive);
@@ -125,7 +127,9 @@ protected:
         const QEvent::Type type = event->type();
         switch (type) {
             case QEvent::FocusIn:
-                OnFocusChange(this, PreviousFocusWindow());
+                // Qt hands an open drop-down list the keyboard focus; the platform leaves it
+                // with the combo box, so the list gains nothing.
+                OnFocusChange(GetFocusWindow() == this ? this : nullptr, PreviousFocusWindow());
                 return Base::event(event);
             case QEvent::FocusOut:
                 OnFocusChange(QApplication::focusWidget(), this);
