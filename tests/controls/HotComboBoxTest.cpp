@@ -4,11 +4,14 @@
 
 #include <QCursor>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <memory>
 #include <set>
 
 #include "tests/controls/ControlsTestSupport.h"
+#include "tests/support/WindowGrab.h"
 
 namespace controls_test {
 namespace {
@@ -283,6 +286,85 @@ TEST_F(HotComboBoxTest, ItemsCompareCaseInsensitively) {
     EXPECT_LT(compare(3, 4), 0);
     EXPECT_LT(compare(-1, 0), 0);
     EXPECT_EQ(compare(-1, -1), 0);
+}
+
+// As Qt paints the shown pop-up: from the first opening on, the scroll bar's arrows and thumb
+// carry their outlines, on the thumb Qt draws and hit-tests, also after scrolling; the list
+// lies wholly below the box.
+TEST_F(HotComboBoxTest, TheFirstOpeningOutlinesTheScrollBarOnItsOwnThumbBelowTheBox) {
+    for (int i = 0; i < 100; ++i) {
+        m_combo.addItem(QStringLiteral("COM%1").arg(i + 1));
+    }
+    m_combo.setMaxVisibleItems(5);
+    m_combo.showPopup();
+    COXHotCtrl<CListBox>* list = m_combo.ListBox();
+    EXPECT_EQ(list->window()->y(), m_combo.mapToGlobal(QPoint(0, m_combo.height())).y());
+    QScrollBar* bar = list->verticalScrollBar();
+    const QPoint origin = bar->mapTo(list, QPoint(0, 0));
+    const int arrow = GetSystemMetrics(SM_CYVSCROLL, list);
+    for (int value : {0, bar->maximum()}) {
+        bar->setValue(value);
+        const QImage img = GrabPainted(*list);
+        EXPECT_EQ(PixelAt(img, origin.x(), origin.y()), kHighlight) << value;
+        EXPECT_EQ(PixelAt(img, origin.x() + bar->width() - 1, origin.y() + arrow - 1), kShadow);
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = Qt::Vertical;
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.pageStep = bar->pageStep();
+        option.sliderPosition = bar->value();
+        const QRect thumb =
+            bar->style()
+                ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
+                .translated(origin);
+        EXPECT_EQ(thumb.height(), 8) << value;
+        EXPECT_EQ(PixelAt(img, thumb.left(), thumb.top()), kHighlight) << value;
+        EXPECT_EQ(PixelAt(img, thumb.right(), thumb.bottom()), kShadow) << value;
+    }
+}
+
+// Keys on the open list, with the dialog around it swallowing Enter wherever it can.
+TEST_F(HotComboBoxTest, KeysOnTheOpenListTakeTheHighlightedItemOrLeaveTheSelection) {
+    struct Swallow : QObject {
+        bool eventFilter(QObject*, QEvent* e) override {
+            return (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) &&
+                   static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return;
+        }
+    } swallow;
+    m_host.installEventFilter(&swallow);
+    struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int selection;
+    } const cases[] = {{Qt::Key_Return, Qt::NoModifier, 2},
+                       {Qt::Key_Enter, Qt::KeypadModifier, 2},
+                       {Qt::Key_F4, Qt::NoModifier, 2},
+                       {Qt::Key_Up, Qt::AltModifier, 2},
+                       {Qt::Key_Escape, Qt::NoModifier, 1}};
+    for (const auto& c : cases) {
+        m_combo.setCurrentIndex(1);
+        Focus();
+        QTest::keyClick(&m_combo, Qt::Key_Up, Qt::AltModifier);
+        ASSERT_TRUE(m_combo.GetDroppedState()) << c.key;
+        QAbstractItemView* list = m_combo.view();
+        list->installEventFilter(&swallow);
+        list->setCurrentIndex(list->model()->index(2, 0));
+        QTest::keyClick(list, c.key, c.modifiers);
+        EXPECT_FALSE(m_combo.GetDroppedState()) << c.key;
+        EXPECT_EQ(m_combo.GetCurSel(), c.selection) << c.key;
+    }
+}
+
+// Focus given from the window around the control still sinks it, as Qt paints it.
+TEST_F(HotComboBoxTest, FocusArrivingFromTheHostWindowSinksTheFrame) {
+    m_host.setFocus();
+    QTRY_VERIFY(m_host.hasFocus());
+    Focus();
+    EXPECT_TRUE(m_combo.IsActive());
+    const QImage img = GrabPainted(m_combo);
+    EXPECT_EQ(PixelAt(img, img.width() / 2, 0), kShadow);
+    EXPECT_EQ(PixelAt(img, img.width() / 2, img.height() - 1), kHighlight);
 }
 
 }  // namespace
