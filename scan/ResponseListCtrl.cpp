@@ -2,6 +2,11 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPalette>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
+
+#include "framework/ScrollBarGeometry.h"
 
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -16,6 +21,8 @@ CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
+    UsePlatformScrollBarGeometry(horizontalScrollBar());
+    UsePlatformScrollBarGeometry(verticalScrollBar());
 }
 
 void CResponseListCtrl::SetupColumns() {
@@ -26,6 +33,21 @@ void CResponseListCtrl::SetupColumns() {
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     setColumnWidth(0, kColumnWidth);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+}
+
+// The selection stays visible while another control has the focus, on the button face as the
+// platform's lists show it, so the highlight says where the keyboard is.
+void CResponseListCtrl::initViewItemOption(QStyleOptionViewItem* option) const {
+    QTableWidget::initViewItemOption(option);
+    if (hasFocus()) {
+        return;
+    }
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        option->palette.setColor(group, QPalette::Highlight,
+                                 option->palette.color(group, QPalette::Button));
+        option->palette.setColor(group, QPalette::HighlightedText,
+                                 option->palette.color(group, QPalette::ButtonText));
+    }
 }
 
 // A replaced line loses its selected state; only the selection mark is carried over. The

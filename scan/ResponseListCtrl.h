@@ -46,4 +46,5 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
 };

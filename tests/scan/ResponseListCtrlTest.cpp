@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QPaintEvent>
 #include <QRegion>
 #include <QScreen>
@@ -14,12 +15,14 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "scan/ResponseLines.h"
 #include "scan/Settings.h"
 #include "tests/scan/QStringPrinter.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -193,6 +196,33 @@ TEST_P(ResponseListCtrlRebuild, ScreenMatchesAFreshPaint) {
     FinishResponseListUpdate(*s.list);  // a test-mode write cycle
     QTest::qWait(20);
     EXPECT_EQ(OnScreen(*s.list), Fresh(*s.list));
+}
+
+// As painted after each focus change: the selected line on the highlight while the list holds
+// the focus, on the button face once another control has it.
+TEST(ResponseListCtrl, SelectionTurnsToButtonFaceWhenTheFocusMovesOn) {
+    QWidget window;
+    window.resize(560, 360);
+    CResponseListCtrl* list = new CResponseListCtrl(&window);
+    QLineEdit* edit = new QLineEdit(&window);
+    list->SetupColumns();
+    list->setGeometry(0, 40, 520, 300);
+    RebuildResponseList(*list, 0, kReferenceBaseHolding, Values(20, 1), 20);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    list->selectRow(3);
+    const QPoint inRow(
+        list->viewport()->mapTo(list, QPoint(300, list->rowViewportPosition(3) + 2)));
+    for (QWidget* focus : {static_cast<QWidget*>(list), static_cast<QWidget*>(edit)}) {
+        focus->setFocus();
+        QTRY_VERIFY(focus->hasFocus());
+        const QPalette::ColorRole role = focus == list ? QPalette::Highlight : QPalette::Button;
+        // The style may shade its selection a little.
+        const QColor want = list->palette().color(role);
+        const QColor got = GrabPainted(*list).pixelColor(inRow);
+        EXPECT_LT(std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()), 16)
+            << role << " " << qPrintable(got.name());
+    }
 }
 
 }  // namespace
