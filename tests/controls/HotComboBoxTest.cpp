@@ -323,11 +323,12 @@ TEST_F(HotComboBoxTest, TheFirstOpeningOutlinesTheScrollBarOnItsOwnThumbBelowThe
         EXPECT_EQ(PixelAt(img, thumb.left(), thumb.top()), kHighlight) << value;
         EXPECT_EQ(PixelAt(img, thumb.right(), thumb.bottom()), kShadow) << value;
     }
-    // Without room below, the list opens above the box, clear of its top line.
+    // Without room below, the list opens above the box, clear of its top line, and outlined.
     m_combo.hidePopup();
     m_host.move(0, m_host.screen()->geometry().bottom() - 40);
     m_combo.showPopup();
     EXPECT_EQ(list->window()->geometry().bottom(), m_combo.mapToGlobal(QPoint(0, 0)).y() - 1);
+    EXPECT_EQ(PixelAt(GrabPainted(*list), origin.x(), origin.y()), kHighlight);
 }
 
 // Keys on the open list, with the dialog around it swallowing Enter wherever it can.
