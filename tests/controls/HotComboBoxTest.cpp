@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <memory>
 #include <set>
@@ -289,9 +288,9 @@ TEST_F(HotComboBoxTest, ItemsCompareCaseInsensitively) {
     EXPECT_EQ(compare(-1, -1), 0);
 }
 
-// As Qt paints the shown pop-up: from the first opening on, the scroll bar's arrows and thumb
-// carry their outlines, on the thumb Qt draws and hit-tests, also after scrolling; the list
-// lies wholly below the box.
+// As Qt paints the shown pop-up: from the first opening on, the scroll bar's arrows and its
+// 8-pixel thumb carry their outlines, also after scrolling, and Qt's own thumb is as short;
+// the list lies wholly below the box, or above it without room below.
 TEST_F(HotComboBoxTest, TheFirstOpeningOutlinesTheScrollBarOnItsOwnThumbBelowTheBox) {
     for (int i = 0; i < 100; ++i) {
         m_combo.addItem(QStringLiteral("COM%1").arg(i + 1));
@@ -301,63 +300,50 @@ TEST_F(HotComboBoxTest, TheFirstOpeningOutlinesTheScrollBarOnItsOwnThumbBelowThe
     COXHotCtrl<CListBox>* list = m_combo.ListBox();
     EXPECT_EQ(list->window()->y(), m_combo.mapToGlobal(QPoint(0, m_combo.height())).y());
     QScrollBar* bar = list->verticalScrollBar();
-    const QPoint origin = bar->mapTo(list, QPoint(0, 0));
+    const QPoint bar0 = bar->mapTo(list, QPoint(0, 0));
     const int arrow = GetSystemMetrics(SM_CYVSCROLL, list);
-    for (int value : {0, bar->maximum()}) {
-        bar->setValue(value);
-        const QImage img = GrabPainted(*list);
-        EXPECT_EQ(PixelAt(img, origin.x(), origin.y()), kHighlight) << value;
-        EXPECT_EQ(PixelAt(img, origin.x() + bar->width() - 1, origin.y() + arrow - 1), kShadow);
-        QStyleOptionSlider option;
-        option.initFrom(bar);
-        option.orientation = Qt::Vertical;
-        option.minimum = bar->minimum();
-        option.maximum = bar->maximum();
-        option.pageStep = bar->pageStep();
-        option.sliderPosition = bar->value();
-        const QRect thumb =
-            bar->style()
-                ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
-                .translated(origin);
-        EXPECT_EQ(thumb.height(), 8) << value;
-        EXPECT_EQ(PixelAt(img, thumb.left(), thumb.top()), kHighlight) << value;
-        EXPECT_EQ(PixelAt(img, thumb.right(), thumb.bottom()), kShadow) << value;
+    const int right = bar0.x() + bar->width() - 1;
+    QImage img = GrabPainted(*list);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y()), kHighlight);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y() + arrow), kHighlight);
+    EXPECT_EQ(PixelAt(img, right, bar0.y() + arrow + 7), kShadow);
+    const QPoint below(bar->width() / 2, arrow + 10);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, below, bar->mapToGlobal(below), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(bar, &click);
     }
-    // Without room below, the list opens above the box, clear of its top line, and outlined.
+    EXPECT_EQ(bar->value(), bar->pageStep());
+    bar->setValue(bar->maximum());
+    img = GrabPainted(*list);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y() + bar->height() - arrow - 8), kHighlight);
+    EXPECT_EQ(PixelAt(img, right, bar0.y() + bar->height() - arrow - 1), kShadow);
+
     m_combo.hidePopup();
     m_host.move(0, m_host.screen()->geometry().bottom() - 40);
     m_combo.showPopup();
     EXPECT_EQ(list->window()->geometry().bottom(), m_combo.mapToGlobal(QPoint(0, 0)).y() - 1);
-    EXPECT_EQ(PixelAt(GrabPainted(*list), origin.x(), origin.y()), kHighlight);
+    EXPECT_EQ(PixelAt(GrabPainted(*list), bar0.x(), bar0.y()), kHighlight);
 }
 
-// Keys on the open list, with the dialog around it swallowing Enter wherever it can.
+// Keys on the open list (the settings dialog's test has it swallow Enter around the list).
 TEST_F(HotComboBoxTest, KeysOnTheOpenListTakeTheHighlightedItemOrLeaveTheSelection) {
-    struct Swallow : QObject {
-        bool eventFilter(QObject*, QEvent* e) override {
-            return (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) &&
-                   static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return;
-        }
-    } swallow;
-    m_host.installEventFilter(&swallow);
-    struct {
+    const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         int selection;
-    } const cases[] = {{Qt::Key_Return, Qt::NoModifier, 2},
-                       {Qt::Key_Enter, Qt::KeypadModifier, 2},
-                       {Qt::Key_F4, Qt::NoModifier, 2},
-                       {Qt::Key_Up, Qt::AltModifier, 2},
-                       {Qt::Key_Escape, Qt::NoModifier, 1}};
+    } cases[] = {{Qt::Key_Return, Qt::NoModifier, 2},
+                 {Qt::Key_Enter, Qt::KeypadModifier, 2},
+                 {Qt::Key_F4, Qt::NoModifier, 2},
+                 {Qt::Key_Up, Qt::AltModifier, 2},
+                 {Qt::Key_Escape, Qt::NoModifier, 1}};
     for (const auto& c : cases) {
         m_combo.setCurrentIndex(1);
         Focus();
         QTest::keyClick(&m_combo, Qt::Key_Up, Qt::AltModifier);
         ASSERT_TRUE(m_combo.GetDroppedState()) << c.key;
-        QAbstractItemView* list = m_combo.view();
-        list->installEventFilter(&swallow);
-        list->setCurrentIndex(list->model()->index(2, 0));
-        QTest::keyClick(list, c.key, c.modifiers);
+        m_combo.view()->setCurrentIndex(m_combo.model()->index(2, 0));
+        QTest::keyClick(m_combo.view(), c.key, c.modifiers);
         EXPECT_FALSE(m_combo.GetDroppedState()) << c.key;
         EXPECT_EQ(m_combo.GetCurSel(), c.selection) << c.key;
     }
