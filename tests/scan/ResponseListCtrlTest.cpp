@@ -201,27 +201,20 @@ TEST_P(ResponseListCtrlRebuild, ScreenMatchesAFreshPaint) {
 // As painted after each focus change: the selected line on the highlight while the list holds
 // the focus, on the button face once another control has it.
 TEST(ResponseListCtrl, SelectionTurnsToButtonFaceWhenTheFocusMovesOn) {
-    QWidget window;
-    window.resize(560, 360);
-    CResponseListCtrl* list = new CResponseListCtrl(&window);
-    QLineEdit* edit = new QLineEdit(&window);
-    list->SetupColumns();
-    list->setGeometry(0, 40, 520, 300);
-    RebuildResponseList(*list, 0, kReferenceBaseHolding, Values(20, 1), 20);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    list->selectRow(3);
-    const QPoint inRow(
-        list->viewport()->mapTo(list, QPoint(300, list->rowViewportPosition(3) + 2)));
-    for (QWidget* focus : {static_cast<QWidget*>(list), static_cast<QWidget*>(edit)}) {
+    Shown s;
+    QLineEdit edit(s.list.get());
+    RebuildResponseList(*s.list, 0, kReferenceBaseHolding, Values(20, 1), 20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(s.list.get()));
+    s.list->selectRow(3);
+    const QPoint inRow(300, s.list->rowViewportPosition(3) + 2);
+    for (QWidget* focus : {static_cast<QWidget*>(s.list.get()), static_cast<QWidget*>(&edit)}) {
         focus->setFocus();
         QTRY_VERIFY(focus->hasFocus());
-        const QPalette::ColorRole role = focus == list ? QPalette::Highlight : QPalette::Button;
         // The style may shade its selection a little.
-        const QColor want = list->palette().color(role);
-        const QColor got = GrabPainted(*list).pixelColor(inRow);
-        EXPECT_LT(std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()), 16)
-            << role << " " << qPrintable(got.name());
+        const QColor want =
+            s.list->palette().color(&edit == focus ? QPalette::Button : QPalette::Highlight);
+        const QColor got = GrabPainted(*s.list->viewport()).pixelColor(inRow);
+        EXPECT_LT(std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()), 16);
     }
 }
 
