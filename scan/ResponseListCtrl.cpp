@@ -5,10 +5,31 @@
 #include <QPalette>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
 
 #include "framework/ScrollBarGeometry.h"
 
+namespace {
+
+// The selection mark that a rebuild carries over is no focused line: a replaced line has lost
+// its focus with its selection, so only a selected line shows the focus.
+class CLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected)) {
+            option->state &= ~QStyle::State_HasFocus;
+        }
+    }
+};
+
+}  // namespace
+
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
+    setItemDelegate(new CLineDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -199,7 +199,7 @@ TEST_P(ResponseListCtrlRebuild, ScreenMatchesAFreshPaint) {
 }
 
 // As painted after each focus change: the selected line on the highlight while the list holds
-// the focus, on the button face once another control has it.
+// the focus, on the button face once another control has it; after a rebuild, plain.
 TEST(ResponseListCtrl, SelectionTurnsToButtonFaceWhenTheFocusMovesOn) {
     Shown s;
     QLineEdit edit(s.list.get());
@@ -217,6 +217,12 @@ TEST(ResponseListCtrl, SelectionTurnsToButtonFaceWhenTheFocusMovesOn) {
         const QColor got = GrabPainted(*s.list->viewport()).pixelColor(inRow);
         EXPECT_LT(std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()), 16);
     }
+    // A rebuild keeps the mark on line 3 but nothing shows it, focus or not.
+    s.list->setFocus();
+    RebuildResponseList(*s.list, 0, kReferenceBaseHolding, Values(20, 2), 20);
+    EXPECT_EQ(s.list->SelectionMark(), 3);
+    EXPECT_EQ(GrabPainted(*s.list->viewport()).pixelColor(inRow),
+              s.list->palette().color(QPalette::Base));
 }
 
 }  // namespace
