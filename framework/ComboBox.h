@@ -4,12 +4,13 @@
 // records and selection-field height, and the list box its drop-down list is.
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QListView>
 #include <QString>
 #include <cstdint>
 
 #include "framework/Gdi.h"
+
+class QKeyEvent;
 
 constexpr unsigned ODT_LISTBOX = 2;
 constexpr unsigned ODT_COMBOBOX = 3;

@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kMinThumb = 8;
 
+// The desktop style keeps its look; its own thumb minimum and rounding give way to the layout
+// above, so the thumb it paints and hit-tests is the one the flat outlines are drawn on.
 class CPlatformScrollBarStyle : public QProxyStyle {
 public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
