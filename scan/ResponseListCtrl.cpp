@@ -5,11 +5,16 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "framework/Gdi.h"
+#include "framework/ScrollBarGeometry.h"
 
 namespace {
 
@@ -38,9 +43,25 @@ QStyle* GridLineStyle() {
     return style;
 }
 
+// The selection mark that a rebuild carries over is no focused line: a replaced line has lost
+// its focus with its selection, so only a selected line shows the focus.
+class CLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected)) {
+            option->state &= ~QStyle::State_HasFocus;
+        }
+    }
+};
+
 }  // namespace
 
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
+    setItemDelegate(new CLineDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
@@ -52,6 +73,8 @@ CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
+    UsePlatformScrollBarGeometry(horizontalScrollBar());
+    UsePlatformScrollBarGeometry(verticalScrollBar());
 }
 
 void CResponseListCtrl::SetupColumns() {
@@ -70,6 +93,21 @@ void CResponseListCtrl::SetExtendedStyle(std::uint32_t style) {
     setShowGrid(style & LVS_EX_GRIDLINES);
     setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
                                                         : QAbstractItemView::SelectItems);
+}
+
+// The selection stays visible while another control has the focus, on the button face as the
+// platform's lists show it, so the highlight says where the keyboard is.
+void CResponseListCtrl::initViewItemOption(QStyleOptionViewItem* option) const {
+    QTableWidget::initViewItemOption(option);
+    if (hasFocus()) {
+        return;
+    }
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        option->palette.setColor(group, QPalette::Highlight,
+                                 option->palette.color(group, QPalette::Button));
+        option->palette.setColor(group, QPalette::HighlightedText,
+                                 option->palette.color(group, QPalette::ButtonText));
+    }
 }
 
 // A replaced line loses its selected state; only the selection mark is carried over. The

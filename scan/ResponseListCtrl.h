@@ -56,4 +56,5 @@ signals:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
 };
