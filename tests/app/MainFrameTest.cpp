@@ -273,7 +273,7 @@ TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
         });
         EXPECT_TRUE(app.Router()->Execute(command));
         EXPECT_FALSE(title.isEmpty()) << command;
-        QTRY_COMPARE(QApplication::activeWindow(), frame);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; }));
         EXPECT_EQ(QApplication::focusWidget(), before) << command;
     }
 }

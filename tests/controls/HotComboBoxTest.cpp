@@ -65,7 +65,7 @@ protected:
     }
     void Focus() {
         m_combo.setFocus();
-        QTRY_VERIFY(m_combo.hasFocus());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_combo.hasFocus(); }));
     }
     CRect ItemRect() const { return CRect(3, 3, m_btn.left - 1, m_combo.height() - 3); }
     // The arrow's pixels, whatever colour the button face around them.
@@ -171,7 +171,7 @@ TEST_F(HotComboBoxTest, UnderTheMouseTheFrameSinksAndTheButtonRises) {
     EXPECT_EQ(PixelAt(img, m_btn.right - 1, m_btn.top + 3), kShadow);
 
     QCursor::setPos(QPoint(900, 700));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_combo.IsActive(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_combo.IsActive(); }, 1000));
     EXPECT_EQ(PixelAt(Grab(), w / 2, 0), kFace);
 }
 
