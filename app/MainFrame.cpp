@@ -8,6 +8,7 @@
 #include <QToolBar>
 
 #include "app/StatusBarHost.h"
+#include "app/ViewHost.h"
 #include "app/resources/MenuResource.h"
 #include "controls/OXStatusBar.h"
 #include "framework/CommandIds.h"
@@ -111,6 +112,9 @@ bool CMainFrame::CreateToolBar() {
         m_pRouter->AddAction(action, id);
     }
     addToolBar(Qt::TopToolBarArea, m_pWndToolBar);
+    // Docking lands at once, as on the platform; no sliding animation to wait for.
+    setAnimated(false);
+    m_pWndToolBar->installEventFilter(this);
     return true;
 }
 
@@ -156,14 +160,26 @@ void CMainFrame::SetStatusPane(unsigned nPaneId, const QString& text, bool bLit)
 }
 
 void CMainFrame::SetView(QWidget* view) {
-    setCentralWidget(view);
+    setCentralWidget(new CViewHost(view));
     RecalcLayout();
 }
 
 void CMainFrame::RecalcLayout() {
-    if (layout())
+    if (layout()) {
+        layout()->invalidate();
         layout()->activate();
+    }
     adjustSize();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // While the toolbar is dragged the window's layout holds still and never moves the status
+    // bar, though the window shrinks or grows with the toolbar; the drag ends in the toolbar's
+    // own release handling, so the layout is redone once that has run.
+    if (watched == m_pWndToolBar && event->type() == QEvent::MouseButtonRelease) {
+        QMetaObject::invokeMethod(this, &CMainFrame::RecalcLayout, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::ToggleBar(QWidget* bar) {

@@ -17,6 +17,7 @@
 #include "framework/MessageBoxRecorder.h"
 #include "scan/VornakView.h"
 #include "tests/support/TempConfigHome.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -42,6 +43,23 @@ std::vector<MenuLine> MenuLines(QMenu* menu) {
         lines.push_back({a->isSeparator() ? QString() : a->text(), CommandIdOf(a)});
     }
     return lines;
+}
+
+// Drags the toolbar by its gripper to `target` (global) in small steps, letting the window
+// follow between steps as it would under a user's hand.
+void DragToolBar(QToolBar* bar, QPoint target) {
+    const bool vertical = bar->orientation() == Qt::Vertical;
+    const QPoint grip = vertical ? QPoint(bar->width() / 2, 5) : QPoint(5, bar->height() / 2);
+    const QPoint start = bar->mapToGlobal(grip);
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(bar, grip + QPoint(10, 10));
+    QTest::qWait(20);
+    for (int step = 1; step <= 8; ++step) {
+        QTest::mouseMove(bar, bar->mapFromGlobal(start + (target - start) * step / 8));
+        QTest::qWait(20);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(target));
+    QTest::qWait(50);
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -275,5 +293,51 @@ TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
         EXPECT_FALSE(title.isEmpty()) << command;
         QTRY_COMPARE(QApplication::activeWindow(), frame);
         EXPECT_EQ(QApplication::focusWidget(), before) << command;
+    }
+}
+
+// The status bar stays at the frame's foot with its panes and lamp drawn wherever the toolbar
+// goes: floating, then docked on each side.
+TEST_F(MainFrameTest, StatusBarStaysDrawnWhereverTheToolbarGoes) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    QToolBar* toolbar = frame->ToolBar();
+    QWidget* host = frame->statusBar();
+    // The indicator panes and the lamp sit at the bar's right end, whatever its width.
+    const int right = 300;
+    auto rightEnd = [&] {
+        const QImage bar = GrabPainted(*host);
+        return bar.copy(bar.width() - right, 0, right, bar.height());
+    };
+    const QImage before = rightEnd();
+    struct Place {
+        const char* name;
+        QPoint (*target)(QWidget* frame);
+        Qt::ToolBarArea area;
+    };
+    const Place places[] = {
+        {"floating", [](QWidget* f) { return f->mapToGlobal(QPoint(30, f->height() + 200)); },
+         Qt::NoToolBarArea},
+        {"left", [](QWidget* f) { return f->mapToGlobal(QPoint(4, f->height() / 2)); },
+         Qt::LeftToolBarArea},
+        {"right",
+         [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() - 4, f->height() / 2)); },
+         Qt::RightToolBarArea},
+        {"bottom",
+         [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() / 2, f->height() - 30)); },
+         Qt::BottomToolBarArea},
+        {"top", [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() / 2, 24)); },
+         Qt::TopToolBarArea},
+    };
+    for (const Place& place : places) {
+        DragToolBar(toolbar, place.target(frame));
+        EXPECT_EQ(toolbar->isFloating(), place.area == Qt::NoToolBarArea) << place.name;
+        if (place.area != Qt::NoToolBarArea)
+            EXPECT_EQ(frame->toolBarArea(toolbar), place.area) << place.name;
+        QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
+        EXPECT_EQ(host->geometry().bottom(), frame->rect().bottom()) << place.name;
+        EXPECT_EQ(rightEnd(), before) << place.name;
     }
 }
