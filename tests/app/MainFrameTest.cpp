@@ -14,6 +14,7 @@
 #include "controls/OXStatusBar.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
+#include "framework/Gdi.h"
 #include "framework/MessageBoxRecorder.h"
 #include "scan/VornakView.h"
 #include "tests/support/TempConfigHome.h"
@@ -339,5 +340,26 @@ TEST_F(MainFrameTest, StatusBarStaysDrawnWhereverTheToolbarGoes) {
         QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
         EXPECT_EQ(host->geometry().bottom(), frame->rect().bottom()) << place.name;
         EXPECT_EQ(rightEnd(), before) << place.name;
+    }
+}
+
+// The strip's light grey is the button face, enabled or not: no squares around the images.
+TEST_F(MainFrameTest, ToolbarImagesSitOnTheButtonFace) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.MainFrame()));
+    app.Router()->UpdateAll();
+    QToolBar* toolbar = app.MainFrame()->ToolBar();
+    const QImage shown = GrabPainted(*toolbar);
+    const QRgb face = ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgb();
+    ASSERT_NE(face, qRgb(192, 192, 192));
+    for (QAction* action : toolbar->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QRect button = toolbar->widgetForAction(action)->geometry();
+        const QPoint image = button.center() - QPoint(7, 7);
+        // The image's top-left corner is background in every button of the strip.
+        EXPECT_EQ(shown.pixel(image), face) << CommandIdOf(action) << action->isEnabled();
+        EXPECT_EQ(shown.pixel(button.left() + 1, button.top() + 1), face) << CommandIdOf(action);
     }
 }
