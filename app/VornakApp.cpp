@@ -9,6 +9,7 @@
 #include "framework/MessageBox.h"
 #include "framework/ModalRun.h"
 #include "framework/ProfileStore.h"
+#include "framework/QtTranslation.h"
 #include "framework/Resources.h"
 #include "platform/PortResolver.h"
 #include "scan/VornakView.h"
@@ -44,6 +45,8 @@ bool CVornakApp::InitInstance() {
     // Settings live under Quorvix/Vornak; there is no recent-file list.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvix"));
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
+    // The platform's own standard texts, in the program's language.
+    InstallQtKoreanTranslation();
     InstallPortResolver(PortMapLookup);
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())

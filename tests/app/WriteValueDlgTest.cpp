@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "framework/CommandIds.h"
 #include "framework/ControlLookup.h"
 #include "framework/MessageBoxRecorder.h"
+#include "framework/QtTranslation.h"
 #include "framework/TemplateBuilder.h"
 
 namespace {
@@ -176,6 +178,34 @@ TEST_F(WriteValueDlgTest, EnterDoesNothingAnywhere) {
     EXPECT_EQ(dlg.m_wValue, 255);
     EXPECT_EQ(Edit(IDC_WRITE_VALUE)->text(), QStringLiteral("77"));
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The box the dialog shows keeps its Enter: Enter and keypad Enter close it, in Korean, and
+// the dialog stays open behind it.
+TEST_F(WriteValueDlgTest, EnterClosesTheEmptyValueBox) {
+    const MessageBoxHook recorder = SetMessageBoxHook({});
+    InstallQtKoreanTranslation();
+    Open(40, 255);
+    Edit(IDC_WRITE_VALUE)->clear();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QString okText;
+        bool closedByKey = false;
+        QTimer::singleShot(100, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            okText = box->button(QMessageBox::Ok)->text();
+            QTest::keyClick(QApplication::focusWidget(), key,
+                            key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            closedByKey = !box->isVisible();
+            box->close();
+        });
+        ClickOk();
+        EXPECT_TRUE(closedByKey) << key;
+        EXPECT_EQ(okText, QStringLiteral("확인"));
+        EXPECT_TRUE(dlg.isVisible());
+    }
+    SetMessageBoxHook(recorder);
 }
 
 TEST_F(WriteValueDlgTest, EscapeAndCancelLeaveTheValue) {
