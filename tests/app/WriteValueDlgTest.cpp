@@ -195,7 +195,8 @@ TEST_F(WriteValueDlgTest, EnterClosesTheEmptyValueBox) {
             if (box == nullptr)
                 return;
             okText = box->button(QMessageBox::Ok)->text();
-            QTest::keyClick(QApplication::focusWidget(), key,
+            QWidget* focus = box->focusWidget();
+            QTest::keyClick(focus != nullptr ? focus : box, key,
                             key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
             closedByKey = !box->isVisible();
             box->close();
