@@ -11,6 +11,7 @@
 #include "framework/ProfileStore.h"
 #include "framework/QtTranslation.h"
 #include "framework/Resources.h"
+#include "framework/TabStops.h"
 #include "platform/PortResolver.h"
 #include "scan/VornakView.h"
 
@@ -51,6 +52,9 @@ bool CVornakApp::InitInstance() {
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())
         return false;
+    // The form takes the focus as it is shown, at its first tab stop.
+    if (QWidget* first = FirstTabStop(m_pView))
+        first->setFocus(Qt::OtherFocusReason);
     m_pMainWnd->show();
     m_pMainWnd->repaint();
     m_pMainWnd->setWindowTitle(QString::fromUtf8(kCaption));

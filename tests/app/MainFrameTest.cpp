@@ -11,10 +11,13 @@
 
 #include "app/MainFrame.h"
 #include "app/VornakApp.h"
+#include "app/resources/ControlIds.h"
 #include "controls/OXStatusBar.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
+#include "framework/ControlLookup.h"
 #include "framework/Gdi.h"
+#include "framework/MessageBox.h"
 #include "framework/MessageBoxRecorder.h"
 #include "scan/VornakView.h"
 #include "tests/support/TempConfigHome.h"
@@ -271,29 +274,39 @@ TEST_F(MainFrameTest, AboutCommandRunsTheAboutBoxModally) {
               QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
 }
 
-// Each modal run ends with the keyboard focus back where it was in the main window, with or
-// without a window manager to hand it back.
-TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
+// The form's first tab stop has the focus at start-up. Each modal run, dialog or message box,
+// ends with the focus back on the control that had it, with or without a window manager.
+TEST_F(MainFrameTest, FocusStartsAtTheFirstTabStopAndComesBackAfterEachDialog) {
     CVornakApp app;
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* frame = app.MainFrame();
-    frame->show();
+    QWidget* first = FindControl<QWidget>(app.View(), IDC_SLAVE_ID);
+    EXPECT_EQ(frame->focusWidget(), first);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    QWidget* before = QApplication::focusWidget();
-    ASSERT_NE(before, nullptr);
-    ASSERT_EQ(before->window(), frame);
-    for (unsigned command : {ID_APP_ABOUT, ID_COMM_SETTINGS}) {
-        QString title;
-        QTimer::singleShot(100, [&] {
-            if (QWidget* box = QApplication::activeModalWidget()) {
-                title = box->windowTitle();
-                box->close();
-            }
-        });
-        EXPECT_TRUE(app.Router()->Execute(command));
-        EXPECT_FALSE(title.isEmpty()) << command;
-        QTRY_COMPARE(QApplication::activeWindow(), frame);
-        EXPECT_EQ(QApplication::focusWidget(), before) << command;
+    EXPECT_EQ(QApplication::focusWidget(), first);
+    const std::function<void()> runs[] = {
+        [&] { app.Router()->Execute(ID_APP_ABOUT); },
+        [&] { app.Router()->Execute(ID_COMM_SETTINGS); },
+        [&] { AfxMessageBox(QStringLiteral("box"), MessageIcon::Information, {}, app.View()); },
+    };
+    // Where the focus is before, where it is after: the bare window hands it to the form.
+    QWidget* list = FindControl<QWidget>(app.View(), IDC_RESPONSE_LIST);
+    const std::pair<QWidget*, QWidget*> focus[] = {{first, first}, {list, list}, {frame, first}};
+    for (const auto& [before, after] : focus) {
+        for (const auto& run : runs) {
+            before->setFocus();
+            QString title;
+            QTimer::singleShot(100, [&] {
+                if (QWidget* box = QApplication::activeModalWidget()) {
+                    title = box->windowTitle();
+                    box->close();
+                }
+            });
+            run();
+            EXPECT_FALSE(title.isEmpty());
+            QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
+            EXPECT_EQ(QApplication::focusWidget(), after) << title.toStdString();
+        }
     }
 }
 
