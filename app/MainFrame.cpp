@@ -195,9 +195,16 @@ void CMainFrame::changeEvent(QEvent* event) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     // While the toolbar is dragged the window's layout holds still and never moves the status
     // bar, though the window shrinks or grows with the toolbar; the drag ends in the toolbar's
-    // own release handling, so the layout is redone once that has run.
+    // own release handling, so the layout is redone once that has run. A button the toolbar
+    // slid under the held mouse never saw it leave, so its prompt goes too.
     if (watched == m_pWndToolBar && event->type() == QEvent::MouseButtonRelease) {
-        QMetaObject::invokeMethod(this, &CMainFrame::RecalcLayout, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                RecalcLayout();
+                m_pWndStatusBar->SetIdleMessage();
+            },
+            Qt::QueuedConnection);
     }
     return QMainWindow::eventFilter(watched, event);
 }
