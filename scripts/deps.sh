@@ -7,7 +7,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
     xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum fonts-baekmuk fonts-liberation
-    dpkg-dev desktop-file-utils ccache socat ser2net
+    qt6-translations-l10n dpkg-dev desktop-file-utils ccache socat ser2net
 )
 
 missing=()
