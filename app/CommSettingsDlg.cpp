@@ -89,9 +89,6 @@ CCommSettingsDlg::CCommSettingsDlg(QWidget* parent)
     m_radioRtu = FindControl<QRadioButton>(this, IDC_MODE_RTU);
     m_radioAscii = FindControl<QRadioButton>(this, IDC_MODE_ASCII);
 
-    // The mode group is reached with Tab at its checked button and changed with the arrows.
-    m_radioRtu->setFocusPolicy(Qt::StrongFocus);
-    m_radioAscii->setFocusPolicy(Qt::StrongFocus);
     connect(m_radioRtu, &QRadioButton::clicked, this, &CCommSettingsDlg::OnModeRtu);
     connect(m_radioAscii, &QRadioButton::clicked, this, &CCommSettingsDlg::OnModeAscii);
     if (auto* ok = FindControl<QPushButton>(this, IDOK)) {

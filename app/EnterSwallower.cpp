@@ -23,6 +23,16 @@ bool IsEnter(const QEvent* event) {
 
 }  // namespace
 
+// The dialog and its controls, drop-down pop-ups included; not a window of its own that the
+// dialog opened (a message box is its child, and Enter must close it).
+bool CEnterSwallower::AddressedToDialog(QObject* watched) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr)
+        return true;
+    const QWidget* window = widget->window();
+    return window == parent() || window->windowType() == Qt::Popup;
+}
+
 CEnterSwallower* CEnterSwallower::Install(QWidget* dialog) {
     auto* swallower = new CEnterSwallower(dialog);
     swallower->Watch(dialog);
@@ -48,7 +58,7 @@ bool CEnterSwallower::eventFilter(QObject* watched, QEvent* event) {
             Watch(child);
         }
     }
-    if (IsEnter(event)) {
+    if (IsEnter(event) && AddressedToDialog(watched)) {
         event->accept();
         return true;
     }

@@ -8,12 +8,16 @@
 #include <QToolBar>
 
 #include "app/StatusBarHost.h"
+#include "app/ViewHost.h"
 #include "app/resources/MenuResource.h"
 #include "controls/OXStatusBar.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
+#include "framework/DisabledBitmap.h"
 #include "framework/Gdi.h"
 #include "framework/Resources.h"
+#include "framework/SysColorBitmap.h"
+#include "framework/ToolBar.h"
 
 namespace {
 
@@ -87,10 +91,9 @@ bool CMainFrame::CreateMenu() {
 }
 
 bool CMainFrame::CreateToolBar() {
-    const QImage strip = LoadBitmapResource(IDR_MAINFRAME);
-    if (strip.isNull())
+    if (LoadBitmapResource(IDR_MAINFRAME).isNull())
         return false;
-    m_pWndToolBar = new QToolBar(this);
+    m_pWndToolBar = new CToolBar(this);
     m_pWndToolBar->setObjectName(QStringLiteral("toolbar"));
     m_pWndToolBar->setProperty("windowId", ID_VIEW_TOOLBAR);
     m_pWndToolBar->setMovable(true);
@@ -98,20 +101,35 @@ bool CMainFrame::CreateToolBar() {
     m_pWndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_pWndToolBar->setIconSize(QSize(kToolbarButtonSize, kToolbarButtonSize));
     m_pWndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    int image = 0;
     for (unsigned id : MainToolbarButtons()) {
         if (id == 0) {
             m_pWndToolBar->addSeparator();
             continue;
         }
+        m_pRouter->AddAction(m_pWndToolBar->addAction(QString()), id);
+    }
+    LoadToolBarImages();
+    addToolBar(Qt::TopToolBarArea, m_pWndToolBar);
+    // Docking lands at once, as on the platform; no sliding animation to wait for.
+    setAnimated(false);
+    m_pWndToolBar->installEventFilter(this);
+    return true;
+}
+
+// The strip's greys take the current system colours, so its background is the button face.
+void CMainFrame::LoadToolBarImages() {
+    const QImage strip = MapSysColorBitmap(LoadBitmapResource(IDR_MAINFRAME));
+    int image = 0;
+    for (QAction* action : m_pWndToolBar->actions()) {
+        if (action->isSeparator())
+            continue;
         const QImage button =
             strip.copy(image * kToolbarButtonSize, 0, kToolbarButtonSize, kToolbarButtonSize);
         ++image;
-        QAction* action = m_pWndToolBar->addAction(QIcon(QPixmap::fromImage(button)), QString());
-        m_pRouter->AddAction(action, id);
+        QIcon icon(QPixmap::fromImage(button));
+        icon.addPixmap(QPixmap::fromImage(DisabledBitmap(button)), QIcon::Disabled);
+        action->setIcon(icon);
     }
-    addToolBar(Qt::TopToolBarArea, m_pWndToolBar);
-    return true;
 }
 
 bool CMainFrame::CreateStatusBar() {
@@ -156,14 +174,39 @@ void CMainFrame::SetStatusPane(unsigned nPaneId, const QString& text, bool bLit)
 }
 
 void CMainFrame::SetView(QWidget* view) {
-    setCentralWidget(view);
+    setCentralWidget(new CViewHost(view));
     RecalcLayout();
 }
 
 void CMainFrame::RecalcLayout() {
-    if (layout())
+    if (layout()) {
+        layout()->invalidate();
         layout()->activate();
+    }
     adjustSize();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_pWndToolBar)
+        LoadToolBarImages();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // While the toolbar is dragged the window's layout holds still and never moves the status
+    // bar, though the window shrinks or grows with the toolbar; the drag ends in the toolbar's
+    // own release handling, so the layout is redone once that has run. A button the toolbar
+    // slid under the held mouse never saw it leave, so its prompt goes too.
+    if (watched == m_pWndToolBar && event->type() == QEvent::MouseButtonRelease) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                RecalcLayout();
+                m_pWndStatusBar->SetIdleMessage();
+            },
+            Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::ToggleBar(QWidget* bar) {

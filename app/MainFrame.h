@@ -44,10 +44,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool CreateMenu();
     bool CreateToolBar();
+    void LoadToolBarImages();
     bool CreateStatusBar();
     void InitPanes();
     void ToggleBar(QWidget* bar);

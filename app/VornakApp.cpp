@@ -8,7 +8,9 @@
 #include "framework/CommandRouter.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalRun.h"
+#include "framework/QtTranslation.h"
 #include "framework/Resources.h"
+#include "framework/TabStops.h"
 #include "platform/PortMapFile.h"
 #include "platform/PortResolver.h"
 #include "scan/VornakView.h"
@@ -37,12 +39,17 @@ bool CVornakApp::InitInstance() {
     // Settings live under Quorvix/Vornak; there is no recent-file list.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvix"));
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
+    // The platform's own standard texts, in the program's language.
+    InstallQtKoreanTranslation();
     InstallPortResolver(PortMapLookup);
     // COM numbers the map leaves free go to the devices present now, in a stable order.
     RescanSerialDevices();
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);
     if (!OnFileNew())
         return false;
+    // The form takes the focus as it is shown, at its first tab stop.
+    if (QWidget* first = FirstTabStop(m_pView))
+        first->setFocus(Qt::OtherFocusReason);
     m_pMainWnd->show();
     m_pMainWnd->repaint();
     m_pMainWnd->setWindowTitle(QString::fromUtf8(kCaption));

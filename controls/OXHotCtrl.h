@@ -5,12 +5,12 @@
 #include <QEvent>
 #include <QScrollBar>
 #include <QWidget>
-#include <cmath>
 #include <optional>
 #include <type_traits>
 
 #include "framework/Gdi.h"
 #include "framework/NonClientArea.h"
+#include "framework/ScrollBarGeometry.h"
 #include "framework/WindowAncestry.h"
 #include "framework/WindowTimer.h"
 
@@ -95,8 +95,10 @@ public:
         if (!gains && !loses) {
             return;
         }
-        // A move from a window into one of its own descendants changes nothing.
-        if (gaining != nullptr && losing != nullptr && IsWindowWithin(gaining, losing)) {
+        // A move from a window into one of its own descendants changes nothing while both lie
+        // within the control; focus that arrives from the window around the control counts.
+        if (gaining != nullptr && losing != nullptr && IsWindowWithin(gaining, losing) &&
+            IsWindowWithin(losing, this)) {
             return;
         }
         SetActive(!m_bActive);
@@ -125,7 +127,9 @@ protected:
         const QEvent::Type type = event->type();
         switch (type) {
             case QEvent::FocusIn:
-                OnFocusChange(this, PreviousFocusWindow());
+                // Qt hands an open drop-down list the keyboard focus; the platform leaves it
+                // with the combo box, so the list gains nothing.
+                OnFocusChange(GetFocusWindow() == this ? this : nullptr, PreviousFocusWindow());
                 return Base::event(event);
             case QEvent::FocusOut:
                 OnFocusChange(QApplication::focusWidget(), this);
@@ -256,38 +260,15 @@ protected:
             return;
         }
         const bool horizontal = orientation == Qt::Horizontal;
-        int arrow = GetSystemMetrics(horizontal ? SM_CXHSCROLL : SM_CYVSCROLL, this);
-        const int length = horizontal ? bar.Width() : bar.Height();
-        if (length < 2 * arrow) {
-            arrow = length / 2;
+        const int arrow = GetSystemMetrics(horizontal ? SM_CXHSCROLL : SM_CYVSCROLL, this);
+        // Without scroll information (page 0) the arrows still get their outlines, the thumb none.
+        const CScrollBarParts parts = ScrollBarParts(
+            bar, orientation, arrow, GetScrollInfo(this, orientation).value_or(SCROLLINFO{}));
+        DrawFlatRaised(dc, parts.firstArrow);
+        DrawFlatRaised(dc, parts.secondArrow);
+        if (parts.thumb) {
+            DrawFlatRaised(dc, *parts.thumb);
         }
-        const int start = horizontal ? bar.left : bar.top;
-        const int track = length - 2 * arrow;
-        const auto along = [&](int from, int size) {
-            return horizontal ? CRect(from, bar.top, from + size, bar.bottom)
-                              : CRect(bar.left, from, bar.right, from + size);
-        };
-        DrawFlatRaised(dc, along(start, arrow));
-        DrawFlatRaised(dc, along(start + length - arrow, arrow));
-
-        std::optional<SCROLLINFO> info = GetScrollInfo(this, orientation);
-        if (!info) {
-            return;
-        }
-        const int page = static_cast<int>(info->nPage);
-        if (page > info->nMax || page == 0 || track < 8) {
-            return;
-        }
-        int thumb = static_cast<int>(static_cast<double>(track) * page / (info->nMax + 1) + 0.5);
-        thumb = std::max(thumb, 8);
-        const int offset = static_cast<int>(
-            static_cast<double>(track - thumb) * info->nPos / (info->nMax - page + 1) + 0.5);
-        int thumbStart = start + arrow + offset;
-        const int trackEnd = start + arrow + track;
-        if (thumbStart + thumb > trackEnd) {
-            thumbStart = trackEnd - thumb;
-        }
-        DrawFlatRaised(dc, along(thumbStart, thumb));
     }
 
     unsigned m_nHoverTimer = 0;

@@ -8,6 +8,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 
+#include "framework/GuiFont.h"
 #include "framework/Resources.h"
 
 namespace {
@@ -27,6 +28,8 @@ StatusBarResources StatusBarResources::Program() {
 COXStatusBar::COXStatusBar(QWidget* parent)
     : QWidget(parent), m_resources(StatusBarResources::Program()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The native bar draws with the platform's GUI font, not with its window's.
+    setFont(DefaultGuiFont());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

@@ -10,6 +10,8 @@
 
 #include "framework/Gdi.h"
 
+class QKeyEvent;
+
 constexpr unsigned ODT_LISTBOX = 2;
 constexpr unsigned ODT_COMBOBOX = 3;
 constexpr unsigned ODA_DRAWENTIRE = 0x0001;
@@ -49,10 +51,10 @@ struct COMPAREITEMSTRUCT {
     std::uintptr_t itemData2 = 0;
 };
 
-// The list window of a drop-down list.
+// The list window of a drop-down list; its scroll bars have the platform's layout.
 class CListBox : public QListView {
 public:
-    using QListView::QListView;
+    explicit CListBox(QWidget* parent = nullptr);
 };
 
 // A combo box of the drop-down-list kind. Its window is as high as the selection field plus
@@ -77,8 +79,13 @@ public:
     virtual int CompareItem(const COMPAREITEMSTRUCT&) { return 0; }
 
     void showPopup() override;
+    // Closes the open list; with `takeHighlighted` the highlighted item becomes the selection.
+    void CloseUp(bool takeHighlighted);
+    // Enter, F4, Alt+Up and Alt+Down take the highlighted item; Escape leaves the selection.
+    static bool IsCloseUpKey(const QKeyEvent& key);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     // The list has closed (the close-up notification, reflected to the control); true when
     // handled here.
     virtual bool OnCloseUp() { return false; }
@@ -86,4 +93,6 @@ protected:
 
 private:
     QWidget* PopupWindow() const;
+
+    QObject* m_pListKeys = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "framework/MessageBox.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <cstring>
 #include <utility>
@@ -48,6 +49,9 @@ int AfxMessageBox(const QString& text, MessageIcon icon, const QString& detail, 
         }
     }
     QMessageBox box(QtIcon(icon), record.caption, record.text, QMessageBox::Ok, parent);
+    // The platform's box buttons carry their text only.
+    for (QAbstractButton* button : box.buttons())
+        button->setIcon(QIcon());
     if (!detail.isEmpty()) {
         box.setDetailedText(detail);
     }

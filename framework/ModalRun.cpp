@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "framework/TabStops.h"
+
 int DoModal(QDialog& dialog) {
     QPointer<QWidget> focus = QApplication::focusWidget();
     QPointer<QWidget> opener = focus != nullptr ? focus->window() : QApplication::activeWindow();
@@ -14,7 +16,11 @@ int DoModal(QDialog& dialog) {
     const int result = dialog.exec();
     if (opener != nullptr && opener->isVisible()) {
         opener->activateWindow();
-        if (focus != nullptr && focus->isVisible() && focus->isEnabled()) {
+        if (focus == nullptr || focus == opener || !focus->isVisible() || !focus->isEnabled()) {
+            // The control is gone: the window's first tab stop, never the bare window.
+            focus = FirstTabStop(opener);
+        }
+        if (focus != nullptr) {
             focus->setFocus(Qt::ActiveWindowFocusReason);
         } else {
             opener->setFocus(Qt::ActiveWindowFocusReason);

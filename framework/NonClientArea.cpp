@@ -22,15 +22,26 @@ public:
         setAttribute(Qt::WA_NoSystemBackground);
         setFocusPolicy(Qt::NoFocus);
         window->installEventFilter(this);
+        for (QObject* sibling : window->children()) {
+            WatchSibling(sibling);
+        }
         Follow();
         show();
     }
 
 protected:
+    // A scroll area raises its scroll bars again when it lays them out, which would bury the
+    // overlay under them; it goes back on top whenever a sibling moves up.
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == parent() &&
-            (event->type() == QEvent::Resize || event->type() == QEvent::ChildAdded)) {
-            Follow();
+        if (watched == parent()) {
+            if (event->type() == QEvent::ChildAdded) {
+                WatchSibling(static_cast<QChildEvent*>(event)->child());
+                Follow();
+            } else if (event->type() == QEvent::Resize) {
+                Follow();
+            }
+        } else if (event->type() == QEvent::ZOrderChange && IsBelowASibling()) {
+            raise();
         }
         return false;
     }
@@ -41,6 +52,24 @@ protected:
     }
 
 private:
+    void WatchSibling(QObject* sibling) {
+        if (sibling != this && sibling != nullptr && sibling->isWidgetType()) {
+            sibling->removeEventFilter(this);
+            sibling->installEventFilter(this);
+        }
+    }
+    bool IsBelowASibling() const {
+        const QObjectList& siblings = parentWidget()->children();
+        for (auto it = siblings.crbegin(); it != siblings.crend(); ++it) {
+            if (*it == this) {
+                return false;
+            }
+            if ((*it)->isWidgetType()) {
+                return true;
+            }
+        }
+        return false;
+    }
     void Follow() {
         setGeometry(parentWidget()->rect());
         raise();

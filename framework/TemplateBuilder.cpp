@@ -17,7 +17,9 @@
 
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
+#include "framework/GroupBox.h"
 #include "framework/RadioGroupKeys.h"
+#include "framework/ReadOnlyEditLook.h"
 #include "framework/Resources.h"
 #include "framework/TemplateFont.h"
 
@@ -34,7 +36,7 @@ QWidget* MakeStandardControl(const ControlTemplate& c, QWidget* parent) {
         case ControlKind::Icon:
             return new QLabel(parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(parent);
+            return new CGroupBox(parent);
         case ControlKind::Edit:
             return new QLineEdit(parent);
         case ControlKind::PushButton:
@@ -106,6 +108,8 @@ void ConfigureList(const ControlTemplate& c, QTableWidget* list) {
     list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list->setSortingEnabled(false);
     list->setCornerButtonEnabled(false);
+    // Tab leaves the list for the next control rather than walking its lines.
+    list->setTabKeyNavigation(false);
     list->setShowGrid(false);  // grid lines are an extended style the owner switches on
     if (!(c.style & CS::kBorder)) {
         list->setFrameShape(QFrame::NoFrame);
@@ -139,6 +143,7 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
             if (auto* edit = qobject_cast<QLineEdit*>(w)) {
                 edit->setText(c.text);
                 edit->setReadOnly(c.style & CS::kReadOnly);
+                InstallReadOnlyEditLook(edit);
                 edit->setFrame(c.style & CS::kBorder);
                 if ((c.style & CS::kNumber) || c.limit > 0) {
                     CEditLimitValidator* v = EditLimitValidatorOf(edit);

@@ -1,16 +1,25 @@
 #include "framework/TemplateFont.h"
 
+#include <QFontDatabase>
 #include <QStringList>
+
+QStringList TemplateStandInFaces() {
+    return {QStringLiteral("Baekmuk Gulim"), QStringLiteral("NanumGothic"),
+            QStringLiteral("Baekmuk Dotum"), QStringLiteral("UnDotum"),
+            QStringLiteral("Noto Sans CJK KR")};
+}
 
 QFont MakeTemplateFont(const QString& face, int pointSize) {
     QStringList families;
-    if (!face.isEmpty()) {
-        families << face;
+    // Only a face that is really installed: fontconfig would answer any other name with its
+    // default sans, whose Latin letters are wider than the templates allow.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& name : {face, QStringLiteral("Dotum")}) {
+        if (!name.isEmpty() && installed.contains(name, Qt::CaseInsensitive)) {
+            families << name;
+        }
     }
-    // Dotum's Latin name, then the Nanum faces that Debian's fonts-nanum ships.
-    families << QStringLiteral("Dotum") << QStringLiteral("NanumGothic")
-             << QStringLiteral("NanumBarunGothic") << QStringLiteral("Noto Sans CJK KR")
-             << QStringLiteral("UnDotum");
+    families << TemplateStandInFaces();
     QFont font;
     font.setFamilies(families);
     font.setPointSize(pointSize > 0 ? pointSize : 9);

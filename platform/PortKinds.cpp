@@ -1,14 +1,17 @@
 #include "platform/PortKinds.h"
 
 #include "platform/PosixSerialPort.h"
+#include "platform/Rfc2217SerialPort.h"
+#include "platform/TcpSerialPort.h"
 
 std::unique_ptr<CSerialPort> MakeKindPort(LineKind kind) {
     switch (kind) {
         case LineKind::Tty:
             return std::make_unique<CPosixSerialPort>();
         case LineKind::Socket:
+            return std::make_unique<CTcpSerialPort>();
         case LineKind::Rfc2217:
-            return nullptr;
+            return std::make_unique<CRfc2217SerialPort>();
     }
     return nullptr;
 }

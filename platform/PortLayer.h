@@ -46,6 +46,7 @@ public:
     void EndExchange(std::uint16_t code, const std::string& text) override {
         m_pInner->EndExchange(code, text);
     }
+    std::vector<std::string> TakeNotes() override { return m_pInner->TakeNotes(); }
 
 protected:
     CSerialPort& Inner() const { return *m_pInner; }

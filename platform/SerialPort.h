@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Line settings record. Field names follow the Win32 DCB that the master fills field by field,
 // so the code that fills it reads like the description of the line.
@@ -138,4 +139,8 @@ public:
     // result. Layers that care (the echo check, the frame trace) use them; a line ignores them.
     virtual void BeginExchange(std::uint32_t /*responseTimeoutMs*/) {}
     virtual void EndExchange(std::uint16_t /*code*/, const std::string& /*text*/) {}
+
+    // What the line noticed but did not fail for (a setting a device server left unanswered),
+    // one line each, handed over once; the trace writes them.
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };

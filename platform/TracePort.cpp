@@ -88,6 +88,15 @@ bool CTracePort::Close() {
     return closed;
 }
 
+bool CTracePort::SetLine(const SerialDcb& dcb) {
+    const bool set = CPortLayer::SetLine(dcb);
+    for (const std::string& note : CPortLayer::TakeNotes()) {
+        Note(note);
+    }
+    m_pFile->Flush();
+    return set;
+}
+
 void CTracePort::Frame(WallClock::time_point when, const char* direction, const std::uint8_t* data,
                        std::size_t count, const std::string& note) {
     std::string line =

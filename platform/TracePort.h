@@ -22,6 +22,7 @@ public:
 
     bool Open(const std::string& device) override;
     bool Close() override;
+    bool SetLine(const SerialDcb& dcb) override;
     bool Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t* written) override;
     bool Read(std::uint8_t* data, std::uint32_t count, std::uint32_t* received) override;
     void BeginExchange(std::uint32_t responseTimeoutMs) override;

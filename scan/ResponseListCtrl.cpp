@@ -1,21 +1,80 @@
 #include "scan/ResponseListCtrl.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "framework/Gdi.h"
+#include "framework/ScrollBarGeometry.h"
+
+namespace {
+
+QColor GridColour() {
+    return ColorFromRef(GetSysColor(COLOR_BTNFACE));
+}
+
+// Grid lines in the button face, as the platform's list draws them.
+class CGridLineStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Table_GridLineColor) {
+            return static_cast<int>(GridColour().rgba());
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle* GridLineStyle() {
+    static QPointer<QStyle> style;
+    if (style == nullptr) {
+        style = new CGridLineStyle();
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+// The selection mark that a rebuild carries over is no focused line: a replaced line has lost
+// its focus with its selection, so only a selected line shows the focus.
+class CLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected)) {
+            option->state &= ~QStyle::State_HasFocus;
+        }
+    }
+};
+
+}  // namespace
 
 CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setItemDelegate(new CLineDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setWordWrap(false);
-    setShowGrid(true);
+    setStyle(GridLineStyle());
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
+    UsePlatformScrollBarGeometry(horizontalScrollBar());
+    UsePlatformScrollBarGeometry(verticalScrollBar());
 }
 
 void CResponseListCtrl::SetupColumns() {
@@ -26,6 +85,29 @@ void CResponseListCtrl::SetupColumns() {
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     setColumnWidth(0, kColumnWidth);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+    SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB);
+}
+
+void CResponseListCtrl::SetExtendedStyle(std::uint32_t style) {
+    m_dwExStyle = style;
+    setShowGrid(style & LVS_EX_GRIDLINES);
+    setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                        : QAbstractItemView::SelectItems);
+}
+
+// The selection stays visible while another control has the focus, on the button face as the
+// platform's lists show it, so the highlight says where the keyboard is.
+void CResponseListCtrl::initViewItemOption(QStyleOptionViewItem* option) const {
+    QTableWidget::initViewItemOption(option);
+    if (hasFocus()) {
+        return;
+    }
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        option->palette.setColor(group, QPalette::Highlight,
+                                 option->palette.color(group, QPalette::Button));
+        option->palette.setColor(group, QPalette::HighlightedText,
+                                 option->palette.color(group, QPalette::ButtonText));
+    }
 }
 
 // A replaced line loses its selected state; only the selection mark is carried over. The
@@ -125,4 +207,37 @@ int CResponseListCtrl::HitTest(const QPoint& viewportPos) const {
 void CResponseListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableWidget::mouseDoubleClickEvent(event);
     emit listDoubleClicked(HitTest(event->position().toPoint()));
+}
+
+// The lines draw their own rules; the platform rules the rest of the list as well: the row
+// rules go on across the whole width and down to the bottom at the line height, and each
+// column's rule runs down to the bottom.
+void CResponseListCtrl::paintEvent(QPaintEvent* event) {
+    QTableWidget::paintEvent(event);
+    if (!showGrid()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.setPen(GridColour());
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    const int columnsEnd = horizontalHeader()->length() - horizontalOffset();
+    const int rows = rowCount();
+    const int rowsEnd = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
+    for (int row = rowAt(0); row >= 0 && row < rows; ++row) {
+        const int y = rowViewportPosition(row) + rowHeight(row) - 1;
+        if (y >= height) {
+            break;
+        }
+        painter.drawLine(columnsEnd, y, width, y);
+    }
+    const int step = std::max(1, verticalHeader()->defaultSectionSize());
+    for (int y = rowsEnd + step - 1; y < height; y += step) {
+        painter.drawLine(0, y, width, y);
+    }
+    for (int column = 0; column < columnCount(); ++column) {
+        const int x = columnViewportPosition(column) + columnWidth(column) - 1;
+        painter.drawLine(x, std::max(0, rowsEnd), x, height);
+    }
 }

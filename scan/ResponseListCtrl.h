@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableWidget>
+#include <cstdint>
 #include <set>
 
 #include "scan/ResponseList.h"
@@ -11,11 +12,18 @@ class CResponseListCtrl : public QTableWidget, public IResponseList {
     Q_OBJECT
 public:
     static constexpr int kColumnWidth = 490;
+    // Extended styles, with the platform's bits.
+    static constexpr std::uint32_t LVS_EX_GRIDLINES = 0x0001;
+    static constexpr std::uint32_t LVS_EX_FULLROWSELECT = 0x0020;
+    static constexpr std::uint32_t LVS_EX_FLATSB = 0x0100;
 
     explicit CResponseListCtrl(QWidget* parent = nullptr);
 
     // The column "Slave Response Display" and the extended styles, once at the first update.
     void SetupColumns();
+    // Replaces every extended style bit; grid lines and full-row selection show at once.
+    void SetExtendedStyle(std::uint32_t style);
+    std::uint32_t GetExtendedStyle() const { return m_dwExStyle; }
 
     int Count() const override { return rowCount(); }
     void DeleteItem(int index) override;
@@ -33,6 +41,7 @@ public:
 private:
     void ClearSelection();
 
+    std::uint32_t m_dwExStyle = 0;
     bool m_bRedraw = true;
     // Since redrawing went off: the lines whose look changed, and whether lines were
     // inserted or removed.
@@ -46,4 +55,6 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
 };

@@ -6,8 +6,8 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
-    xvfb xdotool x11-utils imagemagick fonts-nanum
-    dpkg-dev desktop-file-utils ccache
+    xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum fonts-baekmuk fonts-liberation
+    qt6-translations-l10n dpkg-dev desktop-file-utils ccache socat ser2net
     scdoc lintian appstream man-db groff-base mbpoll
 )
 

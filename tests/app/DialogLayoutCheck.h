@@ -14,6 +14,9 @@
 #include <QStyleOptionComboBox>
 #include <QWidget>
 
+#include "controls/OXStatusBar.h"
+#include "framework/GroupBox.h"
+
 // What a person would see cut off in a dialog: a control outside the client area, or a text
 // wider or taller than the room its control gives it. Returns one line per fault.
 inline QStringList ClippedTexts(const QWidget* dialog) {
@@ -41,7 +44,7 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
         if (auto* label = qobject_cast<const QLabel*>(w); label && !label->text().isEmpty()) {
             check(label->text(), label->contentsRect().width(), label->contentsRect().height());
         } else if (auto* box = qobject_cast<const QGroupBox*>(w)) {
-            check(box->title(), box->width() - 2 * fm.averageCharWidth(), box->height());
+            check(box->title(), box->width() - 2 * CGroupBox::kTitleIndent, box->height());
         } else if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w)) {
             const bool radio = qobject_cast<const QRadioButton*>(w) != nullptr;
             const QStyle* style = w->style();
@@ -65,6 +68,23 @@ inline QStringList ClippedTexts(const QWidget* dialog) {
             }
         } else if (auto* edit = qobject_cast<const QLineEdit*>(w)) {
             check(edit->text(), edit->width() - 4, edit->height());
+        }
+    }
+    return faults;
+}
+
+// Pane texts wider than the room the bar gives them: the pane less its border and indent.
+inline QStringList ClippedPaneTexts(const COXStatusBar& bar) {
+    QStringList faults;
+    for (int i = 0; i < bar.GetCount(); ++i) {
+        const CRect item = bar.GetItemRect(i);
+        const int room = item.right - 1 - (item.left + COXStatusBar::kTextIndent);
+        const int need = bar.fontMetrics().horizontalAdvance(bar.GetPaneText(i));
+        if (need > room || bar.fontMetrics().height() > item.Height() - 2) {
+            faults << QStringLiteral("pane %1: \"%2\" needs %3, has %4")
+                          .arg(QString::number(i), bar.GetPaneText(i))
+                          .arg(need)
+                          .arg(room);
         }
     }
     return faults;

@@ -11,12 +11,17 @@
 
 #include "app/MainFrame.h"
 #include "app/VornakApp.h"
+#include "app/resources/ControlIds.h"
 #include "controls/OXStatusBar.h"
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
+#include "framework/ControlLookup.h"
+#include "framework/Gdi.h"
+#include "framework/MessageBox.h"
 #include "framework/MessageBoxRecorder.h"
 #include "scan/VornakView.h"
 #include "tests/support/TempConfigHome.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -42,6 +47,22 @@ std::vector<MenuLine> MenuLines(QMenu* menu) {
         lines.push_back({a->isSeparator() ? QString() : a->text(), CommandIdOf(a)});
     }
     return lines;
+}
+
+// Drags the toolbar by its gripper to `target` (frame coordinates) in steps, the window
+// following between them as under a user's hand.
+void DragToolBar(QToolBar* bar, QPoint target) {
+    const QPoint grip = bar->orientation() == Qt::Vertical ? QPoint(bar->width() / 2, 5)
+                                                           : QPoint(5, bar->height() / 2);
+    const QPoint start = bar->mapToGlobal(grip), end = bar->parentWidget()->mapToGlobal(target);
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    for (int step = 0; step <= 8; ++step) {
+        const QPoint at = step == 0 ? start + QPoint(10, 10) : start + (end - start) * step / 8;
+        QTest::mouseMove(bar, bar->mapFromGlobal(at));
+        QTest::qWait(20);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(end));
+    QTest::qWait(50);
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -138,6 +159,15 @@ TEST_F(MainFrameTest, ToolbarButtonsAndDocking) {
     app.Router()->UpdateAll();
     EXPECT_TRUE(toolbar->actions()[2]->isEnabled());
     EXPECT_FALSE(toolbar->actions()[3]->isEnabled());
+    // The strip's light grey is the button face, enabled or not: the top-left corner of every
+    // image is background, so no grey squares show.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.MainFrame()));
+    const QImage shown = GrabPainted(*toolbar);
+    for (QAction* a : toolbar->actions()) {
+        const QPoint corner = toolbar->widgetForAction(a)->geometry().center() - QPoint(7, 7);
+        if (!a->isSeparator())
+            EXPECT_EQ(shown.pixel(corner), ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgb());
+    }
 }
 
 TEST_F(MainFrameTest, SetStatusPaneLightsTheLampAndSetsTexts) {
@@ -252,18 +282,19 @@ TEST_F(MainFrameTest, AboutCommandRunsTheAboutBoxModally) {
               QString::fromUtf8("Modbus Master Scan Program - Quorvix"));
 }
 
-// Each modal run ends with the keyboard focus back where it was in the main window, with or
-// without a window manager to hand it back.
+// The form's first tab stop has the focus from the start. Each modal run ends with the
+// keyboard focus back on the control that had it (the bare window hands it to the form), with
+// or without a window manager to hand it back.
 TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
     CVornakApp app;
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* frame = app.MainFrame();
+    QWidget* before = FindControl<QWidget>(app.View(), IDC_SLAVE_ID);
+    EXPECT_EQ(frame->focusWidget(), before);
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    QWidget* before = QApplication::focusWidget();
-    ASSERT_NE(before, nullptr);
-    ASSERT_EQ(before->window(), frame);
-    for (unsigned command : {ID_APP_ABOUT, ID_COMM_SETTINGS}) {
+    ASSERT_EQ(QApplication::focusWidget(), before);
+    for (unsigned command : {ID_APP_ABOUT, ID_COMM_SETTINGS, 0u}) {
         QString title;
         QTimer::singleShot(100, [&] {
             if (QWidget* box = QApplication::activeModalWidget()) {
@@ -271,9 +302,47 @@ TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
                 box->close();
             }
         });
-        EXPECT_TRUE(app.Router()->Execute(command));
+        if (command == 0) {
+            frame->setFocus();
+            AfxMessageBox(QStringLiteral("box"), MessageIcon::Information, {}, app.View());
+        } else {
+            EXPECT_TRUE(app.Router()->Execute(command));
+        }
         EXPECT_FALSE(title.isEmpty()) << command;
-        QTRY_COMPARE(QApplication::activeWindow(), frame);
+        QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
         EXPECT_EQ(QApplication::focusWidget(), before) << command;
+    }
+}
+
+// The status bar stays at the frame's foot with its panes and lamp drawn wherever the toolbar
+// goes: floating, then docked on each side.
+TEST_F(MainFrameTest, StatusBarStaysDrawnWhereverTheToolbarGoes) {
+    CVornakApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    QWidget* host = frame->statusBar();
+    // The indicator panes and the lamp, at the bar's right end whatever its width.
+    auto panes = [&] {
+        return GrabPainted(*host).copy(host->width() - 300, 0, 300, host->height());
+    };
+    const QImage before = panes();
+    // Targets as a share of the frame's size plus pixels.
+    const struct {
+        double fx, fy;
+        int dx, dy;
+        Qt::ToolBarArea area;
+    } places[] = {{0, 1, 30, 200, Qt::NoToolBarArea},
+                  {0, 0.5, 4, 0, Qt::LeftToolBarArea},
+                  {1, 0.5, -4, 0, Qt::RightToolBarArea},
+                  {0.5, 1, 0, -30, Qt::BottomToolBarArea},
+                  {0.5, 0, 0, 24, Qt::TopToolBarArea}};
+    for (const auto& p : places) {
+        const QPoint target(int(frame->width() * p.fx) + p.dx, int(frame->height() * p.fy) + p.dy);
+        DragToolBar(frame->ToolBar(), target);
+        QToolBar* bar = frame->ToolBar();
+        EXPECT_EQ(bar->isFloating() ? Qt::NoToolBarArea : frame->toolBarArea(bar), p.area);
+        QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
+        EXPECT_EQ(panes(), before) << p.area;
     }
 }

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <algorithm>
 #include <chrono>
 
 #include "ScanFixture.h"
@@ -11,9 +12,11 @@
 #include "framework/CommandIds.h"
 #include "framework/CommandRouter.h"
 #include "framework/ControlLookup.h"
+#include "framework/Gdi.h"
 #include "framework/MessageBoxRecorder.h"
 #include "modbus/LocalModbus.h"
 #include "scan/ResponseListCtrl.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -66,6 +69,16 @@ TEST_F(ScanFixture, PollsCountsAndShowsTheLines) {
     ASSERT_EQ(View()->List()->Count(), 8);
     EXPECT_EQ(View()->List()->ItemText(0), "[Address : 0x0000 / 40001 ] = 0x0000, 0");
     EXPECT_EQ(View()->List()->ItemText(7), "[Address : 0x0007 / 40008 ] = 0x0000, 0");
+    // The list as the form made it shows its grid: each line ends in a button-face rule, and
+    // the rules go on below the last line.
+    CResponseListCtrl* list = View()->List();
+    const QImage shown = GrabPainted(*list->viewport());
+    const QColor grid = ColorFromRef(GetSysColor(COLOR_BTNFACE));
+    const int x = std::min(list->viewport()->width(), list->columnWidth(0)) - 4;
+    const int rule = list->rowViewportPosition(0) + list->rowHeight(0) - 1;
+    EXPECT_EQ(shown.pixelColor(x, rule), grid);
+    EXPECT_EQ(shown.pixelColor(x, rule - 2), list->palette().color(QPalette::Base));
+    EXPECT_EQ(shown.pixelColor(x, rule + 9 * list->rowHeight(0)), grid);
     const auto requests = Requests();
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ(Head(requests[0], 8), "01 03 00 00 00 08 44 0C");

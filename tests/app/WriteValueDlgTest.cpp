@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "framework/CommandIds.h"
 #include "framework/ControlLookup.h"
 #include "framework/MessageBoxRecorder.h"
+#include "framework/QtTranslation.h"
 #include "framework/TemplateBuilder.h"
 
 namespace {
@@ -176,6 +178,32 @@ TEST_F(WriteValueDlgTest, EnterDoesNothingAnywhere) {
     EXPECT_EQ(dlg.m_wValue, 255);
     EXPECT_EQ(Edit(IDC_WRITE_VALUE)->text(), QStringLiteral("77"));
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The box the dialog shows keeps its Enter: Enter and keypad Enter close it, and the dialog
+// stays. Its button reads "확인", text only.
+TEST_F(WriteValueDlgTest, EnterClosesTheEmptyValueBox) {
+    const MessageBoxHook recorder = SetMessageBoxHook({});
+    InstallQtKoreanTranslation();
+    Open(40, 255);
+    Edit(IDC_WRITE_VALUE)->clear();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QString shown;
+        QTimer::singleShot(100, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QAbstractButton* ok = box ? box->button(QMessageBox::Ok) : nullptr;
+            shown = ok ? ok->text() + (ok->icon().isNull() ? "" : " and an icon") : "no box";
+            if (ok != nullptr)
+                QTest::keyClick(ok, key,
+                                key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            if (box && box->isVisible() && box->close())
+                shown += " left open by Enter";
+        });
+        ClickOk();
+        EXPECT_EQ(shown, QStringLiteral("확인")) << key;
+        EXPECT_TRUE(dlg.isVisible());
+    }
+    SetMessageBoxHook(recorder);
 }
 
 TEST_F(WriteValueDlgTest, EscapeAndCancelLeaveTheValue) {

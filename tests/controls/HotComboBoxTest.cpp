@@ -4,11 +4,14 @@
 
 #include <QCursor>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <memory>
 #include <set>
 
 #include "tests/controls/ControlsTestSupport.h"
+#include "tests/support/WindowGrab.h"
 
 namespace controls_test {
 namespace {
@@ -62,7 +65,7 @@ protected:
     }
     void Focus() {
         m_combo.setFocus();
-        QTRY_VERIFY(m_combo.hasFocus());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_combo.hasFocus(); }));
     }
     CRect ItemRect() const { return CRect(3, 3, m_btn.left - 1, m_combo.height() - 3); }
     // The arrow's pixels, whatever colour the button face around them.
@@ -168,7 +171,7 @@ TEST_F(HotComboBoxTest, UnderTheMouseTheFrameSinksAndTheButtonRises) {
     EXPECT_EQ(PixelAt(img, m_btn.right - 1, m_btn.top + 3), kShadow);
 
     QCursor::setPos(QPoint(900, 700));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_combo.IsActive(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_combo.IsActive(); }, 1000));
     EXPECT_EQ(PixelAt(Grab(), w / 2, 0), kFace);
 }
 
@@ -283,6 +286,78 @@ TEST_F(HotComboBoxTest, ItemsCompareCaseInsensitively) {
     EXPECT_LT(compare(3, 4), 0);
     EXPECT_LT(compare(-1, 0), 0);
     EXPECT_EQ(compare(-1, -1), 0);
+}
+
+// As Qt paints the shown pop-up: from the first opening on, the scroll bar's arrows and its
+// 8-pixel thumb carry their outlines, also after scrolling, and Qt's own thumb is as short;
+// the list lies wholly below the box, or above it without room below.
+TEST_F(HotComboBoxTest, TheFirstOpeningOutlinesTheScrollBarOnItsOwnThumbBelowTheBox) {
+    for (int i = 0; i < 100; ++i) {
+        m_combo.addItem(QStringLiteral("COM%1").arg(i + 1));
+    }
+    m_combo.setMaxVisibleItems(5);
+    m_combo.showPopup();
+    COXHotCtrl<CListBox>* list = m_combo.ListBox();
+    EXPECT_EQ(list->window()->y(), m_combo.mapToGlobal(QPoint(0, m_combo.height())).y());
+    QScrollBar* bar = list->verticalScrollBar();
+    const QPoint bar0 = bar->mapTo(list, QPoint(0, 0));
+    const int arrow = GetSystemMetrics(SM_CYVSCROLL, list);
+    const int right = bar0.x() + bar->width() - 1;
+    QImage img = GrabPainted(*list);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y()), kHighlight);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y() + arrow), kHighlight);
+    EXPECT_EQ(PixelAt(img, right, bar0.y() + arrow + 7), kShadow);
+    const QPoint below(bar->width() / 2, arrow + 10);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, below, bar->mapToGlobal(below), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(bar, &click);
+    }
+    EXPECT_EQ(bar->value(), bar->pageStep());
+    bar->setValue(bar->maximum());
+    img = GrabPainted(*list);
+    EXPECT_EQ(PixelAt(img, bar0.x(), bar0.y() + bar->height() - arrow - 8), kHighlight);
+    EXPECT_EQ(PixelAt(img, right, bar0.y() + bar->height() - arrow - 1), kShadow);
+
+    m_combo.hidePopup();
+    m_host.move(0, m_host.screen()->geometry().bottom() - 40);
+    m_combo.showPopup();
+    EXPECT_EQ(list->window()->geometry().bottom(), m_combo.mapToGlobal(QPoint(0, 0)).y() - 1);
+    EXPECT_EQ(PixelAt(GrabPainted(*list), bar0.x(), bar0.y()), kHighlight);
+}
+
+// Keys on the open list (the settings dialog's test has it swallow Enter around the list).
+TEST_F(HotComboBoxTest, KeysOnTheOpenListTakeTheHighlightedItemOrLeaveTheSelection) {
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int selection;
+    } cases[] = {{Qt::Key_Return, Qt::NoModifier, 2},
+                 {Qt::Key_Enter, Qt::KeypadModifier, 2},
+                 {Qt::Key_F4, Qt::NoModifier, 2},
+                 {Qt::Key_Up, Qt::AltModifier, 2},
+                 {Qt::Key_Escape, Qt::NoModifier, 1}};
+    for (const auto& c : cases) {
+        m_combo.setCurrentIndex(1);
+        Focus();
+        QTest::keyClick(&m_combo, Qt::Key_Up, Qt::AltModifier);
+        ASSERT_TRUE(m_combo.GetDroppedState()) << c.key;
+        m_combo.view()->setCurrentIndex(m_combo.model()->index(2, 0));
+        QTest::keyClick(m_combo.view(), c.key, c.modifiers);
+        EXPECT_FALSE(m_combo.GetDroppedState()) << c.key;
+        EXPECT_EQ(m_combo.GetCurSel(), c.selection) << c.key;
+    }
+}
+
+// Focus given from the window around the control still sinks it, as Qt paints it.
+TEST_F(HotComboBoxTest, FocusArrivingFromTheHostWindowSinksTheFrame) {
+    m_host.setFocus();
+    ASSERT_TRUE(m_host.hasFocus());
+    Focus();
+    EXPECT_TRUE(m_combo.IsActive());
+    const QImage img = GrabPainted(m_combo);
+    EXPECT_EQ(PixelAt(img, img.width() / 2, 0), kShadow);
+    EXPECT_EQ(PixelAt(img, img.width() / 2, img.height() - 1), kHighlight);
 }
 
 }  // namespace

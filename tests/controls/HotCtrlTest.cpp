@@ -135,7 +135,7 @@ TEST_F(HotCtrlTest, FlatAtRestSunkenUnderTheMouseAndFlatAgainAfterItLeaves) {
 
     // No message says the mouse left: the 150 ms timer finds out.
     MouseAway();
-    QTRY_VERIFY_WITH_TIMEOUT(!list->IsActive(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->IsActive(); }, 1000));
     EXPECT_FALSE(list->IsMouseInside());
     EXPECT_EQ(list->HoverTimer(), 0u);
     EXPECT_FALSE(IsWindowTimerRunning(list.get(), 210));
@@ -145,7 +145,7 @@ TEST_F(HotCtrlTest, FlatAtRestSunkenUnderTheMouseAndFlatAgainAfterItLeaves) {
 TEST_F(HotCtrlTest, TheFocusKeepsItSunkenAndMovesIntoItsOwnChildrenChangeNothing) {
     auto list = MakeList();
     list->setFocus();
-    QTRY_VERIFY(list->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->hasFocus(); }));
     EXPECT_TRUE(list->IsActive());
 
     MouseTo(*list, QPoint(30, 30));

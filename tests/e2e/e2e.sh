@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives the built vornak under Xvfb like a user: start the scan from the menu, check the
-# polling in the simulator's log, double-click a line and write a value, then switch to an
-# ASCII slave on COM2 from the settings dialog and check that the polling goes on there.
+# polling in the simulator's log, double-click a line and write a value, look at the grid and
+# the status bar under a floating toolbar, then switch to an ASCII slave on COM2 from the
+# settings dialog and check that the polling goes on there.
 set -uo pipefail
 vornak=$1
 slave=$2
@@ -112,7 +113,15 @@ for frac in $(seq 40 4 80); do
 done
 [ -n "$dialog" ] || fail "double-clicking the list opened no write dialog"
 import -window root "$out/write-dialog.png" 2>/dev/null
-# OK has the focus; the value edit is four tab stops on.
+# OK has the focus; the value edit is four tab stops on. An empty value first: Enter closes
+# the stop box (the dialog swallows only its own Enter), and the dialog stays.
+xdotool key --window "$dialog" Tab Tab Tab Tab ctrl+a BackSpace Tab space
+box=$(timeout 5 xdotool search --sync --onlyvisible --name "^Vornak\$" | head -1)
+[ -n "$box" ] || fail "an empty value showed no message box"
+xdotool key Return
+sleep 0.5
+xdotool search --onlyvisible --name "^Vornak\$" >/dev/null && fail "Enter left the empty-value box open"
+xdotool search --onlyvisible --name "데이타 쓰기" >/dev/null || fail "the write dialog closed with the box"
 xdotool key --window "$dialog" Tab Tab Tab Tab ctrl+a
 xdotool type --window "$dialog" --delay 30 "0x1234"
 xdotool key --window "$dialog" Tab space
@@ -125,6 +134,29 @@ echo "e2e: write of 0x1234 seen on the line: $(grep -E ' rx 01 06 ' "$work/com1.
 sleep 1
 import -window root "$out/scanning.png" 2>/dev/null
 
+# Grid lines: a column of the list right of its texts crosses them as separate non-white runs.
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+runs=$(convert "$out/scanning.png" -crop "1x$((HEIGHT * 16 / 100))+$((X + WIDTH - 60))+$((Y + HEIGHT * 38 / 100))" \
+    -depth 8 txt:- | awk 'NR > 1 { w = $3 == "#FFFFFF"; if (!w && !was) n++; was = !w } END { print n + 0 }')
+[ "$runs" -ge 3 ] || fail "no grid lines between the list lines ($runs runs)"
+
+# Floating the toolbar (its gripper dragged off the window) keeps the status bar's right end,
+# panes and lit lamps, as it was.
+panes() {
+    import -window root "$work/root.png"
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    convert "$work/root.png" -crop "300x18+$((X + WIDTH - 300))+$((Y + HEIGHT - 20))" +repage "$1"
+}
+panes "$work/docked.png"
+xdotool mousemove $((X + 5)) $((Y + 34)) mousedown 1 sleep 0.2 mousemove $((X + 30)) $((Y + 40)) \
+    sleep 0.2 mousemove $((X + WIDTH + 150)) $((Y + 100)) sleep 0.3 mouseup 1 sleep 1
+panes "$work/floating.png"
+[ "$(compare -metric AE "$work/docked.png" "$work/floating.png" null: 2>&1)" = 0 ] &&
+    [ "$(convert "$work/floating.png" -depth 8 txt:- | grep -ci '#00FF00')" -gt 0 ] ||
+    fail "the status bar lost its panes or lamps when the toolbar floated"
+# A click on the message pane gives the keyboard back to the main window.
+xdotool mousemove $((X + 40)) $((Y + HEIGHT - 10)) click 1 sleep 0.3
+
 # 통신 환경 설정: COM2, ASCII, confirm. The port list has the focus.
 xdotool key alt+a
 sleep 0.4
@@ -133,8 +165,8 @@ settings=$(timeout 10 xdotool search --sync --name "통신 설정 환경" | head
 [ -n "$settings" ] || fail "the settings dialog did not open"
 sleep 0.3
 xdotool key --window "$settings" Down
-# Tab order: port, bit rate, stop bits, parity, data size, three boxes, then the mode group.
-xdotool key --window "$settings" Tab Tab Tab Tab Tab Tab Tab Tab Down
+# ASCII by mouse: the mode buttons carry no tab stop, as on the platform.
+xdotool mousemove --window "$settings" 113 144 click 1
 sleep 0.2
 import -window root "$out/settings-dialog.png" 2>/dev/null
 # Time-out, character interval, scan time, then OK.

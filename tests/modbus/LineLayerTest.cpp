@@ -218,7 +218,8 @@ TEST(LinePortTest, RefusedDeviceGivesItsReasonToTheMaster) {
     const Case cases[] = {
         {"/dev/null?bogus", EINVAL, "unknown option \"bogus\" (accepted: echo, rs485"},
         {"/dev/null?low_latency=2", EINVAL, "bad value \"2\" for option low_latency"},
-        {"socket://127.0.0.1:1", EPROTONOSUPPORT, "socket:// lines are not available"},
+        {"socket://127.0.0.1:1", ECONNREFUSED, "cannot connect to 127.0.0.1 port 1"},
+        {"rfc2217://127.0.0.1:1?rs485", EINVAL, "option rs485"},
         {"/nonexistent/vornak?echo", ENOENT, ""},
     };
     for (const Case& c : cases) {

@@ -44,7 +44,8 @@ check "Version is $version" test "$(field Version)" = "$version"
 check "Architecture is $arch" test "$(field Architecture)" = "$arch"
 check "a Maintainer" test -n "$(field Maintainer)"
 check "a short and a long description" test "$(field Description | wc -l)" -ge 3
-for dep in libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6 fonts-nanum; do
+for dep in libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6 fonts-nanum fonts-baekmuk \
+    fonts-liberation qt6-translations-l10n; do
     check "Depends names $dep" has_dependency "$dep"
 done
 # Every dependency is a package this machine has installed in a version the field allows.

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QPaintEvent>
 #include <QRegion>
 #include <QScreen>
@@ -14,12 +15,14 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "scan/ResponseLines.h"
 #include "scan/Settings.h"
 #include "tests/scan/QStringPrinter.h"
+#include "tests/support/WindowGrab.h"
 
 namespace {
 
@@ -193,6 +196,33 @@ TEST_P(ResponseListCtrlRebuild, ScreenMatchesAFreshPaint) {
     FinishResponseListUpdate(*s.list);  // a test-mode write cycle
     QTest::qWait(20);
     EXPECT_EQ(OnScreen(*s.list), Fresh(*s.list));
+}
+
+// As painted after each focus change: the selected line on the highlight while the list holds
+// the focus, on the button face once another control has it; after a rebuild, plain.
+TEST(ResponseListCtrl, SelectionTurnsToButtonFaceWhenTheFocusMovesOn) {
+    Shown s;
+    QLineEdit edit(s.list.get());
+    edit.show();
+    RebuildResponseList(*s.list, 0, kReferenceBaseHolding, Values(20, 1), 20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(s.list.get()));
+    s.list->selectRow(3);
+    const QPoint inRow(300, s.list->rowViewportPosition(3) + 2);
+    for (QWidget* focus : {static_cast<QWidget*>(s.list.get()), static_cast<QWidget*>(&edit)}) {
+        focus->setFocus();
+        ASSERT_TRUE(focus->hasFocus());
+        // The style may shade its selection a little.
+        const QColor want =
+            s.list->palette().color(&edit == focus ? QPalette::Button : QPalette::Highlight);
+        const QColor got = GrabPainted(*s.list->viewport()).pixelColor(inRow);
+        EXPECT_LT(std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()), 16);
+    }
+    // A rebuild keeps the mark on line 3 but nothing shows it, focus or not.
+    s.list->setFocus();
+    RebuildResponseList(*s.list, 0, kReferenceBaseHolding, Values(20, 2), 20);
+    EXPECT_EQ(s.list->SelectionMark(), 3);
+    EXPECT_EQ(GrabPainted(*s.list->viewport()).pixelColor(inRow),
+              s.list->palette().color(QPalette::Base));
 }
 
 }  // namespace
