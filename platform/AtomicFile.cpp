@@ -95,9 +95,11 @@ int ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     if (exists) {
         if (::fchmod(fd, st.st_mode & 07777) != 0)
             return discard(errno);
-        // Only root can give the file back to another owner; for anyone else it is theirs.
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-            (void)::fchown(fd, st.st_uid, st.st_gid);
+        // Only root can give the file back to another owner; for anyone else it stays theirs,
+        // which is no reason to keep the old contents.
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+            ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        }
     }
     if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
         return discard(errno);

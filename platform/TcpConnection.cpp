@@ -249,7 +249,8 @@ void CTcpConnection::Abort() {
     if (m_wakeFd >= 0) {
         const std::uint64_t one = 1;
         // Only fails when the counter is already signalled, which is just as good.
-        (void)::write(m_wakeFd, &one, sizeof one);
+        if (::write(m_wakeFd, &one, sizeof one) < 0) {
+        }
     }
 }
 

@@ -147,7 +147,9 @@ void RunStubbornServer(int listener) {
                         ? telnet::BaudRateValue(9600)
                         : std::vector<std::uint8_t>(e.payload.begin() + 1, e.payload.end()));
             }
-            (void)::write(fd, reply.data(), reply.size());
+            if (::write(fd, reply.data(), reply.size()) < 0) {
+                break;  // the master has gone; the read below ends the loop
+            }
         }
         events.clear();
     }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -77,7 +78,8 @@ int FreeTcpPort() {
 CDeviceServer::~CDeviceServer() {
     Stop();
     if (!m_strDir.empty()) {
-        std::system(("rm -rf " + m_strDir).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(m_strDir, ignored);
     }
 }
 
