@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,10 +13,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
 #include <optional>
 #include <thread>
+
+#include "platform/ReadTimeouts.h"
 
 namespace {
 
@@ -61,25 +61,6 @@ std::optional<tcflag_t> SizeFor(std::uint8_t bits) {
     }
 }
 
-// poll() takes whole milliseconds; rounding up keeps a wait from ending just short of a
-// deadline and turning into a burst of zero-length polls.
-int PollMsUntil(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<long long>(ms, INT_MAX));
-}
-
-// Time-outs are 32-bit milliseconds; a product of two of them is capped to the largest single
-// one (49 days) so that the deadline arithmetic on the clock cannot overflow.
-std::chrono::milliseconds TotalBound(std::uint64_t multiplier, std::uint32_t count,
-                                     std::uint32_t constant) {
-    const std::uint64_t ms = multiplier * count + constant;
-    return std::chrono::milliseconds(std::min<std::uint64_t>(ms, 0xFFFFFFFF));
-}
-
 // Unix 98 pseudo-terminal slaves have majors 136 to 143.
 bool IsPseudoTerminal(int fd) {
     struct stat st {};
@@ -101,15 +82,8 @@ void ModemLines(int fd, unsigned long request, int lines) {
 
 }  // namespace
 
-CPosixSerialPort::CPosixSerialPort() {
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
-
 CPosixSerialPort::~CPosixSerialPort() {
     Close();
-    if (m_wakeFd >= 0) {
-        ::close(m_wakeFd);
-    }
 }
 
 bool CPosixSerialPort::Fail(int error) {
@@ -123,14 +97,9 @@ bool CPosixSerialPort::Open(const std::string& device) {
         return Fail(EBUSY);
     }
     // A new session starts without the abort of the previous one.
-    m_bAborted = false;
+    m_wait.Reset();
     DropReadAhead();
     m_bOutputPending = false;
-    if (m_wakeFd >= 0) {
-        std::uint64_t drained = 0;
-        while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
-        }
-    }
     m_dwErrors = 0;
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -318,45 +287,7 @@ bool CPosixSerialPort::DeviceFailure(int error) {
 }
 
 CPosixSerialPort::Wait CPosixSerialPort::WaitFor(short events, int timeoutMs) {
-    // Without the eventfd an abort can only be seen between short slices.
-    constexpr int kSliceMs = 50;
-    const bool wakeable = m_wakeFd >= 0;
-    const bool bounded = timeoutMs >= 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
-    for (;;) {
-        if (m_bAborted) {
-            return Wait::Aborted;
-        }
-        int waitMs = bounded ? PollMsUntil(deadline) : -1;
-        if (!wakeable) {
-            waitMs = waitMs < 0 ? kSliceMs : std::min(waitMs, kSliceMs);
-        }
-        fds[0].revents = 0;
-        fds[1].revents = 0;
-        const int n = ::poll(fds, wakeable ? 2 : 1, waitMs);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            m_nWaitError = errno;
-            return Wait::Failed;
-        }
-        if (m_bAborted || (fds[1].revents & POLLIN) != 0) {
-            return Wait::Aborted;
-        }
-        // A hung-up tty reports readable as well; the read that follows sees the hang-up.
-        if ((fds[0].revents & events) != 0) {
-            return Wait::Ready;
-        }
-        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            m_nWaitError = (fds[0].revents & POLLNVAL) != 0 ? EBADF : EIO;
-            return Wait::Failed;
-        }
-        if (bounded && Clock::now() >= deadline) {
-            return Wait::TimedOut;
-        }
-    }
+    return m_wait.WaitFor(m_fd, events, timeoutMs, m_nWaitError);
 }
 
 // What a read and a write check before they touch the line; the count so far starts at 0.
@@ -367,7 +298,7 @@ bool CPosixSerialPort::StartTransfer(const void* data, std::uint32_t count, std:
     if (m_fd < 0) {
         return Fail(EBADF);
     }
-    if (m_bAborted) {
+    if (m_wait.Aborted()) {
         return Fail(ECANCELED);
     }
     if (data == nullptr && count != 0) {
@@ -427,76 +358,37 @@ bool CPosixSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint32
     if (!StartTransfer(data, count, received)) {
         return false;
     }
-    const SerialTimeouts& t = m_timeouts;
-    // Win32 reads a multiplier of 0xFFFFFFFF together with an interval of 0xFFFFFFFF as "the
-    // constant alone"; otherwise the total bound scales with the bytes asked.
-    const std::uint64_t multiplier =
-        t.ReadIntervalTimeout == kReadAtOnce && t.ReadTotalTimeoutMultiplier == 0xFFFFFFFF
-            ? 0
-            : t.ReadTotalTimeoutMultiplier;
-    const std::chrono::milliseconds total =
-        TotalBound(multiplier, count, t.ReadTotalTimeoutConstant);
-    const bool totalBound = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
-    // Interval 0xFFFFFFFF: with no total bound the read takes what has arrived and returns;
-    // with a total bound it returns as soon as anything is there, waiting up to the total for
-    // the first byte.
-    const bool atOnce = t.ReadIntervalTimeout == kReadAtOnce;
-    const bool intervalBound = !atOnce && t.ReadIntervalTimeout != 0;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point totalDeadline = start + total;
-    Clock::time_point lastByte = start;
-
-    std::uint32_t got = 0;
-    while (got < count) {
-        const long n = ReadAhead(data + got, count - got);
-        if (n > 0) {
-            got += static_cast<std::uint32_t>(n);
-            if (received != nullptr) {
-                *received = got;
+    const auto fill = [this](std::uint8_t* into, std::uint32_t room) -> long {
+        for (;;) {
+            const long n = ReadAhead(into, room);
+            if (n > 0) {
+                return n;
             }
-            lastByte = Clock::now();
-            if (atOnce) {
-                break;
+            if (n == 0) {
+                // An empty queue gives EAGAIN (see MakeRaw); 0 is a hung-up line.
+                DeviceFailure(EIO);
+                return -1;
             }
-            continue;
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                DeviceFailure(errno);
+                return -1;
+            }
+            return 0;
         }
-        if (n == 0) {
-            // An empty queue gives EAGAIN (see MakeRaw); 0 is a hung-up line.
-            return DeviceFailure(EIO);
+    };
+    const auto wait = [this](int ms) {
+        const Wait result = WaitFor(POLLIN, ms);
+        if (result == Wait::Aborted) {
+            Fail(ECANCELED);
+        } else if (result == Wait::Failed) {
+            DeviceFailure(m_nWaitError);
         }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            return DeviceFailure(errno);
-        }
-        if (atOnce && !totalBound) {
-            break;
-        }
-        int pollMs = -1;
-        if (totalBound) {
-            pollMs = PollMsUntil(totalDeadline);
-        }
-        if (intervalBound && got > 0) {
-            const int gapMs =
-                PollMsUntil(lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
-            pollMs = pollMs < 0 ? gapMs : std::min(pollMs, gapMs);
-        }
-        if (pollMs == 0) {
-            break;
-        }
-        switch (WaitFor(POLLIN, pollMs)) {
-            case Wait::Ready:
-                break;
-            case Wait::TimedOut:
-                return true;
-            case Wait::Aborted:
-                return Fail(ECANCELED);
-            case Wait::Failed:
-                return DeviceFailure(m_nWaitError);
-        }
-    }
-    return true;
+        return result;
+    };
+    return CReadTimeouts(m_timeouts).Read(data, count, received, fill, wait);
 }
 
 long CPosixSerialPort::ReadAhead(std::uint8_t* data, std::uint32_t count) {
@@ -549,13 +441,7 @@ bool CPosixSerialPort::ClearError(std::uint32_t* errors, SerialStatus* status) {
 }
 
 void CPosixSerialPort::Abort() {
-    m_bAborted = true;
-    if (m_wakeFd >= 0) {
-        const std::uint64_t one = 1;
-        // Only fails when the counter is already signalled, which is just as good.
-        if (::write(m_wakeFd, &one, sizeof one) < 0) {
-        }
-    }
+    m_wait.Abort();
 }
 
 int CPosixSerialPort::LastError() const {
@@ -601,7 +487,7 @@ int CPosixSerialPort::WaitSent(std::uint32_t timeoutMs) {
         if (queued <= 0) {
             break;
         }
-        if (m_bAborted) {
+        if (m_wait.Aborted()) {
             return ECANCELED;
         }
         if (Clock::now() >= deadline) {

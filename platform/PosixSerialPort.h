@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "AbortableWait.h"
 #include "SerialPort.h"
 
 struct termios;
@@ -13,7 +14,7 @@ struct termios;
 // advisory flock, which also holds against root).
 class CPosixSerialPort : public CSerialPort {
 public:
-    CPosixSerialPort();
+    CPosixSerialPort() = default;
     ~CPosixSerialPort() override;
     CPosixSerialPort(const CPosixSerialPort&) = delete;
     CPosixSerialPort& operator=(const CPosixSerialPort&) = delete;
@@ -37,7 +38,7 @@ public:
     void SetLowLatency(bool on) override;
 
 private:
-    enum class Wait { Ready, TimedOut, Aborted, Failed };
+    using Wait = CAbortableWait::Wait;
 
     // Waits for the events on the tty or for Abort(); timeoutMs < 0 waits without bound.
     // On Failed the errno is in m_nWaitError.
@@ -54,8 +55,7 @@ private:
     void DropReadAhead() { m_nAheadPos = m_nAheadEnd = 0; }
 
     std::atomic<int> m_fd{-1};  // read by IsOpen from any thread
-    int m_wakeFd = -1;          // eventfd that Abort() signals
-    std::atomic<bool> m_bAborted{false};
+    CAbortableWait m_wait;
     std::atomic<int> m_nLastError{0};
     std::uint32_t m_dwErrors = 0;
     int m_nWaitError = 0;

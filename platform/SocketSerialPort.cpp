@@ -5,15 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
+#include "platform/ReadTimeouts.h"
 
-// Time-outs are 32-bit milliseconds; a product of two of them is capped to the largest single
-// one (49 days) so that the deadline arithmetic on the clock cannot overflow.
-std::chrono::milliseconds TotalBound(std::uint64_t multiplier, std::uint32_t count,
-                                     std::uint32_t constant) {
-    const std::uint64_t ms = multiplier * count + constant;
-    return std::chrono::milliseconds(std::min<std::uint64_t>(ms, 0xFFFFFFFF));
-}
+namespace {
 
 constexpr std::size_t kReceiveChunk = 4096;
 
@@ -254,68 +248,34 @@ bool CSocketSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint3
     if (!StartTransfer(data, count, received)) {
         return false;
     }
-    const SerialTimeouts& t = m_timeouts;
-    // The same reading of the Win32 time-outs as on a tty: interval 0xFFFFFFFF with a
-    // multiplier of 0xFFFFFFFF means "the constant alone".
-    const std::uint64_t multiplier =
-        t.ReadIntervalTimeout == kReadAtOnce && t.ReadTotalTimeoutMultiplier == 0xFFFFFFFF
-            ? 0
-            : t.ReadTotalTimeoutMultiplier;
-    const bool totalBound = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
-    const bool atOnce = t.ReadIntervalTimeout == kReadAtOnce;
-    const bool intervalBound = !atOnce && t.ReadIntervalTimeout != 0;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point totalDeadline =
-        start + TotalBound(multiplier, count, t.ReadTotalTimeoutConstant);
-    Clock::time_point lastByte = start;
-
-    std::uint32_t got = 0;
-    while (got < count) {
-        const std::uint32_t n = TakeReceived(data + got, count - got);
-        if (n > 0) {
-            got += n;
-            if (received != nullptr) {
-                *received = got;
+    const auto fill = [this](std::uint8_t* into, std::uint32_t room) -> long {
+        for (;;) {
+            const std::uint32_t n = TakeReceived(into, room);
+            if (n > 0) {
+                return n;
             }
-            lastByte = Clock::now();
-            if (atOnce) {
-                break;
+            // Telnet commands alone bring no line byte, so they do not restart the interval.
+            switch (PullOnce()) {
+                case Pull::Got:
+                    break;
+                case Pull::Empty:
+                    return 0;
+                case Pull::Failed:
+                    return -1;
             }
-            continue;
         }
-        // Telnet commands alone bring no byte of the line, so they do not restart the interval.
-        const Pull pulled = PullOnce();
-        if (pulled == Pull::Failed) {
-            return false;
-        }
-        if (pulled == Pull::Got) {
-            continue;
-        }
-        if (atOnce && !totalBound) {
-            break;
-        }
-        int pollMs = totalBound ? PollMsUntil(totalDeadline) : -1;
-        if (intervalBound && got > 0) {
-            const int gapMs =
-                PollMsUntil(lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
-            pollMs = pollMs < 0 ? gapMs : std::min(pollMs, gapMs);
-        }
-        if (pollMs == 0) {
-            break;
-        }
+    };
+    const auto wait = [this](int ms) {
         int error = 0;
-        switch (m_conn.WaitFor(POLLIN, pollMs, error)) {
-            case CTcpConnection::Wait::Ready:
-                break;
-            case CTcpConnection::Wait::TimedOut:
-                return true;
-            case CTcpConnection::Wait::Aborted:
-                return Fail(ECANCELED);
-            case CTcpConnection::Wait::Failed:
-                return ConnectionLost(error);
+        const CTcpConnection::Wait result = m_conn.WaitFor(POLLIN, ms, error);
+        if (result == CTcpConnection::Wait::Aborted) {
+            Fail(ECANCELED);
+        } else if (result == CTcpConnection::Wait::Failed) {
+            ConnectionLost(error);
         }
-    }
-    return true;
+        return result;
+    };
+    return CReadTimeouts(m_timeouts).Read(data, count, received, fill, wait);
 }
 
 bool CSocketSerialPort::ClearError(std::uint32_t* errors, SerialStatus* status) {

@@ -1,5 +1,6 @@
 # The port layer's sources, shared with the fuzz targets, which compile them with coverage.
 set(VORNAK_PLATFORM_SOURCES
+    AbortableWait.cpp
     AtomicFile.cpp
     Clock.cpp
     CriticalSection.cpp
@@ -15,6 +16,7 @@ set(VORNAK_PLATFORM_SOURCES
     PortResolver.cpp
     ProfilePath.cpp
     PosixSerialPort.cpp
+    ReadTimeouts.cpp
     Rfc2217SerialPort.cpp
     Rs485Port.cpp
     SerialScan.cpp

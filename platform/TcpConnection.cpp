@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,7 +12,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -107,24 +105,8 @@ std::string Where(const std::string& host, const std::string& port) {
 
 }  // namespace
 
-int PollMsUntil(CTcpConnection::Clock::time_point deadline) {
-    const auto left = deadline - CTcpConnection::Clock::now();
-    if (left <= CTcpConnection::Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<long long>(ms, INT_MAX));
-}
-
-CTcpConnection::CTcpConnection() {
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
-
 CTcpConnection::~CTcpConnection() {
     Close();
-    if (m_wakeFd >= 0) {
-        ::close(m_wakeFd);
-    }
 }
 
 bool CTcpConnection::SplitEndpoint(const std::string& endpoint, std::string& host,
@@ -235,66 +217,10 @@ void CTcpConnection::Close() {
     }
 }
 
-void CTcpConnection::ResetAbort() {
-    m_bAborted = false;
-    if (m_wakeFd >= 0) {
-        std::uint64_t drained = 0;
-        while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
-        }
-    }
-}
-
-void CTcpConnection::Abort() {
-    m_bAborted = true;
-    if (m_wakeFd >= 0) {
-        const std::uint64_t one = 1;
-        // Only fails when the counter is already signalled, which is just as good.
-        if (::write(m_wakeFd, &one, sizeof one) < 0) {
-        }
-    }
-}
-
 CTcpConnection::Wait CTcpConnection::WaitFor(short events, int timeoutMs, int& error) {
-    // Without the eventfd an abort can only be seen between short slices.
-    constexpr int kSliceMs = 50;
-    const bool wakeable = m_wakeFd >= 0;
-    const bool bounded = timeoutMs >= 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    pollfd fds[2] = {{m_fd, events, 0}, {m_wakeFd, POLLIN, 0}};
-    for (;;) {
-        if (m_bAborted) {
-            return Wait::Aborted;
-        }
-        int waitMs = bounded ? PollMsUntil(deadline) : -1;
-        if (!wakeable) {
-            waitMs = waitMs < 0 ? kSliceMs : std::min(waitMs, kSliceMs);
-        }
-        fds[0].revents = 0;
-        fds[1].revents = 0;
-        const int n = ::poll(fds, wakeable ? 2 : 1, waitMs);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            return Wait::Failed;
-        }
-        if (m_bAborted || (fds[1].revents & POLLIN) != 0) {
-            return Wait::Aborted;
-        }
-        // A reset connection reports POLLERR or POLLHUP with the event; the transfer that
-        // follows reads the reason.
-        if ((fds[0].revents & (events | POLLERR | POLLHUP)) != 0) {
-            return Wait::Ready;
-        }
-        if ((fds[0].revents & POLLNVAL) != 0) {
-            error = EBADF;
-            return Wait::Failed;
-        }
-        if (bounded && Clock::now() >= deadline) {
-            return Wait::TimedOut;
-        }
-    }
+    // A reset connection reports POLLERR or POLLHUP with the event; the transfer that follows
+    // reads the reason, so they count as ready.
+    return m_wait.WaitFor(m_fd, static_cast<short>(events | POLLERR | POLLHUP), timeoutMs, error);
 }
 
 long CTcpConnection::Send(const std::uint8_t* data, std::size_t count) {

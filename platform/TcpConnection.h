@@ -6,15 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "AbortableWait.h"
+
 // The client end of a TCP connection to a serial device server: a connect bounded in time with
 // the reason for a failure in words, TCP_NODELAY and keep-alive, waits that Abort() cuts short
 // from any thread, and the kernel's queue counts. It only ever connects; nothing listens.
 class CTcpConnection {
 public:
-    using Clock = std::chrono::steady_clock;
-    enum class Wait { Ready, TimedOut, Aborted, Failed };
+    using Clock = CAbortableWait::Clock;
+    using Wait = CAbortableWait::Wait;
 
-    CTcpConnection();
+    CTcpConnection() = default;
     ~CTcpConnection();
     CTcpConnection(const CTcpConnection&) = delete;
     CTcpConnection& operator=(const CTcpConnection&) = delete;
@@ -31,9 +33,9 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
 
     // A new session forgets the abort of the previous one.
-    void ResetAbort();
-    void Abort();
-    bool Aborted() const { return m_bAborted; }
+    void ResetAbort() { m_wait.Reset(); }
+    void Abort() { m_wait.Abort(); }
+    bool Aborted() const { return m_wait.Aborted(); }
 
     // Waits for the events or for Abort(); timeoutMs < 0 waits without bound. On Failed the
     // errno is in error.
@@ -49,10 +51,6 @@ public:
 
 private:
     std::atomic<int> m_fd{-1};
-    int m_wakeFd = -1;  // eventfd that Abort() signals
-    std::atomic<bool> m_bAborted{false};
+    CAbortableWait m_wait;
     std::string m_strClaim;  // the endpoint held against a second open
 };
-
-// Milliseconds left until the deadline for poll(), rounded up; 0 when it has passed.
-int PollMsUntil(CTcpConnection::Clock::time_point deadline);
