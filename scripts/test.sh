@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test command: install what is missing, build, run the core and port tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, fuzz the master's answer paths, run the
-# threaded scan tests under ThreadSanitizer, then the Debian package (unpacked and started)
+# threaded scan and line-abort tests under ThreadSanitizer, then the Debian package (unpacked and started)
 # and every test of the release build (the long fault soak included).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,9 +16,10 @@ ctest --preset debug
 echo "== the master's answer paths fuzzed under the sanitizers"
 scripts/fuzz.sh
 
-echo "== scan thread and call gate tests under ThreadSanitizer"
+echo "== scan thread, call gate and aborted line tests under ThreadSanitizer"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target app_tests scan_tests
+cmake --build --preset tsan --target app_tests scan_tests modbus_tests platform_tests \
+    vornak_device_server_tests
 ctest --preset tsan
 
 echo "== release build"

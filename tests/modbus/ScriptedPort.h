@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <deque>
@@ -102,7 +103,7 @@ private:
     }
 
     bool m_bOpen = false;
-    bool m_bAborted = false;
+    std::atomic<bool> m_bAborted{false};  // Abort comes from any thread, as on a real line
     int m_nLastError = 0;
     std::string m_strDevice;
 };
