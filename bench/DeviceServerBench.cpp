@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "SlaveChild.h"
+#include "TimedReads.h"
 #include "modbus/LocalModbus.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/Rfc2217SerialPort.h"
@@ -56,22 +57,7 @@ void ReadThrough(benchmark::State& state, Line line, std::uint16_t mode) {
     }
     // RTU waits out the slave's silence after the request and the master's after the answer.
     const double silenceMs = rtu ? kSlaveSilenceMs + kCharInterval : 0.0;
-    WordArray values(kQuantity, 0);
-    double aboveMs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const std::uint16_t code = master.ReadHoldingRegisters(1, 0, kQuantity, values);
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        if (code != kModbusOk) {
-            state.SkipWithError(master.GetErrorText(code).c_str());
-            break;
-        }
-        aboveMs += took.count() - silenceMs;
-    }
-    state.counters["silence_ms"] = silenceMs;
-    state.counters["above_silence_ms"] =
-        benchmark::Counter(aboveMs, benchmark::Counter::kAvgIterations);
+    TimedReads(state, master, kQuantity, silenceMs);
 }
 
 BENCHMARK_CAPTURE(ReadThrough, RtuPty, Line::Pty, 0);

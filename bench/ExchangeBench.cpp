@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "SlaveChild.h"
+#include "TimedReads.h"
 #include "modbus/LocalModbus.h"
 
 namespace {
@@ -37,22 +38,7 @@ void ReadRegisters(benchmark::State& state, std::uint16_t mode) {
     // master's character interval after the answer. ASCII ends both frames at CR LF.
     const double silenceMs =
         rtu ? kSlaveSilenceMs + static_cast<double>(master.GetCharInterval()) : 0.0;
-    WordArray values(kQuantity, 0);
-    double aboveMs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const std::uint16_t code = master.ReadHoldingRegisters(1, 0, kQuantity, values);
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        if (code != kModbusOk) {
-            state.SkipWithError(master.GetErrorText(code).c_str());
-            break;
-        }
-        aboveMs += took.count() - silenceMs;
-    }
-    state.counters["silence_ms"] = silenceMs;
-    state.counters["above_silence_ms"] =
-        benchmark::Counter(aboveMs, benchmark::Counter::kAvgIterations);
+    TimedReads(state, master, kQuantity, silenceMs);
 }
 
 void BM_RtuRead125Registers(benchmark::State& state) {
