@@ -225,6 +225,9 @@ std::vector<CRfc2217SerialPort::Setting> CRfc2217SerialPort::SettingsFor(const S
         const bool rts = dcb.fRtsControl == kRtsControlEnable;
         settings.push_back(control(rts ? kRtsOn : kRtsOff, rts ? "RTS on" : "RTS off"));
     }
+    for (std::size_t i = settings.size() - (rtsCts ? 1 : 2); i < settings.size(); ++i) {
+        settings[i].modemLine = true;
+    }
     return settings;
 }
 
@@ -243,11 +246,15 @@ bool CRfc2217SerialPort::SetLine(const SerialDcb& dcb) {
         wire.insert(wire.end(), command.begin(), command.end());
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kAnswerBoundMs);
-    const auto settled = [this] {
-        return std::all_of(m_pending.begin(), m_pending.end(),
-                           [](const Setting& s) { return s.answered; });
+    const auto settled = [this](bool withModemLines) {
+        return std::all_of(m_pending.begin(), m_pending.end(), [&](const Setting& s) {
+            return s.answered || (s.modemLine && !withModemLines);
+        });
     };
-    if (!SendAll(wire, true, deadline) || !ReceiveUntil(settled, deadline)) {
+    if (!SendAll(wire, true, deadline) || !ReceiveUntil([&] { return settled(false); }, deadline) ||
+        !ReceiveUntil(
+            [&] { return settled(true); },
+            std::min(deadline, Clock::now() + std::chrono::milliseconds(kModemLineGraceMs)))) {
         m_pending.clear();
         return false;
     }
@@ -261,8 +268,7 @@ bool CRfc2217SerialPort::SetLine(const SerialDcb& dcb) {
     }
     for (const Setting& s : settings) {
         if (!s.answered && m_notes.size() < kMaxNotes) {
-            m_notes.push_back(Where() + " left " + s.what + " unanswered within " +
-                              std::to_string(kAnswerBoundMs) + " ms; going on");
+            m_notes.push_back(Where() + " left " + s.what + " unanswered; going on");
         }
     }
     return true;

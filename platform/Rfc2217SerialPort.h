@@ -15,6 +15,10 @@ public:
     // How long SetLine waits for the answers. A setting left unanswered is no failure: servers
     // in front of a pseudo-terminal never answer the modem lines.
     static constexpr int kAnswerBoundMs = 500;
+    // Once the line's own settings are answered, how much longer the modem lines may take:
+    // servers in front of a pseudo-terminal never answer them, and every open waits for them
+    // on the user-interface thread.
+    static constexpr int kModemLineGraceMs = 50;
     // Notes nobody takes stop piling up here.
     static constexpr std::size_t kMaxNotes = 32;
 
@@ -39,6 +43,7 @@ private:
         std::uint8_t group = 0;  // SET-CONTROL: which of its settings; else unused
         std::vector<std::uint8_t> wanted;
         std::string what;
+        bool modemLine = false;  // DTR or RTS
         bool answered = false;
         std::vector<std::uint8_t> answer;
     };
