@@ -13,40 +13,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PortDetectionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root = fs::path(::testing::TempDir()) / "vornak-fake-machine";
-        fs::remove_all(root);
-        fs::create_directories(root / "dev/serial/by-id");
-        for (const auto& [id, tty] : {std::pair{"usb-FTDI_FT232R_B2-if00-port0", "ttyUSB1"},
-                                      std::pair{"usb-Arduino_Uno_A1-if00", "ttyACM0"},
-                                      std::pair{"usb-CH340_C3-if00-port0", "ttyUSB0"}}) {
-            fs::create_symlink(std::string("../../") + tty, root / "dev/serial/by-id" / id);
-        }
-        // The serial core gives each UART port a type; 0 is a port with no UART behind it.
-        for (const auto& [tty, type] :
-             {std::pair{"ttyS0", "4"}, std::pair{"ttyS1", "0"}, std::pair{"ttyS10", "4"},
-              std::pair{"ttyS2", "4"}, std::pair{"ttyAMA0", "91"}}) {
-            fs::create_directories(root / "sys/class/tty" / tty);
-            std::ofstream(root / "sys/class/tty" / tty / "type") << type << "\n";
-        }
-        fs::create_directories(root / "sys/class/tty/ttyUSB0");
-        fs::create_directories(root / "sys/class/tty/tty0");
-        for (int i = 1; i <= 16; ++i) {
-            ::unsetenv(("VORNAK_COM" + std::to_string(i)).c_str());
-        }
-        RescanSerialDevices(root.string());
+TEST(PortDetectionTest, AdaptersByIdThenRealUartsThenTheDefault) {
+    const fs::path root = fs::path(::testing::TempDir()) / "vornak-fake-machine";
+    fs::remove_all(root);
+    fs::create_directories(root / "dev/serial/by-id");
+    for (const auto& [id, tty] : {std::pair{"usb-FTDI_FT232R_B2-if00-port0", "ttyUSB1"},
+                                  std::pair{"usb-Arduino_Uno_A1-if00", "ttyACM0"},
+                                  std::pair{"usb-CH340_C3-if00-port0", "ttyUSB0"}}) {
+        fs::create_symlink(std::string("../../") + tty, root / "dev/serial/by-id" / id);
     }
-    void TearDown() override {
-        ::unsetenv("VORNAK_COM2");
-        InstallPortResolver({});
-        RescanSerialDevices("/nonexistent-vornak-root");
+    // The serial core gives each UART port a type; 0 is a port with no UART behind it.
+    for (const auto& [tty, type] :
+         {std::pair{"ttyS0", "4"}, std::pair{"ttyS1", "0"}, std::pair{"ttyS10", "4"},
+          std::pair{"ttyS2", "4"}, std::pair{"ttyAMA0", "91"}}) {
+        fs::create_directories(root / "sys/class/tty" / tty);
+        std::ofstream(root / "sys/class/tty" / tty / "type") << type << "\n";
     }
-    fs::path root;
-};
-
-TEST_F(PortDetectionTest, AdaptersByIdThenRealUartsThenTheDefault) {
+    fs::create_directories(root / "sys/class/tty/ttyUSB0");
+    fs::create_directories(root / "sys/class/tty/tty0");
+    for (int i = 1; i <= 16; ++i) {
+        ::unsetenv(("VORNAK_COM" + std::to_string(i)).c_str());
+    }
+    RescanSerialDevices(root.string());
     // The map names the Arduino (as its kernel name) and COM4: the rest fill the free numbers.
     ::setenv("VORNAK_COM2", "/dev/ttyACM0?echo", 1);
     InstallPortResolver([](int port) -> std::optional<std::string> {
@@ -68,6 +56,9 @@ TEST_F(PortDetectionTest, AdaptersByIdThenRealUartsThenTheDefault) {
         EXPECT_EQ(device.path, expected[port - 1].first) << port;
         EXPECT_EQ(device.source, expected[port - 1].second) << port;
     }
+    ::unsetenv("VORNAK_COM2");
+    InstallPortResolver({});
+    RescanSerialDevices("/nonexistent-vornak-root");
 }
 
 }  // namespace
