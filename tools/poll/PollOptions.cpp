@@ -6,8 +6,8 @@
 #include <cctype>
 #include <charconv>
 #include <iterator>
-#include <map>
 #include <string_view>
+#include <utility>
 
 #include "modbus/RegisterLine.h"
 #include "platform/SerialPort.h"
@@ -84,9 +84,34 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t ma
 }
 
 template <typename T>
-std::optional<T> Choose(std::string_view text, const std::map<std::string_view, T>& choices) {
-    const auto it = choices.find(text);
-    return it == choices.end() ? std::nullopt : std::optional<T>(it->second);
+using Choices = std::pair<std::string_view, T>[];
+
+constexpr Choices<std::uint16_t> kModes = {{"rtu", 0}, {"ascii", 1}};
+constexpr Choices<std::uint8_t> kParities = {
+    {"none", kParityNone}, {"even", kParityEven}, {"odd", kParityOdd}};
+constexpr Choices<std::uint8_t> kStopBitCounts = {{"1", kStopBitsOne}, {"2", kStopBitsTwo}};
+constexpr Choices<std::uint8_t> kFlows = {
+    {"none", 0}, {"dtrdsr", kFlowDtrDsr}, {"rtscts", kFlowRtsCts}, {"xonxoff", kFlowXonXoff}};
+constexpr Choices<OutputFormat> kFormats = {
+    {"table", OutputFormat::Table}, {"csv", OutputFormat::Csv}, {"json", OutputFormat::Json}};
+
+template <typename T, std::size_t N>
+std::optional<T> Choose(std::string_view text, const std::pair<std::string_view, T> (&choices)[N]) {
+    for (const auto& [name, value] : choices) {
+        if (name == text) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+// Puts a parsed value into its field; false when the text gave none.
+template <typename Field, typename Value>
+bool Store(const std::optional<Value>& parsed, Field& field) {
+    if (parsed) {
+        field = static_cast<Field>(*parsed);
+    }
+    return parsed.has_value();
 }
 
 // "COM3" (any case) gives 3; 0 when the text is no COM name; -1 for COM0 or beyond COM16.
@@ -195,13 +220,10 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return fail(std::string("unknown option -") + static_cast<char>(optopt));
                 }
                 return fail(std::string("unknown option ") + argv[optind - 1]);
-            case 'm': {
-                const auto mode = Choose<std::uint16_t>(value, {{"rtu", 0}, {"ascii", 1}});
-                if (!mode)
+            case 'm':
+                if (!Store(Choose(value, kModes), o.mode))
                     return bad("rtu or ascii");
-                o.mode = *mode;
                 break;
-            }
             case 'b':
                 n = ParseDecimal(value, 1, 0xFFFFFFFF);
                 if (!n || std::find(std::begin(kBaudRates), std::end(kBaudRates), *n) ==
@@ -209,67 +231,41 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200");
                 o.baud = *n;
                 break;
-            case kParity: {
-                const auto parity = Choose<std::uint8_t>(
-                    value, {{"none", kParityNone}, {"even", kParityEven}, {"odd", kParityOdd}});
-                if (!parity)
+            case kParity:
+                if (!Store(Choose(value, kParities), o.parity))
                     return bad("none, even or odd");
-                o.parity = *parity;
                 break;
-            }
             case kDataBits:
-                n = ParseDecimal(value, 7, 8);
-                if (!n)
+                if (!Store(ParseDecimal(value, 7, 8), o.dataBits))
                     return bad("7 or 8");
-                o.dataBits = static_cast<std::uint16_t>(*n);
                 break;
-            case kStopBits: {
-                const auto stop =
-                    Choose<std::uint8_t>(value, {{"1", kStopBitsOne}, {"2", kStopBitsTwo}});
-                if (!stop)
+            case kStopBits:
+                if (!Store(Choose(value, kStopBitCounts), o.stopBits))
                     return bad("1 or 2");
-                o.stopBits = *stop;
                 break;
-            }
-            case kFlow: {
-                const auto flow = Choose<std::uint8_t>(value, {{"none", 0},
-                                                               {"dtrdsr", kFlowDtrDsr},
-                                                               {"rtscts", kFlowRtsCts},
-                                                               {"xonxoff", kFlowXonXoff}});
-                if (!flow)
+            case kFlow:
+                if (!Store(Choose(value, kFlows), o.flow))
                     return bad("none, dtrdsr, rtscts or xonxoff");
-                o.flow = *flow;
                 break;
-            }
             case 't':
-                n = ParseDecimal(value, 1, 3600000);
-                if (!n)
+                if (!Store(ParseDecimal(value, 1, 3600000), o.timeoutMs))
                     return bad("1 to 3600000 ms");
-                o.timeoutMs = *n;
                 break;
             case kCharInterval:
-                n = ParseDecimal(value, 1, 60000);
-                if (!n)
+                if (!Store(ParseDecimal(value, 1, 60000), o.charIntervalMs))
                     return bad("1 to 60000 ms");
-                o.charIntervalMs = *n;
                 break;
             case 'a':
-                n = ParseDecimal(value, 1, 255);
-                if (!n)
+                if (!Store(ParseDecimal(value, 1, 255), o.slave))
                     return bad("1 to 255");
-                o.slave = static_cast<std::uint8_t>(*n);
                 break;
             case 'f':
-                n = ParseDecimal(value, 1, 4);
-                if (!n)
+                if (!Store(ParseDecimal(value, 1, 4), o.function))
                     return bad("1, 2, 3 or 4");
-                o.function = static_cast<std::uint8_t>(*n);
                 break;
             case 'r':
-                n = ParseNumber(value, 0xFFFF);
-                if (!n)
+                if (!Store(ParseNumber(value, 0xFFFF), o.address))
                     return bad("0 to 65535, decimal or 0x hex");
-                o.address = static_cast<std::uint16_t>(*n);
                 addressGiven = true;
                 break;
             case kRef:
@@ -278,38 +274,25 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("a reference number such as 40001");
                 break;
             case 'c':
-                n = ParseDecimal(value, 0, 0xFFFF);
-                if (!n)
+                if (!Store(ParseDecimal(value, 0, 0xFFFF), o.count))
                     return bad("a number of registers or bits");
-                o.count = static_cast<std::uint16_t>(*n);
                 break;
             case 'w':
-                n = ParseNumber(value, 0xFFFF);
-                if (!n)
+                if (!Store(ParseNumber(value, 0xFFFF), o.write))
                     return bad("0 to 65535, decimal, 0x1A2B or 1A2Bh");
-                o.write = static_cast<std::uint16_t>(*n);
                 break;
             case 'i':
-                n = ParseDecimal(value, 0, 86400000);
-                if (!n)
+                if (!Store(ParseDecimal(value, 0, 86400000), o.intervalMs))
                     return bad("0 to 86400000 ms");
-                o.intervalMs = *n;
                 break;
             case 'n':
-                n = ParseDecimal(value, 0, 0xFFFFFFFF);
-                if (!n)
+                if (!Store(ParseDecimal(value, 0, 0xFFFFFFFF), o.polls))
                     return bad("0 (until interrupted) or a number of polls");
-                o.polls = *n;
                 break;
-            case 'o': {
-                const auto format = Choose<OutputFormat>(value, {{"table", OutputFormat::Table},
-                                                                 {"csv", OutputFormat::Csv},
-                                                                 {"json", OutputFormat::Json}});
-                if (!format)
+            case 'o':
+                if (!Store(Choose(value, kFormats), o.format))
                     return bad("table, csv or json");
-                o.format = *format;
                 break;
-            }
             case kTrace:
                 if (value.empty())
                     return bad("a file");
