@@ -37,6 +37,9 @@ struct ServerCase {
     ServerKind kind;
     std::uint16_t mode;  // the master's: 0 RTU, 1 ASCII
 };
+void PrintTo(const ServerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DeviceServerTest : public ::testing::TestWithParam<ServerCase> {};
 

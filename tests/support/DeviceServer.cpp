@@ -7,22 +7,19 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "tests/slave/SlaveProcess.h"
 
 namespace {
 
-// A socket in the LISTEN state (0A) on the port; a connection left in TIME_WAIT does not count.
+// A socket on the port in the LISTEN state (0A); a connection left in TIME_WAIT does not count.
 bool Listening(int port) {
-    char local[16];
-    std::snprintf(local, sizeof local, ":%04X", port);
-    std::ifstream table("/proc/net/tcp");
-    for (std::string line; std::getline(table, line);) {
-        if (line.find(std::string(local) + " 00000000:0000 0A") != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
+    char entry[32];
+    std::snprintf(entry, sizeof entry, ":%04X 00000000:0000 0A", port);
+    std::ostringstream table;
+    table << std::ifstream("/proc/net/tcp").rdbuf();
+    return table.str().find(entry) != std::string::npos;
 }
 
 }  // namespace
@@ -65,13 +62,10 @@ bool CDeviceServer::Start(ServerKind kind, const std::string& line, int port) {
         RunProgramToEnd("/usr/bin/env", args, std::chrono::seconds(5),
                         [&stop](pid_t pid) { ::kill(pid, stop.get()); });
     });
-    for (int i = 0; i < 500; ++i) {
-        if (Listening(m_nPort)) {
-            return true;
-        }
+    for (int i = 0; i < 500 && !Listening(m_nPort); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return false;
+    return Listening(m_nPort);
 }
 
 void CDeviceServer::Stop(int sig) {
