@@ -18,8 +18,7 @@ TEST(TelnetCodecTest, OutgoingBytesAreEscapedAndFramed) {
     for (const auto& [wireBytes, dataBytes] : sent) {
         EXPECT_EQ(DataBytesSent(data.data(), data.size(), wireBytes), dataBytes) << wireBytes;
     }
-    EXPECT_EQ(ComPortCommand(kSetBaudRate, BaudRateValue(19200)),
-              (Bytes{0xFF, 0xFA, 44, 1, 0x00, 0x00, 0x4B, 0x00, 0xFF, 0xF0}));
+    // The value big-endian, its IAC doubled inside the subnegotiation.
     EXPECT_EQ(ComPortCommand(kSetBaudRate, BaudRateValue(0xFF00)),
               (Bytes{0xFF, 0xFA, 44, 1, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0xFF, 0xF0}));
 }
@@ -31,16 +30,16 @@ TEST(TelnetCodecTest, IncomingStreamSplitsIntoDataAndEventsWhereverItIsCut) {
                        0xFF, 0xFA, 44,   101,  0x00, 0xFF, 0xFF, 0x00, 0xFF, 0xF0,  // answer
                        0x03, 0xFF, 0xFA, 44,   106,  0x10, 0xFF, 0xFD, 0x00,  // no IAC SE: given up
                        0x04};
-    const Bytes wantData{0x01, 0xFF, 0x02, 0x03, 0x04};
     for (std::size_t cut = 1; cut <= stream.size(); ++cut) {
+        SCOPED_TRACE("pieces of " + std::to_string(cut));
         CDecoder decoder;
         Bytes data;
         std::vector<Event> events;
         for (std::size_t at = 0; at < stream.size(); at += cut) {
             decoder.Feed(stream.data() + at, std::min(cut, stream.size() - at), data, events);
         }
-        EXPECT_EQ(data, wantData) << "pieces of " << cut;
-        ASSERT_EQ(events.size(), 3u) << "pieces of " << cut;
+        EXPECT_EQ(data, (Bytes{0x01, 0xFF, 0x02, 0x03, 0x04}));
+        ASSERT_EQ(events.size(), 3u);
         EXPECT_EQ(events[0].kind, Event::Kind::Negotiation);
         EXPECT_EQ(events[0].verb, kDo);
         EXPECT_EQ(events[0].option, kOptionComPort);
