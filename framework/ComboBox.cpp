@@ -4,12 +4,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <algorithm>
 
 #include "framework/ScrollBarGeometry.h"
+#include "framework/SharedStyle.h"
 
 namespace {
 
@@ -68,15 +68,6 @@ private:
     CComboBox* m_pCombo;
 };
 
-QStyle* DropBelowStyle() {
-    static QPointer<QStyle> style;
-    if (style == nullptr) {
-        style = new CDropBelowStyle();
-        style->setParent(qApp);
-    }
-    return style;
-}
-
 }  // namespace
 
 CListBox::CListBox(QWidget* parent) : QListView(parent) {
@@ -85,7 +76,7 @@ CListBox::CListBox(QWidget* parent) : QListView(parent) {
 }
 
 CComboBox::CComboBox(QWidget* parent) : QComboBox(parent) {
-    setStyle(DropBelowStyle());
+    setStyle(SharedStyle<CDropBelowStyle>());
 }
 
 QString CComboBox::GetLBText(int index) const {

@@ -1,11 +1,12 @@
 #include "framework/ScrollBarGeometry.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <algorithm>
+
+#include "framework/SharedStyle.h"
 
 namespace {
 
@@ -61,15 +62,6 @@ public:
     }
 };
 
-QStyle* PlatformScrollBarStyle() {
-    static QPointer<QStyle> style;
-    if (style == nullptr) {
-        style = new CPlatformScrollBarStyle();
-        style->setParent(qApp);
-    }
-    return style;
-}
-
 }  // namespace
 
 CScrollBarParts ScrollBarParts(const CRect& bar, Qt::Orientation orientation, int arrow,
@@ -107,6 +99,6 @@ CScrollBarParts ScrollBarParts(const CRect& bar, Qt::Orientation orientation, in
 
 void UsePlatformScrollBarGeometry(QScrollBar* bar) {
     if (bar != nullptr) {
-        bar->setStyle(PlatformScrollBarStyle());
+        bar->setStyle(SharedStyle<CPlatformScrollBarStyle>());
     }
 }

@@ -6,7 +6,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
@@ -15,6 +14,7 @@
 
 #include "framework/Gdi.h"
 #include "framework/ScrollBarGeometry.h"
+#include "framework/SharedStyle.h"
 
 namespace {
 
@@ -33,15 +33,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
-
-QStyle* GridLineStyle() {
-    static QPointer<QStyle> style;
-    if (style == nullptr) {
-        style = new CGridLineStyle();
-        style->setParent(qApp);
-    }
-    return style;
-}
 
 // The selection mark that a rebuild carries over is no focused line: a replaced line has lost
 // its focus with its selection, so only a selected line shows the focus.
@@ -66,7 +57,7 @@ CResponseListCtrl::CResponseListCtrl(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setWordWrap(false);
-    setStyle(GridLineStyle());
+    setStyle(SharedStyle<CGridLineStyle>());
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
