@@ -16,7 +16,7 @@
 #include "framework/ControlLookup.h"
 #include "framework/DataExchange.h"
 #include "framework/TemplateBuilder.h"
-#include "platform/SerialPort.h"
+#include "lines/SerialPort.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/DirectionNote.h"
-#include "platform/LineAddress.h"
-#include "platform/PortResolver.h"
+#include "lines/DirectionNote.h"
+#include "lines/LineAddress.h"
+#include "lines/PortResolver.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "framework/QtTranslation.h"
 #include "framework/Resources.h"
 #include "framework/TabStops.h"
-#include "platform/PortMapFile.h"
-#include "platform/PortResolver.h"
+#include "lines/PortMapFile.h"
+#include "lines/PortResolver.h"
 #include "scan/VornakView.h"
 
 namespace {

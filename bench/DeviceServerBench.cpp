@@ -11,9 +11,9 @@
 #include "SlaveChild.h"
 #include "TimedReads.h"
 #include "modbus/LocalModbus.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/Rfc2217SerialPort.h"
-#include "platform/TcpSerialPort.h"
+#include "lines/PosixSerialPort.h"
+#include "lines/Rfc2217SerialPort.h"
+#include "lines/TcpSerialPort.h"
 #include "tests/support/DeviceServer.h"
 
 namespace {

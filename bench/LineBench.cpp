@@ -12,7 +12,7 @@
 #include "SlaveChild.h"
 #include "modbus/Crc16.h"
 #include "modbus/LocalModbus.h"
-#include "platform/TracePort.h"
+#include "lines/TracePort.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "modbus/Lrc.h"
 #include "platform/Clock.h"
-#include "platform/LinePort.h"
-#include "platform/PortResolver.h"
+#include "lines/LinePort.h"
+#include "lines/PortResolver.h"
 
 namespace {
 

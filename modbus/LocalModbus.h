@@ -7,7 +7,7 @@
 
 #include "Crc16.h"
 #include "Modbus.h"
-#include "platform/SerialPort.h"
+#include "lines/SerialPort.h"
 
 // The Modbus master on a local serial port, RTU or ASCII framing.
 class CLocalModbus : public CModbus {

@@ -1,29 +1,10 @@
-# The port layer's sources, shared with the fuzz targets, which compile them with coverage.
+# The operating-system basics, shared with the fuzz targets, which compile them with coverage.
 set(VORNAK_PLATFORM_SOURCES
-    AbortableWait.cpp
     AtomicFile.cpp
     Clock.cpp
     CriticalSection.cpp
-    DirectionNote.cpp
-    EchoPort.cpp
     Event.cpp
     IniEscape.cpp
     IniFile.cpp
-    LineAddress.cpp
-    LinePort.cpp
-    PortKinds.cpp
-    PortMapFile.cpp
-    PortResolver.cpp
     ProfilePath.cpp
-    PosixSerialPort.cpp
-    ReadTimeouts.cpp
-    Rfc2217SerialPort.cpp
-    Rs485Port.cpp
-    SerialScan.cpp
-    SocketSerialPort.cpp
-    TcpConnection.cpp
-    TcpSerialPort.cpp
-    TelnetCodec.cpp
-    TraceFile.cpp
-    TracePort.cpp
 )

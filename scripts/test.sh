@@ -18,7 +18,7 @@ scripts/fuzz.sh
 
 echo "== scan thread, call gate and aborted line tests under ThreadSanitizer"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target app_tests scan_tests modbus_tests platform_tests \
+cmake --build --preset tsan --target app_tests scan_tests modbus_tests lines_tests \
     vornak_device_server_tests
 ctest --preset tsan
 

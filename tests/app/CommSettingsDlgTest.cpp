@@ -21,7 +21,7 @@
 #include "framework/DataExchange.h"
 #include "framework/MessageBoxRecorder.h"
 #include "framework/TemplateBuilder.h"
-#include "platform/PortResolver.h"
+#include "lines/PortResolver.h"
 
 namespace {
 

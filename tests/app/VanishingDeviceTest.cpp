@@ -8,7 +8,7 @@
 #include "ScanFixture.h"
 #include "controls/OXStatic.h"
 #include "framework/MessageBoxRecorder.h"
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 #include "tests/support/ProcessCpu.h"
 
 namespace {

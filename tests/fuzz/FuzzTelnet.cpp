@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/TelnetCodec.h"
+#include "lines/TelnetCodec.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/LinePort.h"
-#include "platform/Rs485Port.h"
-#include "platform/TracePort.h"
+#include "lines/LinePort.h"
+#include "lines/Rs485Port.h"
+#include "lines/TracePort.h"
 #include "tests/modbus/LineFixture.h"
 #include "tests/support/ProcessCpu.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SerialPort.h"
+#include "lines/SerialPort.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

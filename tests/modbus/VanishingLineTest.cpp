@@ -9,7 +9,7 @@
 
 #include "modbus/Crc16.h"
 #include "modbus/LocalModbus.h"
-#include "tests/platform/PtyPair.h"
+#include "tests/lines/PtyPair.h"
 #include "tests/support/ProcessCpu.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
-#include "platform/PortMapFile.h"
+#include "lines/PortMapFile.h"
 #include "platform/ProfilePath.h"
 
 namespace {

@@ -3,7 +3,8 @@
 #include <atomic>
 #include <thread>
 
-#include "PtyPair.h"
+#include "tests/lines/PtyPair.h"
+
 #include "platform/Clock.h"
 #include "platform/CriticalSection.h"
 #include "platform/Event.h"

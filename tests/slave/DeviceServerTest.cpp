@@ -13,8 +13,8 @@
 
 #include "SlaveProcess.h"
 #include "modbus/LocalModbus.h"
-#include "platform/Rfc2217SerialPort.h"
-#include "platform/TcpSerialPort.h"
+#include "lines/Rfc2217SerialPort.h"
+#include "lines/TcpSerialPort.h"
 #include "tests/support/DeviceServer.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "modbus/LocalModbus.h"
-#include "platform/PortMapFile.h"
-#include "platform/PortResolver.h"
+#include "lines/PortMapFile.h"
+#include "lines/PortResolver.h"
 
 namespace poll {
 

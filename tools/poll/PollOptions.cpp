@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "modbus/RegisterLine.h"
-#include "platform/SerialPort.h"
+#include "lines/SerialPort.h"
 
 namespace poll {
 

@@ -1,9 +1,9 @@
-#include "platform/Rs485Port.h"
+#include "lines/Rs485Port.h"
 
 #include <cstring>
 
 #include "platform/Clock.h"
-#include "platform/DirectionNote.h"
+#include "lines/DirectionNote.h"
 
 CRs485Port::CRs485Port(std::unique_ptr<CSerialPort> inner, const Rs485Settings& settings)
     : CPortLayer(std::move(inner)),

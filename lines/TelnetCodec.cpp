@@ -1,4 +1,4 @@
-#include "platform/TelnetCodec.h"
+#include "lines/TelnetCodec.h"
 
 namespace telnet {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/TelnetCodec.h"
+#include "lines/TelnetCodec.h"
 
 namespace {
 

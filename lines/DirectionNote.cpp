@@ -1,4 +1,4 @@
-#include "platform/DirectionNote.h"
+#include "lines/DirectionNote.h"
 
 #include <map>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "platform/LineAddress.h"
+#include "lines/LineAddress.h"
 
 #include <charconv>
 #include <string_view>

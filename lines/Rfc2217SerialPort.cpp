@@ -1,4 +1,4 @@
-#include "platform/Rfc2217SerialPort.h"
+#include "lines/Rfc2217SerialPort.h"
 
 #include <algorithm>
 #include <cerrno>

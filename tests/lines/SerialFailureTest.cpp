@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "PtyPair.h"
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 
 namespace {
 

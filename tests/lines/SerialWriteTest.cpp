@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "PtyPair.h"
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/SerialScan.h"
+#include "lines/SerialScan.h"
 
 #include <algorithm>
 #include <cctype>

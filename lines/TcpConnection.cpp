@@ -1,4 +1,4 @@
-#include "platform/TcpConnection.h"
+#include "lines/TcpConnection.h"
 
 #include <linux/sockios.h>
 #include <netdb.h>

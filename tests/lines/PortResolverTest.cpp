@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/PortResolver.h"
+#include "lines/PortResolver.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "PtyPair.h"
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/PortMapFile.h"
+#include "lines/PortMapFile.h"
 
 #include "platform/IniFile.h"
 #include "platform/ProfilePath.h"

@@ -1,4 +1,4 @@
-#include "platform/TcpSerialPort.h"
+#include "lines/TcpSerialPort.h"
 
 #include <cerrno>
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/PortResolver.h"
+#include "lines/PortResolver.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "platform/ReadTimeouts.h"
+#include "lines/ReadTimeouts.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "platform/SocketSerialPort.h"
+#include "lines/SocketSerialPort.h"
 
 #include <poll.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "platform/ReadTimeouts.h"
+#include "lines/ReadTimeouts.h"
 
 namespace {
 

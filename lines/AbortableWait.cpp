@@ -1,4 +1,4 @@
-#include "platform/AbortableWait.h"
+#include "lines/AbortableWait.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -1,4 +1,4 @@
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -17,7 +17,7 @@
 #include <optional>
 #include <thread>
 
-#include "platform/ReadTimeouts.h"
+#include "lines/ReadTimeouts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/EchoPort.h"
+#include "lines/EchoPort.h"
 
 #include <cerrno>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/TraceFile.h"
+#include "lines/TraceFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/PortMapFile.h"
+#include "lines/PortMapFile.h"
 
 CTraceFile::CTraceFile(std::string path, std::uint64_t cap)
     : m_strPath(std::move(path)), m_nCap(cap) {

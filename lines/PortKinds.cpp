@@ -1,8 +1,8 @@
-#include "platform/PortKinds.h"
+#include "lines/PortKinds.h"
 
-#include "platform/PosixSerialPort.h"
-#include "platform/Rfc2217SerialPort.h"
-#include "platform/TcpSerialPort.h"
+#include "lines/PosixSerialPort.h"
+#include "lines/Rfc2217SerialPort.h"
+#include "lines/TcpSerialPort.h"
 
 std::unique_ptr<CSerialPort> MakeKindPort(LineKind kind) {
     switch (kind) {

@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "PtyPair.h"
-#include "platform/PosixSerialPort.h"
+#include "lines/PosixSerialPort.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SerialPort.h"
+#include "lines/SerialPort.h"
 
 // A pseudo-terminal standing in for a serial line: the port under test opens the slave side
 // by its path, the test plays the far end on the master side.

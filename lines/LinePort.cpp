@@ -1,12 +1,12 @@
-#include "platform/LinePort.h"
+#include "lines/LinePort.h"
 
 #include <cerrno>
 #include <map>
 
-#include "platform/EchoPort.h"
-#include "platform/PortKinds.h"
-#include "platform/Rs485Port.h"
-#include "platform/TracePort.h"
+#include "lines/EchoPort.h"
+#include "lines/PortKinds.h"
+#include "lines/Rs485Port.h"
+#include "lines/TracePort.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/LineAddress.h"
+#include "lines/LineAddress.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/TracePort.h"
+#include "lines/TracePort.h"
 
 #include <algorithm>
 #include <cstdio>

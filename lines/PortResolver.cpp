@@ -1,4 +1,4 @@
-#include "platform/PortResolver.h"
+#include "lines/PortResolver.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/LineAddress.h"
-#include "platform/SerialScan.h"
+#include "lines/LineAddress.h"
+#include "lines/SerialScan.h"
 
 namespace {
 

@@ -1,0 +1,22 @@
+# The line kinds and their layers, shared with the fuzz targets, which compile them with coverage.
+set(VORNAK_LINES_SOURCES
+    AbortableWait.cpp
+    DirectionNote.cpp
+    EchoPort.cpp
+    LineAddress.cpp
+    LinePort.cpp
+    PortKinds.cpp
+    PortMapFile.cpp
+    PortResolver.cpp
+    PosixSerialPort.cpp
+    ReadTimeouts.cpp
+    Rfc2217SerialPort.cpp
+    Rs485Port.cpp
+    SerialScan.cpp
+    SocketSerialPort.cpp
+    TcpConnection.cpp
+    TcpSerialPort.cpp
+    TelnetCodec.cpp
+    TraceFile.cpp
+    TracePort.cpp
+)
