@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <random>
+
+#include "platform/FileReason.h"
 
 namespace {
 
@@ -40,11 +43,17 @@ bool MakeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
-// The file a save replaces: the target of a symbolic link, so that the link stays.
-std::string ResolvedPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr)
+// The file a save replaces: the target of a symbolic link, so that the link stays. Nullopt when
+// the link leads nowhere, which a new file in its place would hide.
+std::optional<std::string> SaveTarget(const std::string& path, int& error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        error = errno;
+        return std::nullopt;
+    }
     std::string out(real);
     std::free(real);
     return out;
@@ -52,15 +61,22 @@ std::string ResolvedPath(const std::string& path) {
 
 }  // namespace
 
-int ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string target = ResolvedPath(path);
+int ReplaceFileAtomically(const std::string& path, const std::string& bytes, std::string& why) {
+    why.clear();
+    auto fail = [](int error) { return error != 0 ? error : EIO; };
+    int linkError = 0;
+    const std::optional<std::string> resolved = SaveTarget(path, linkError);
+    if (!resolved) {
+        why = BrokenLinkText(path, linkError);
+        return fail(linkError);
+    }
+    const std::string& target = *resolved;
     const std::size_t slash = target.find_last_of('/');
     // "dir/" or "" in front of the name; npos + 1 is 0.
     const std::string prefix = target.substr(0, slash + 1);
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : target.substr(0, slash);
-    auto fail = [](int error) { return error != 0 ? error : EIO; };
     if (target.empty() || slash + 1 == target.size())
         return fail(ENOENT);
     if (!MakeFolders(folder))
@@ -69,7 +85,12 @@ int ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode))
         return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    // The rename would replace a file its owner made read-only; honour that.
+    // The rename would replace a file its owner made read-only; the mode says so even to root,
+    // whom the permission check lets write anything.
+    if (exists && (st.st_mode & S_IWUSR) == 0) {
+        why = ReadOnlyText(st.st_mode);
+        return EACCES;
+    }
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return fail(errno);
 

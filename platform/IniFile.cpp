@@ -8,13 +8,14 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileReason.h"
 #include "platform/IniEscape.h"
 
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-// A settings file is a few hundred bytes; anything this large is not one to rewrite.
-constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
+// A settings file is a few hundred bytes; anything this large is not one to read or rewrite.
+constexpr off_t kMaxFileSize = 1024 * 1024;
 
 std::string Fold(std::string_view s) {
     std::string out(s);
@@ -38,25 +39,29 @@ bool CIniFile::Load() {
     m_lines.clear();
     m_bUnreadable = false;
     m_nError = 0;
+    m_strError.clear();
     const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
+        const int error = errno;
+        struct stat link {};
+        const bool isLink = ::lstat(m_path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+        // A link to nothing is a file its owner keeps elsewhere, out of reach for now.
+        if ((error == ENOENT || error == ENOTDIR) && !isLink)
             return true;
-        m_nError = errno;
-        m_bUnreadable = true;
-        return false;
+        return Unreadable(error, isLink ? BrokenLinkText(m_path, error) : ErrnoText(error));
     }
     std::string bytes;
     struct stat st {};
     const int statError = ::fstat(fd, &st) != 0 ? errno : 0;
     if (statError != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-        m_nError = statError != 0         ? statError
-                   : S_ISDIR(st.st_mode)  ? EISDIR
-                   : !S_ISREG(st.st_mode) ? EINVAL
-                                          : EFBIG;
-        m_bUnreadable = true;
         ::close(fd);
-        return false;
+        if (statError != 0)
+            return Unreadable(statError, ErrnoText(statError));
+        if (S_ISDIR(st.st_mode))
+            return Unreadable(EISDIR, ErrnoText(EISDIR));
+        if (!S_ISREG(st.st_mode))
+            return Unreadable(EINVAL, "not a regular file");
+        return Unreadable(EFBIG, TooLargeText());
     }
     char buffer[4096];
     for (;;) {
@@ -64,24 +69,33 @@ bool CIniFile::Load() {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            m_nError = errno;
-            m_bUnreadable = true;
+            const int error = errno;
             ::close(fd);
-            return false;
+            return Unreadable(error, ErrnoText(error));
         }
         if (n == 0)
             break;
         bytes.append(buffer, static_cast<std::size_t>(n));
         if (static_cast<off_t>(bytes.size()) > kMaxFileSize) {
-            m_nError = EFBIG;
-            m_bUnreadable = true;
             ::close(fd);
-            return false;
+            return Unreadable(EFBIG, TooLargeText());
         }
     }
     ::close(fd);
     Parse(bytes);
     return true;
+}
+
+bool CIniFile::Unreadable(int error, std::string why) {
+    m_bUnreadable = true;
+    m_nError = error;
+    m_strError = std::move(why);
+    return false;
+}
+
+std::string CIniFile::TooLargeText() {
+    return "larger than 1 MB (" + std::to_string(kMaxFileSize) +
+           " bytes), the most a settings file may hold";
 }
 
 void CIniFile::Parse(std::string_view bytes) {
@@ -216,6 +230,8 @@ std::string CIniFile::Text() const {
 bool CIniFile::Save() {
     if (m_bUnreadable)
         return false;  // keeps the reason Load gave
-    m_nError = ReplaceFileAtomically(m_path, Text());
+    m_nError = ReplaceFileAtomically(m_path, Text(), m_strError);
+    if (m_nError != 0 && m_strError.empty())
+        m_strError = ErrnoText(m_nError);
     return m_nError == 0;
 }

@@ -14,9 +14,12 @@ class CIniFile {
 public:
     explicit CIniFile(std::string path);
 
-    // A missing file is an empty profile. False when the file exists but cannot be read; such
-    // a file is never overwritten, so nothing in it can be lost.
+    // A missing file is an empty profile. False when the file exists but cannot be read (no
+    // permission, larger than 1 MB, not a regular file, a symbolic link to nothing); such a
+    // file is never overwritten, so nothing in it can be lost.
     bool Load();
+    // False after a Load that failed: the file's contents are unknown.
+    bool Readable() const { return !m_bUnreadable; }
 
     std::optional<std::string> GetValue(std::string_view section, std::string_view key) const;
     // Changes the line that GetValue reads, keeping the name as written there; a new key goes
@@ -31,6 +34,9 @@ public:
     const std::string& Path() const { return m_path; }
     // errno of the last failed Load or Save, 0 after a success.
     int LastError() const { return m_nError; }
+    // Why the last Load or Save failed, in words ("Permission denied (errno 13)", the size
+    // limit, a read-only mode, a broken link); empty after a success.
+    const std::string& ErrorText() const { return m_strError; }
 
     std::string Text() const;
 
@@ -46,6 +52,8 @@ private:
         std::size_t valueStart = 0;  // for an entry: where its value begins in text
     };
 
+    bool Unreadable(int error, std::string why);
+    static std::string TooLargeText();
     void Parse(std::string_view bytes);
     std::ptrdiff_t FindEntry(const std::string& section, const std::string& key) const;
     void InsertLine(std::size_t at, std::string text);
@@ -56,4 +64,5 @@ private:
     std::vector<Line> m_lines;
     bool m_bUnreadable = false;
     int m_nError = 0;
+    std::string m_strError;
 };

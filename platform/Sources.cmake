@@ -4,6 +4,7 @@ set(VORNAK_PLATFORM_SOURCES
     Clock.cpp
     CriticalSection.cpp
     Event.cpp
+    FileReason.cpp
     IniEscape.cpp
     IniFile.cpp
     ProfilePath.cpp

@@ -7,12 +7,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "platform/IniFile.h"
 #include "lines/PortMapFile.h"
+#include "platform/IniFile.h"
 #include "platform/ProfilePath.h"
 
 namespace {
@@ -100,13 +102,82 @@ TEST(IniFile, FailedSaveKeepsTheFileWhole) {
     EXPECT_EQ(ini.LastError(), EFBIG);
     EXPECT_EQ(home.Read(), before);
     EXPECT_EQ(home.Files(), 1);
+}
 
-    if (::geteuid() != 0) {  // root writes read-only files
-        ::chmod(home.file.c_str(), 0444);
+// A file that cannot be read loads as nothing, says why, and is never replaced; a link to
+// nothing counts as such a file, since its owner keeps the real one elsewhere.
+TEST(IniFile, UnreadableFileSaysWhyAndIsNotReplaced) {
+    const std::string big(1024 * 1024 + 1, '#');
+    const std::tuple<const char*, std::function<void(const ConfigHome&)>, std::string> cases[] = {
+        {"directory", [](const ConfigHome& h) { fs::create_directory(h.file); },
+         "Is a directory (errno 21)"},
+        {"oversized", [&big](const ConfigHome& h) { h.Write(big); },
+         "larger than 1 MB (1048576 bytes), the most a settings file may hold"},
+        {"link to nothing",
+         [](const ConfigHome& h) { fs::create_symlink(h.dir + "/gone.ini", h.file); },
+         "a symbolic link to /tmp/vornak-ini-" + std::to_string(::getpid()) +
+             "/gone.ini, which does not exist"},
+        {"no permission",
+         [](const ConfigHome& h) {
+             h.Write("");
+             ::chmod(h.file.c_str(), 0);
+         },
+         "Permission denied (errno 13)"},
+    };
+    for (const auto& [name, make, why] : cases) {
+        SCOPED_TRACE(name);
+        if (std::string(name) == "no permission" && ::geteuid() == 0)
+            continue;  // root reads it all the same; the other rows stand for it
+        ConfigHome home;
+        make(home);
+        CIniFile ini(home.file);
+        EXPECT_FALSE(ini.Load());
+        EXPECT_FALSE(ini.Readable());
+        EXPECT_EQ(ini.ErrorText(), why);
+        ini.SetValue("Main Env", "Scan Time", "250");
         EXPECT_FALSE(ini.Save());
-        EXPECT_EQ(ini.LastError(), EACCES);
-        EXPECT_EQ(home.Read(), before);
+        EXPECT_EQ(ini.ErrorText(), why);
+        EXPECT_EQ(home.Files(), 1);
+        EXPECT_FALSE(fs::exists(home.dir + "/gone.ini"));
+        EXPECT_EQ(fs::is_regular_file(home.file) ? fs::file_size(home.file) : 0,
+                  std::string(name) == "oversized" ? big.size() : 0);
     }
+    ConfigHome home;
+    home.Write(std::string(1024 * 1024, '#'));  // the limit itself still reads
+    EXPECT_TRUE(CIniFile(home.file).Load());
+}
+
+// Whoever saves, a file without its owner's write permission stays as it was; a link stays a
+// link and its target is replaced in its own folder; a link whose target went away after the
+// load is refused, not replaced by a file.
+TEST(IniFile, SaveHonoursTheModeAndFollowsTheLink) {
+    ConfigHome home;
+    const std::string real = home.dir + "/dotfiles/Vornak.ini";
+    fs::create_directories(home.dir + "/dotfiles");
+    std::ofstream(real) << "[Main Env]\nScan Time=1\n";
+    fs::create_symlink(real, home.file);
+    CIniFile ini(home.file);
+    ASSERT_TRUE(ini.Load());
+    ini.SetValue("Main Env", "Scan Time", "250");
+
+    ::chmod(real.c_str(), 0444);
+    EXPECT_FALSE(ini.Save());
+    EXPECT_EQ(ini.LastError(), EACCES);
+    EXPECT_EQ(ini.ErrorText(), "read-only (mode 0444), so it is left as it was");
+    EXPECT_EQ(home.Read(), "[Main Env]\nScan Time=1\n");
+
+    ::chmod(real.c_str(), 0600);
+    ASSERT_TRUE(ini.Save()) << ini.ErrorText();
+    EXPECT_EQ(fs::read_symlink(home.file), real);
+    EXPECT_EQ(home.Read(), "[Main Env]\nScan Time=250\n");
+    EXPECT_EQ(home.Files(), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(home.dir + "/dotfiles"), {}), 1);
+
+    fs::remove(real);
+    EXPECT_FALSE(ini.Save());
+    EXPECT_EQ(ini.ErrorText(), "a symbolic link to " + real + ", which does not exist");
+    EXPECT_TRUE(fs::is_symlink(home.file));
+    EXPECT_FALSE(fs::exists(real));
 }
 
 // Read anew at each call, names in any case or escaped, the value trimmed, an empty one unset;
