@@ -18,6 +18,7 @@ QString SourceNote(int port, PortSource source) {
         case PortSource::Found:
             return QStringLiteral("found");
         case PortSource::Default:
+        case PortSource::Refused:
             break;
     }
     return QStringLiteral("default");
@@ -27,6 +28,11 @@ QString SourceNote(int port, PortSource source) {
 
 QString PortTooltip(int port) {
     const PortDevice device = ResolvePort(port);
+    if (device.source == PortSource::Refused) {
+        return QStringLiteral("COM%1 → not opened: %2")
+            .arg(port)
+            .arg(QString::fromStdString(device.refusal));
+    }
     QString note = SourceNote(port, device.source);
     std::string error;
     const std::optional<LineAddress> address = ParseLineAddress(device.path, error);

@@ -15,16 +15,6 @@
 #include "lines/PortResolver.h"
 #include "scan/VornakView.h"
 
-namespace {
-
-// "Port Map" in the profile: COM1 to COM16 as device paths, read anew at each open so an edit
-// of the file takes effect without a restart.
-std::optional<std::string> PortMapLookup(int port) {
-    return ReadPortMapValue("COM" + std::to_string(port));
-}
-
-}  // namespace
-
 CVornakApp::CVornakApp() : m_pRouter(std::make_unique<CCommandRouter>()) {
     AddCommandHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
@@ -41,7 +31,9 @@ bool CVornakApp::InitInstance() {
     QCoreApplication::setApplicationName(LoadStringResource(IDS_APP_TITLE));
     // The platform's own standard texts, in the program's language.
     InstallQtKoreanTranslation();
-    InstallPortResolver(PortMapLookup);
+    // "Port Map" in the profile: COM1 to COM16 as devices, read anew at each open so an edit of
+    // the file takes effect without a restart.
+    InstallPortResolver(PortMapAnswer);
     // COM numbers the map leaves free go to the devices present now, in a stable order.
     RescanSerialDevices();
     m_pRouter->SetTarget(CCommandRouter::Slot::Application, this);

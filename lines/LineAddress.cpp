@@ -1,6 +1,7 @@
 #include "lines/LineAddress.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 namespace {
@@ -104,12 +105,29 @@ bool ApplyOption(LineAddress& address, std::string_view name,
 
 }  // namespace
 
+std::optional<std::string> ControlCharacterFault(const std::string& device) {
+    for (std::size_t i = 0; i < device.size(); ++i) {
+        const auto c = static_cast<unsigned char>(device[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", c);
+            return "a control character (" + std::string(code) + ") at byte " +
+                   std::to_string(i + 1);
+        }
+    }
+    return std::nullopt;
+}
+
 std::string LineTarget(const std::string& device) {
     return device.substr(0, device.find('?'));
 }
 
 std::optional<LineAddress> ParseLineAddress(const std::string& device, std::string& error) {
     error.clear();
+    if (const std::optional<std::string> fault = ControlCharacterFault(device)) {
+        error = "the device holds " + *fault;
+        return std::nullopt;
+    }
     LineAddress address;
     std::string_view rest = device;
     const std::size_t query = rest.find('?');

@@ -23,5 +23,9 @@ struct LineAddress {
 // accepted there.
 std::optional<LineAddress> ParseLineAddress(const std::string& device, std::string& error);
 
+// Where a device string holds a control character (a NUL would cut the path short when it is
+// opened): "a control character (0x00) at byte 12"; nullopt when it holds none.
+std::optional<std::string> ControlCharacterFault(const std::string& device);
+
 // The device without its options, as a person reads it in a trace or a tooltip.
 std::string LineTarget(const std::string& device);

@@ -32,13 +32,24 @@ std::optional<std::vector<FoundDevice>>& Found() {
 std::optional<PortDevice> Mapped(int port) {
     const std::string name = "VORNAK_COM" + std::to_string(port);
     if (const char* value = std::getenv(name.c_str()); value != nullptr && *value != '\0') {
-        return PortDevice{value, PortSource::Environment};
+        if (const std::optional<std::string> fault = ControlCharacterFault(value)) {
+            return PortDevice{"", PortSource::Refused, name + " holds " + *fault};
+        }
+        return PortDevice{value, PortSource::Environment, ""};
     }
     // The caller holds the mutex so that the resolver cannot be replaced (and destroyed)
     // mid-call.
     if (const PortResolver& resolver = InstalledResolver()) {
-        if (std::optional<std::string> path = resolver(port); path && !path->empty()) {
-            return PortDevice{std::move(*path), PortSource::Resolver};
+        PortAnswer answer = resolver(port);
+        if (!answer.refusal.empty()) {
+            return PortDevice{"", PortSource::Refused, std::move(answer.refusal)};
+        }
+        if (answer.device && !answer.device->empty()) {
+            if (const std::optional<std::string> fault = ControlCharacterFault(*answer.device)) {
+                return PortDevice{"", PortSource::Refused,
+                                  "the Port Map's COM" + std::to_string(port) + " holds " + *fault};
+            }
+            return PortDevice{std::move(*answer.device), PortSource::Resolver, ""};
         }
     }
     return std::nullopt;
@@ -70,9 +81,12 @@ PortDevice ResolvePort(int port) {
     std::vector<int> free;
     for (int n = 1; n <= kPorts; ++n) {
         if (std::optional<PortDevice> mapped = n == port ? std::nullopt : Mapped(n)) {
-            const std::string target = LineTarget(mapped->path);
-            named.insert(target);
-            named.insert(TtyNameOf(target));
+            // A refused number names no device, but it is not free to take one either.
+            if (mapped->source != PortSource::Refused) {
+                const std::string target = LineTarget(mapped->path);
+                named.insert(target);
+                named.insert(TtyNameOf(target));
+            }
         } else {
             free.push_back(n);
         }
@@ -87,9 +101,9 @@ PortDevice ResolvePort(int port) {
             break;
         }
         if (n == port) {
-            return {(*Found())[next].path, PortSource::Found};
+            return {(*Found())[next].path, PortSource::Found, ""};
         }
         ++next;
     }
-    return {"/dev/ttyS" + std::to_string(port - 1), PortSource::Default};
+    return {"/dev/ttyS" + std::to_string(port - 1), PortSource::Default, ""};
 }

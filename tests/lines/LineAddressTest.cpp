@@ -48,6 +48,7 @@ TEST(LineAddressTest, DevicesGiveTheirOptionsOrSayWhatIsAccepted) {
          "rfc2217://HOST:PORT)"},
         {"?echo", "no device path"},
         {"socket://", "no HOST:PORT after the kind"},
+        {"/dev/ttyUSB0\t?echo", "the device holds a control character (0x09) at byte 13"},
     };
     for (const auto& [device, expected] : cases) {
         EXPECT_EQ(Parsed(device), expected) << device;

@@ -127,4 +127,27 @@ TEST(PollProgramUsage, BadUsageAndAPortThatDoesNotOpenExitWithTwoAndOneLine) {
         "2||vornak-poll: cannot open /nonexistent/tty: No such file or directory (errno 2)\n");
 }
 
+// A settings file that cannot be read, or a Port Map value with a control character, opens
+// nothing for COM1: no found device, no /dev/ttyS0.
+TEST(PollProgramUsage, UnreadablePortMapOpensNothing) {
+    const std::string home = "/tmp/vornak-poll-map-" + std::to_string(::getpid());
+    const std::string file = home + "/Quorvix/Vornak.ini";
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(2 * 1024 * 1024, '#'),
+         "the settings file " + file +
+             " cannot be read: larger than 1 MB (1048576 bytes), the most a settings file may "
+             "hold; without its Port Map no device is chosen"},
+        {std::string("[Port Map]\nCOM1=/dev/null\0\n", 27),
+         "the Port Map's COM1 holds a control character (0x00) at byte 10"},
+    };
+    std::filesystem::create_directories(home + "/Quorvix");
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    for (const auto& [bytes, why] : cases) {
+        std::ofstream(file, std::ios::binary) << bytes;
+        EXPECT_EQ(Poll("-w 7 COM1"), "2||vornak-poll: cannot open COM1: " + why + "\n");
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(home);
+}
+
 }  // namespace

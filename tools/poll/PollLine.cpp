@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "modbus/LocalModbus.h"
+#include "lines/LineAddress.h"
 #include "lines/PortMapFile.h"
 #include "lines/PortResolver.h"
+#include "modbus/LocalModbus.h"
 
 namespace poll {
 
@@ -14,11 +15,19 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
         ::setenv("VORNAK_TRACE", o.trace.c_str(), 1);
     }
     // COMn as the scanner finds it: the environment, then the "Port Map" of the settings file.
-    InstallPortResolver([](int n) { return ReadPortMapValue("COM" + std::to_string(n)); });
+    InstallPortResolver(PortMapAnswer);
     int port = o.comPort;
     if (port == 0) {
+        // Not echoed: a control character could drive the terminal.
+        if (const std::optional<std::string> fault = ControlCharacterFault(o.port)) {
+            reason = "cannot open the device: its name holds " + *fault;
+            return false;
+        }
         ::setenv("VORNAK_COM1", o.port.c_str(), 1);
         port = 1;
+    } else if (const PortDevice device = ResolvePort(port); device.source == PortSource::Refused) {
+        reason = "cannot open " + o.port + ": " + device.refusal;
+        return false;
     }
     master.SetMode(o.mode);
     master.SetTimeout(o.timeoutMs);
