@@ -1,6 +1,5 @@
 #include "framework/ProfileStore.h"
 
-#include <cstring>
 #include <limits>
 
 #include "platform/ProfilePath.h"
@@ -43,8 +42,10 @@ QString CProfileStore::FileName() const {
     return QString::fromStdString(m_file.Path());
 }
 
+bool CProfileStore::Readable() const {
+    return m_file.Readable();
+}
+
 QString CProfileStore::ErrorText() const {
-    if (m_file.LastError() == 0)
-        return QString();
-    return QString::fromLocal8Bit(std::strerror(m_file.LastError()));
+    return QString::fromStdString(m_file.ErrorText());
 }

@@ -21,6 +21,9 @@ public:
     // left as it was.
     bool Flush();
     QString FileName() const;
+    // False when the file exists but could not be read; its values then read as their defaults
+    // and Flush leaves it as it was.
+    bool Readable() const;
     // Why the last read or write failed, for the details of a message box; empty when none did.
     QString ErrorText() const;
 

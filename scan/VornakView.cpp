@@ -19,6 +19,7 @@
 #include "framework/NumberText.h"
 #include "framework/ProfileStore.h"
 #include "framework/TemplateBuilder.h"
+#include "lines/PortResolver.h"
 #include "scan/EditRefresh.h"
 #include "scan/ResponseLines.h"
 #include "scan/ResponseListCtrl.h"
@@ -28,6 +29,8 @@ namespace {
 
 const char kOpenPortFailed[] = "통신 포트를 여는데 실패했읍니다.";
 const char kMasterCreateFailed[] = "Modbus 관련 객체를 생성하는데 실패했읍니다.";
+// COM1 to COM16, the numbers the port map knows.
+constexpr int kComPorts = 16;
 constexpr COLORREF kStatusBackground = RGB(255, 255, 255);
 constexpr COLORREF kStatusText = RGB(0, 0, 255);
 
@@ -98,6 +101,8 @@ void CVornakView::OnInitialUpdate() {
     {
         CProfileStore store;
         LoadSettings(store, m_env, m_modbusEnv);
+        if (!store.Readable())
+            m_strSettingsUnread = store.ErrorText();
     }
     m_dwScanTime = m_env.dwScanTime;
     UpdateControls();
@@ -171,7 +176,13 @@ void CVornakView::ReportOpenFailure() {
     const QString reason =
         m_pModbus ? QString::fromStdString(m_pModbus->GetPortErrorText()) : QString();
     QString detail;
-    if (!reason.isEmpty()) {
+    // A number refused opens no device at all; the resolver says why.
+    const int number = PortNumber(m_env);
+    const PortDevice resolved =
+        device.isEmpty() && number <= kComPorts ? ResolvePort(number) : PortDevice{};
+    if (resolved.source == PortSource::Refused) {
+        detail = QStringLiteral("COM%1: ").arg(number) + QString::fromStdString(resolved.refusal);
+    } else if (!reason.isEmpty()) {
         detail = device.isEmpty() ? reason : device + QStringLiteral(": ") + reason;
     } else if (error != 0) {
         detail = OsErrorDetail(error, device);
@@ -235,7 +246,15 @@ void CVornakView::OnDestroy() {
     }
     m_bDestroyed = true;
     CProfileStore store;
-    if (!SaveSettings(store, m_env, m_modbusEnv)) {
+    if (!m_strSettingsUnread.isEmpty()) {
+        // The values came from defaults; writing them would replace what the user's file holds.
+        AfxMessageBox(
+            QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,
+            store.FileName() +
+                QStringLiteral(": could not be read at start, so it is left as it was: ") +
+                m_strSettingsUnread,
+            this);
+    } else if (!SaveSettings(store, m_env, m_modbusEnv)) {
         const QString reason = store.ErrorText();
         AfxMessageBox(
             QString::fromUtf8("설정을 저장하지 못했습니다."), MessageIcon::Exclamation,

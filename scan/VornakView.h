@@ -167,4 +167,5 @@ private:
     SettingsPrompt m_settingsPrompt;
     bool m_bInitialised = false;
     bool m_bDestroyed = false;
+    QString m_strSettingsUnread;  // why the settings file could not be read at start
 };
