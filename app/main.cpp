@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/CloseOnSignal.h"
 #include "app/FirstPaintProbe.h"
 #include "app/MainFrame.h"
 #include "app/StartupSnapshot.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     CVornakApp theApp;
     if (!theApp.InitInstance())
         return 1;
+    // Logout, a closed terminal or Ctrl+C close the window as the user would, saving the settings.
+    const CCloseOnSignal closeOnSignal(theApp.MainFrame());
     if (qEnvironmentVariableIsSet(kStartupSnapshotVariable)) {
         ArmStartupSnapshot(theApp.MainFrame(), qEnvironmentVariable(kStartupSnapshotVariable),
                            [](bool saved) {

@@ -8,4 +8,5 @@ set(VORNAK_PLATFORM_SOURCES
     IniEscape.cpp
     IniFile.cpp
     ProfilePath.cpp
+    SignalPipe.cpp
 )
