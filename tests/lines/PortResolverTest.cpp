@@ -2,17 +2,11 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <thread>
-#include <tuple>
 
-#include "lines/PortMapFile.h"
 #include "lines/PortResolver.h"
 
 namespace {
-
-using namespace std::string_literals;
 
 class PortResolverTest : public ::testing::Test {
 protected:
@@ -69,41 +63,6 @@ TEST_F(PortResolverTest, EmptyAnswerFromTheResolverFallsBack) {
     InstallPortResolver([](int) -> std::optional<std::string> { return std::string(); });
     EXPECT_EQ(ResolvePort(5).path, "/dev/ttyS4");
     EXPECT_EQ(ResolvePort(5).source, PortSource::Default);
-}
-
-// A Port Map that cannot be read, or a mapping with a control character, opens nothing rather
-// than a guessed device; VORNAK_COM<n> needs no file.
-TEST_F(PortResolverTest, UntrustworthyMappingRefusesTheNumber) {
-    const std::string dir = "/tmp/vornak-map-" + std::to_string(::getpid());
-    const std::string file = dir + "/Quorvix/Vornak.ini";
-    std::filesystem::create_directories(dir + "/Quorvix");
-    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    InstallPortResolver(PortMapAnswer);
-    const std::string oversized(2 * 1024 * 1024, '#');
-    const std::tuple<std::string, const char*, PortSource, std::string> cases[] = {
-        {oversized, nullptr, PortSource::Refused,
-         "the settings file " + file +
-             " cannot be read: larger than 1 MB (1048576 bytes), the most a settings file may "
-             "hold; without its Port Map no device is chosen"},
-        {oversized, "/dev/ttyUSB9", PortSource::Environment, "/dev/ttyUSB9"},
-        {"[Port Map]\nCOM1=/dev/null\0x\n"s, nullptr, PortSource::Refused,
-         "the Port Map's COM1 holds a control character (0x00) at byte 10"},
-        {"", "/dev/ttyUSB9\x1b", PortSource::Refused,
-         "VORNAK_COM1 holds a control character (0x1B) at byte 13"},
-    };
-    for (const auto& [bytes, env, source, what] : cases) {
-        SCOPED_TRACE(what);
-        std::ofstream(file, std::ios::binary) << bytes;
-        if (env != nullptr)
-            ::setenv("VORNAK_COM1", env, 1);
-        const PortDevice device = ResolvePort(1);
-        EXPECT_EQ(device.source, source);
-        EXPECT_EQ(source == PortSource::Refused ? device.refusal : device.path, what);
-        EXPECT_EQ(ResolvePortDevice(1), source == PortSource::Refused ? "" : what);
-        ::unsetenv("VORNAK_COM1");
-    }
-    ::unsetenv("XDG_CONFIG_HOME");
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(PortResolverTest, InstallingWhileResolvingIsSafe) {

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "SlaveProcess.h"
 
@@ -127,24 +128,29 @@ TEST(PollProgramUsage, BadUsageAndAPortThatDoesNotOpenExitWithTwoAndOneLine) {
         "2||vornak-poll: cannot open /nonexistent/tty: No such file or directory (errno 2)\n");
 }
 
-// A settings file that cannot be read, or a Port Map value with a control character, opens
-// nothing for COM1: no found device, no /dev/ttyS0.
-TEST(PollProgramUsage, UnreadablePortMapOpensNothing) {
+// A settings file that cannot be read, or a mapping with a control character, opens nothing
+// for COM1: no found device, no /dev/ttyS0. VORNAK_COM1 needs no file.
+TEST(PollProgramUsage, UntrustworthyMappingOpensNothing) {
     const std::string home = "/tmp/vornak-poll-map-" + std::to_string(::getpid());
-    const std::string file = home + "/Quorvix/Vornak.ini";
-    const std::pair<std::string, std::string> cases[] = {
-        {std::string(2 * 1024 * 1024, '#'),
-         "the settings file " + file +
-             " cannot be read: larger than 1 MB (1048576 bytes), the most a settings file may "
-             "hold; without its Port Map no device is chosen"},
-        {std::string("[Port Map]\nCOM1=/dev/null\0\n", 27),
-         "the Port Map's COM1 holds a control character (0x00) at byte 10"},
+    const std::string big(2 * 1024 * 1024, '#');
+    const std::tuple<std::string, const char*, std::string> cases[] = {
+        {big, nullptr,
+         ": the settings file " + home +
+             "/Quorvix/Vornak.ini cannot be read: larger than 1 MB (1048576 bytes), the most a "
+             "settings file may hold; without its Port Map no device is chosen"},
+        {big, "/nonexistent/tty", " (/nonexistent/tty): No such file or directory (errno 2)"},
+        {std::string("[Port Map]\nCOM1=/dev/null\0\n", 27), nullptr,
+         ": the Port Map's COM1 holds a control character (0x00) at byte 10"},
+        {"", "/dev/null\x1b", ": VORNAK_COM1 holds a control character (0x1B) at byte 10"},
     };
     std::filesystem::create_directories(home + "/Quorvix");
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    for (const auto& [bytes, why] : cases) {
-        std::ofstream(file, std::ios::binary) << bytes;
-        EXPECT_EQ(Poll("-w 7 COM1"), "2||vornak-poll: cannot open COM1: " + why + "\n");
+    for (const auto& [bytes, env, why] : cases) {
+        std::ofstream(home + "/Quorvix/Vornak.ini", std::ios::binary) << bytes;
+        if (env != nullptr)
+            ::setenv("VORNAK_COM1", env, 1);
+        EXPECT_EQ(Poll("-w 7 COM1"), "2||vornak-poll: cannot open COM1" + why + "\n");
+        ::unsetenv("VORNAK_COM1");
     }
     ::unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(home);
