@@ -61,6 +61,8 @@ bool CRfc2217SerialPort::Handshake(Clock::time_point deadline) {
     m_bRemote.fill(false);
     m_bAskedLocal.fill(false);
     m_bAskedRemote.fill(false);
+    m_bAnsweredLocal.fill(false);
+    m_bAnsweredRemote.fill(false);
     m_pending.clear();
     m_notes.clear();
     std::vector<std::uint8_t> wire;
@@ -90,9 +92,24 @@ bool CRfc2217SerialPort::Handshake(Clock::time_point deadline) {
         case ComPort::Asked:
             break;
     }
+    const std::uint64_t dropped = DroppedBytes();
+    const std::string instead = dropped == 0 ? std::string()
+                                             : " (it sent line data instead, " +
+                                                   std::to_string(dropped) + " bytes dropped)";
     return Fail(ETIMEDOUT, "no Telnet COM Port Control (RFC 2217) answer from " + Where() +
-                               " within " + std::to_string(kOpenBoundMs) +
-                               " ms; for a raw TCP port use socket://");
+                               " within " + std::to_string(kOpenBoundMs) + " ms" + instead +
+                               "; for a raw TCP port use socket://");
+}
+
+void CRfc2217SerialPort::Answer(std::uint8_t verb, std::uint8_t option) {
+    // One answer per option and side for the whole connection: a server that asks again and
+    // again cannot make us send an answer per request.
+    std::array<bool, 256>& answered =
+        verb == kWill || verb == kWont ? m_bAnsweredLocal : m_bAnsweredRemote;
+    if (!answered[option]) {
+        answered[option] = true;
+        SendNow(Negotiation(verb, option));
+    }
 }
 
 void CRfc2217SerialPort::OnNegotiation(std::uint8_t verb, std::uint8_t option) {
@@ -101,11 +118,11 @@ void CRfc2217SerialPort::OnNegotiation(std::uint8_t verb, std::uint8_t option) {
     switch (verb) {
         case kDo:
             if (!WeSpeak(option)) {
-                SendNow(Negotiation(kWont, option));
+                Answer(kWont, option);
             } else if (!m_bLocal[option]) {
                 m_bLocal[option] = true;
                 if (!m_bAskedLocal[option]) {
-                    SendNow(Negotiation(kWill, option));
+                    Answer(kWill, option);
                 }
             }
             m_bAskedLocal[option] = false;
@@ -116,7 +133,7 @@ void CRfc2217SerialPort::OnNegotiation(std::uint8_t verb, std::uint8_t option) {
         case kDont:
             if (m_bLocal[option]) {
                 m_bLocal[option] = false;
-                SendNow(Negotiation(kWont, option));
+                Answer(kWont, option);
             }
             m_bAskedLocal[option] = false;
             if (option == kOptionComPort) {
@@ -125,11 +142,11 @@ void CRfc2217SerialPort::OnNegotiation(std::uint8_t verb, std::uint8_t option) {
             break;
         case kWill:
             if (!TheyMaySpeak(option)) {
-                SendNow(Negotiation(kDont, option));
+                Answer(kDont, option);
             } else if (!m_bRemote[option]) {
                 m_bRemote[option] = true;
                 if (!m_bAskedRemote[option]) {
-                    SendNow(Negotiation(kDo, option));
+                    Answer(kDo, option);
                 }
             }
             m_bAskedRemote[option] = false;
@@ -137,7 +154,7 @@ void CRfc2217SerialPort::OnNegotiation(std::uint8_t verb, std::uint8_t option) {
         case kWont:
             if (m_bRemote[option]) {
                 m_bRemote[option] = false;
-                SendNow(Negotiation(kDont, option));
+                Answer(kDont, option);
             }
             m_bAskedRemote[option] = false;
             break;
@@ -275,7 +292,11 @@ bool CRfc2217SerialPort::SetLine(const SerialDcb& dcb) {
 }
 
 std::vector<std::string> CRfc2217SerialPort::TakeNotes() {
-    return std::exchange(m_notes, {});
+    std::vector<std::string> notes = std::exchange(m_notes, {});
+    for (std::string& note : CSocketSerialPort::TakeNotes()) {
+        notes.push_back(std::move(note));
+    }
+    return notes;
 }
 
 void CRfc2217SerialPort::Encode(const std::uint8_t* data, std::uint32_t count,

@@ -49,6 +49,7 @@ private:
     };
 
     void OnNegotiation(std::uint8_t verb, std::uint8_t option);
+    void Answer(std::uint8_t verb, std::uint8_t option);
     void OnComPortAnswer(std::uint8_t command, const std::vector<std::uint8_t>& value);
     void SendNow(const std::vector<std::uint8_t>& wire);
     static Setting MakeSetting(std::uint8_t command, std::uint8_t group,
@@ -65,6 +66,9 @@ private:
     std::array<bool, 256> m_bRemote{};
     std::array<bool, 256> m_bAskedLocal{};
     std::array<bool, 256> m_bAskedRemote{};
+    // Options already answered for our side (WILL, WONT) and for the server's (DO, DONT).
+    std::array<bool, 256> m_bAnsweredLocal{};
+    std::array<bool, 256> m_bAnsweredRemote{};
     std::vector<Setting> m_pending;
     std::vector<std::string> m_notes;
 };

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr std::size_t kReceiveChunk = 4096;
+// Receives of Telnet commands alone that one fill of a read makes before it waits like for
+// silence: a server that sends nothing else cannot hold the read past its time-outs.
+constexpr int kCommandOnlyPulls = 8;
 
 }  // namespace
 
@@ -30,6 +33,8 @@ bool CSocketSerialPort::Open(const std::string& device) {
     m_conn.ResetAbort();
     m_received.clear();
     m_nReceivedPos = 0;
+    m_nDropped = 0;
+    m_nDroppedNoted = 0;
     m_dwErrors = 0;
     m_nLostError = 0;
     std::string reason;
@@ -80,11 +85,12 @@ bool CSocketSerialPort::ConnectionLost(int error) {
 }
 
 void CSocketSerialPort::AppendReceived(const std::uint8_t* data, std::size_t count) {
-    if (m_nReceivedPos == m_received.size()) {
-        m_received.clear();
-        m_nReceivedPos = 0;
-    }
-    m_received.insert(m_received.end(), data, data + count);
+    m_received.erase(m_received.begin(),
+                     m_received.begin() + static_cast<std::ptrdiff_t>(m_nReceivedPos));
+    m_nReceivedPos = 0;
+    const std::size_t kept = std::min(count, kKeptBytes - std::min(kKeptBytes, m_received.size()));
+    m_received.insert(m_received.end(), data, data + kept);
+    m_nDropped += count - kept;
 }
 
 std::uint32_t CSocketSerialPort::TakeReceived(std::uint8_t* data, std::uint32_t count) {
@@ -96,12 +102,14 @@ std::uint32_t CSocketSerialPort::TakeReceived(std::uint8_t* data, std::uint32_t 
     return n;
 }
 
-CSocketSerialPort::Pull CSocketSerialPort::PullOnce() {
+CSocketSerialPort::Pull CSocketSerialPort::PullOnce(std::size_t most, std::size_t& raw) {
     std::uint8_t chunk[kReceiveChunk];
+    raw = 0;
     for (;;) {
-        const long n = m_conn.Receive(chunk, sizeof chunk);
+        const long n = m_conn.Receive(chunk, std::min(most, sizeof chunk));
         if (n > 0) {
-            Decode(chunk, static_cast<std::size_t>(n));
+            raw = static_cast<std::size_t>(n);
+            Decode(chunk, raw);
             return Pull::Got;
         }
         if (n == 0) {
@@ -122,17 +130,23 @@ CSocketSerialPort::Pull CSocketSerialPort::PullOnce() {
 
 bool CSocketSerialPort::ReceiveUntil(const std::function<bool()>& done,
                                      Clock::time_point deadline) {
+    // A server that never stops sending keeps the socket readable: the deadline and the abort
+    // are looked at after every receive, not only when it falls silent.
     while (!done()) {
-        const Pull pulled = PullOnce();
+        if (m_conn.Aborted()) {
+            return Fail(ECANCELED);
+        }
+        std::size_t raw = 0;
+        const Pull pulled = PullOnce(kReceiveChunk, raw);
         if (pulled == Pull::Failed) {
             return false;
-        }
-        if (pulled == Pull::Got) {
-            continue;
         }
         const int ms = PollMsUntil(deadline);
         if (ms == 0) {
             return true;
+        }
+        if (pulled == Pull::Got) {
+            continue;
         }
         int error = 0;
         switch (m_conn.WaitFor(POLLIN, ms, error)) {
@@ -159,13 +173,22 @@ bool CSocketSerialPort::Purge(std::uint32_t flags) {
     if ((flags & (kPurgeRxAbort | kPurgeRxClear)) == 0) {
         return m_nLostError == 0 || Fail(m_nLostError);
     }
-    // What has arrived so far belongs to no exchange that is still waiting for it.
+    // What has arrived so far belongs to no exchange that is still waiting for it; what the
+    // server sends meanwhile is left to the read, which takes no more than it asks for.
+    std::uint32_t waiting = 0;
+    std::uint32_t unsent = 0;
+    std::size_t left =
+        m_conn.Queues(waiting, unsent) ? std::min<std::size_t>(waiting, kPurgeBytes) : kPurgeBytes;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kPurgeBoundMs);
     Pull pulled = Pull::Got;
-    while (pulled == Pull::Got) {
-        pulled = PullOnce();
-    }
     m_received.clear();
     m_nReceivedPos = 0;
+    while (left > 0 && pulled == Pull::Got && Clock::now() < deadline && !m_conn.Aborted()) {
+        std::size_t raw = 0;
+        pulled = PullOnce(std::min(left, kKeptBytes), raw);
+        left -= raw;
+        m_received.clear();
+    }
     return pulled != Pull::Failed;
 }
 
@@ -249,13 +272,17 @@ bool CSocketSerialPort::Read(std::uint8_t* data, std::uint32_t count, std::uint3
         return false;
     }
     const auto fill = [this](std::uint8_t* into, std::uint32_t room) -> long {
-        for (;;) {
+        for (int pulls = 0;; ++pulls) {
             const std::uint32_t n = TakeReceived(into, room);
             if (n > 0) {
                 return n;
             }
             // Telnet commands alone bring no line byte, so they do not restart the interval.
-            switch (PullOnce()) {
+            if (pulls == kCommandOnlyPulls) {
+                return 0;
+            }
+            std::size_t raw = 0;
+            switch (PullOnce(kKeptBytes, raw)) {
                 case Pull::Got:
                     break;
                 case Pull::Empty:
@@ -324,4 +351,15 @@ std::string CSocketSerialPort::Device() const {
 
 std::string CSocketSerialPort::LastErrorText() const {
     return m_strErrorText;
+}
+
+std::vector<std::string> CSocketSerialPort::TakeNotes() {
+    const std::uint64_t dropped = m_nDropped;
+    if (dropped == m_nDroppedNoted) {
+        return {};
+    }
+    const std::uint64_t since = dropped - m_nDroppedNoted;
+    m_nDroppedNoted = dropped;
+    return {std::to_string(since) + " bytes from " + m_strHost + " port " + m_strPort +
+            " came where no read could take them; dropped"};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +21,14 @@ public:
     // answers. The response time-out reaches a port only after its Open, so the bound is fixed:
     // enough for a server behind a slow link, short for the user-interface thread that waits.
     static constexpr int kOpenBoundMs = 3000;
+    // The line's bytes kept unread: more than the longest frame (an ASCII one, 513 bytes). What
+    // a server sends where no read takes it (during a negotiation, a line setting) beyond this
+    // is dropped and counted.
+    static constexpr std::size_t kKeptBytes = 1024;
+    // A purge drops what has arrived, at most this much and for at most this long, so that a
+    // server that never stops sending cannot hold it; what comes later is the next read's.
+    static constexpr std::size_t kPurgeBytes = 256 * 1024;
+    static constexpr int kPurgeBoundMs = 20;
 
     CSocketSerialPort() = default;
     ~CSocketSerialPort() override = default;
@@ -39,6 +48,11 @@ public:
     int LastError() const override;
     std::string Device() const override;
     std::string LastErrorText() const override;
+    // Names the bytes dropped since the last call, if any.
+    std::vector<std::string> TakeNotes() override;
+
+    // Line bytes dropped since the open because nothing could take them; safe from any thread.
+    std::uint64_t DroppedBytes() const { return m_nDropped; }
 
 protected:
     using Clock = CTcpConnection::Clock;
@@ -71,8 +85,8 @@ protected:
 
 private:
     enum class Pull { Got, Empty, Failed };
-    // One non-blocking receive, decoded.
-    Pull PullOnce();
+    // One non-blocking receive of at most most bytes, decoded; raw tells how many came.
+    Pull PullOnce(std::size_t most, std::size_t& raw);
     bool StartTransfer(const void* data, std::uint32_t count, std::uint32_t* done);
     bool ConnectionLost(int error);
     std::uint32_t TakeReceived(std::uint8_t* data, std::uint32_t count);
@@ -89,8 +103,10 @@ private:
     int m_nLastError = 0;
     int m_nLostError = 0;  // why the connection dropped; 0 while it stands
     std::uint32_t m_dwErrors = 0;
-    // The line's bytes received and not yet read.
+    // The line's bytes received and not yet read, at most kKeptBytes.
     std::vector<std::uint8_t> m_received;
     std::size_t m_nReceivedPos = 0;
+    std::atomic<std::uint64_t> m_nDropped{0};
+    std::uint64_t m_nDroppedNoted = 0;
     std::vector<std::uint8_t> m_wire;
 };

@@ -58,9 +58,10 @@ struct Lookup {
 // getaddrinfo has no time-out of its own, and a name server that does not answer holds it for
 // many seconds. It runs on a thread of its own; an answer that comes after the deadline is
 // dropped with the lookup by whichever side lets go of it last.
-// Null when the deadline came first; a finished lookup is no longer written to.
+// Null when the deadline or the abort came first; a finished lookup is no longer written to.
 std::shared_ptr<Lookup> Resolve(const std::string& host, const std::string& port,
-                                CTcpConnection::Clock::time_point deadline) {
+                                CTcpConnection::Clock::time_point deadline,
+                                const CAbortableWait& wait) {
     auto lookup = std::make_shared<Lookup>();
     std::thread([lookup, host, port] {
         addrinfo hints{};
@@ -77,9 +78,15 @@ std::shared_ptr<Lookup> Resolve(const std::string& host, const std::string& port
         lookup->finished = true;
         lookup->done.notify_all();
     }).detach();
+    // The abort has no way into this wait; it is looked at between short slices.
+    constexpr auto kSlice = std::chrono::milliseconds(10);
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_until(lock, deadline, [&lookup] { return lookup->finished; })) {
-        return nullptr;
+    while (!lookup->finished) {
+        const auto now = CTcpConnection::Clock::now();
+        if (now >= deadline || wait.Aborted()) {
+            return nullptr;
+        }
+        lookup->done.wait_until(lock, std::min(deadline, now + kSlice));
     }
     return lookup;
 }
@@ -143,9 +150,13 @@ int CTcpConnection::Connect(const std::string& host, const std::string& port,
         reason = Where(host, port) + " is already open in this program";
         return EBUSY;
     }
-    const std::shared_ptr<Lookup> lookup = Resolve(host, port, deadline);
+    const std::shared_ptr<Lookup> lookup = Resolve(host, port, deadline, m_wait);
     if (!lookup || lookup->rc != 0) {
         Release(key);
+        if (!lookup && m_wait.Aborted()) {
+            reason = "looking up \"" + host + "\" was cut short";
+            return ECANCELED;
+        }
         if (!lookup) {
             reason = "no answer from the name service for \"" + host + "\" within " +
                      std::to_string(boundMs) + " ms";

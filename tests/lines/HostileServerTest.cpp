@@ -1,0 +1,152 @@
+// The network line kinds against servers that flood, storm with Telnet options, say nothing or
+// never complete a connection: every open and every exchange ends within its bound, keeps its
+// memory, and an abort from another thread ends it at once.
+
+#include "tests/support/HostileServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "PtyPair.h"
+#include "lines/Rfc2217SerialPort.h"
+#include "lines/TcpSerialPort.h"
+#include "tests/support/ProcessCpu.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr long kMemoryLimitKb = 64 * 1024;
+constexpr long long kExchangeRunMs = 1500;
+
+// A field of /proc/self/status in kB; 0 when it cannot be read.
+long StatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string name;
+    long kb = 0;
+    while (status >> name) {
+        if (name == field + ":" && status >> kb) {
+            return kb;
+        }
+    }
+    return 0;
+}
+
+struct HostileCase {
+    const char* name;
+    Hostility how;
+    bool telnet;
+    bool exchanges;  // it opens; then purge, write and read as a poller with no pause
+    int error;       // the open's errno, when it does not open
+    const char* reason;
+    bool drops;  // line bytes come where no exchange can use them
+};
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+struct Outcome {
+    int error = 0;
+    std::string text;
+};
+
+// Opens and, where the row says so, exchanges until the run's end or the first failure.
+Outcome OpenAndExchange(const HostileCase& c, CSocketSerialPort& port,
+                        const std::string& endpoint) {
+    if (!port.Open(endpoint)) {
+        return {port.LastError(), port.LastErrorText()};
+    }
+    if (!c.exchanges) {
+        return {};
+    }
+    const SerialTimeouts timeouts{100, 0, 1000, 0, 1000};
+    if (!port.SetLine(MasterDcb(19200)) || !port.SetTimeouts(timeouts)) {
+        return {port.LastError(), "setting up"};
+    }
+    const std::uint8_t request[] = {1, 3, 0, 0, 0, 1, 0x84, 0x0A};
+    std::uint8_t answer[513];
+    const Stopwatch run;
+    while (run.Ms() < kExchangeRunMs) {
+        const Stopwatch purge;
+        std::uint32_t done = 0;
+        if (!port.Purge(kPurgeAll) || !port.Write(request, sizeof request, &done) ||
+            !port.Read(answer, sizeof answer, &done)) {
+            return {port.LastError(), "exchanging"};
+        }
+        EXPECT_LT(purge.Ms(), 1000);
+    }
+    return {};
+}
+
+class HostileServerTest : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
+    const HostileCase& c = GetParam();
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "aborted" : "left to its bound");
+        CHostileServer server;
+        ASSERT_TRUE(server.Start(c.how));
+        std::unique_ptr<CSocketSerialPort> port;
+        port = c.telnet ? std::unique_ptr<CSocketSerialPort>(new CRfc2217SerialPort)
+                        : std::unique_ptr<CSocketSerialPort>(new CTcpSerialPort);
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+        const long rssKb = StatusKb("VmRSS");
+        std::atomic<long long> abortedAtMs{-1};
+        const long long cpuMs = ProcessCpuMs();
+        const Stopwatch watch;
+        std::thread aborter([&] {
+            if (abort) {
+                std::this_thread::sleep_for(300ms);
+                abortedAtMs = watch.Ms();
+                port->Abort();
+            }
+        });
+        const Outcome out = OpenAndExchange(c, *port, server.Endpoint());
+        const long long ms = watch.Ms();
+        aborter.join();
+        const long grownKb = StatusKb("VmHWM") - rssKb;
+        std::printf(
+            "[  figures ] %s%s: %lld ms (processor %lld ms), peak +%ld kB, abort acted in %lld ms, "
+            "%llu "
+            "bytes dropped, %llu bytes sent to the server\n",
+            c.name, abort ? " aborted" : "", ms, ProcessCpuMs() - cpuMs, grownKb,
+            abort ? ms - abortedAtMs : -1LL, static_cast<unsigned long long>(port->DroppedBytes()),
+            static_cast<unsigned long long>(server.BytesFromClient()));
+        EXPECT_LT(grownKb, kMemoryLimitKb);
+        // A storm gets one answer per option at most, never one per request.
+        EXPECT_LT(server.BytesFromClient(), c.how == Hostility::OptionStorm ? 2048U : 1U << 20);
+        if (abort) {
+            EXPECT_EQ(out.error, ECANCELED) << out.text;
+            EXPECT_LT(ms - abortedAtMs, 1000);
+            continue;
+        }
+        EXPECT_EQ(port->DroppedBytes() > 0, c.drops);
+        EXPECT_LT(ms, (c.exchanges ? kExchangeRunMs : CSocketSerialPort::kOpenBoundMs) + 2000);
+        EXPECT_EQ(out.error, c.error) << out.text;
+        EXPECT_NE(out.text.find(c.reason), std::string::npos) << out.text;
+    }
+}
+
+const HostileCase kCases[] = {
+    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, true, false, ETIMEDOUT,
+     "no Telnet COM Port Control (RFC 2217) answer", true},
+    {"Rfc2217OptionStorm", Hostility::OptionStorm, true, false, ETIMEDOUT,
+     "no Telnet COM Port Control (RFC 2217) answer", false},
+    {"Rfc2217Silent", Hostility::Silent, true, false, ETIMEDOUT,
+     "no Telnet COM Port Control (RFC 2217) answer", false},
+    {"Rfc2217BacklogFull", Hostility::BacklogFull, true, false, ETIMEDOUT,
+     "no answer from 127.0.0.1 port", false},
+    {"SocketBacklogFull", Hostility::BacklogFull, false, false, ETIMEDOUT,
+     "no answer from 127.0.0.1 port", false},
+    {"SocketFloodWhileExchanging", Hostility::Flood, false, true, 0, "", false},
+    {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, true, true, 0, "", true},
+};
+INSTANTIATE_TEST_SUITE_P(Peers, HostileServerTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
