@@ -29,6 +29,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
         return result;
     };
 
+    bool bindGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -141,6 +142,22 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("a path");
             }
             (name == "--device" ? o.device : o.link) = *v;
+        } else if (name == "--tcp" || name == "--udp") {
+            if (o.transport != Transport::Line) {
+                return fail("give one of --tcp and --udp, once");
+            }
+            if (!number(0, 65535, n)) {
+                return bad("a port 0 to 65535");
+            }
+            o.transport = name == "--tcp" ? Transport::Tcp : Transport::Udp;
+            o.port = static_cast<int>(n);
+        } else if (name == "--bind") {
+            const auto v = value();
+            if (!v || v->empty()) {
+                return bad("an address");
+            }
+            o.bindAddress = *v;
+            bindGiven = true;
         } else if (name == "--silent") {
             if (!flag(o.silent)) {
                 return fail("--silent takes no value");
@@ -169,6 +186,23 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
         } else {
             return fail("unknown option " + args[i]);
         }
+    }
+    if (o.transport == Transport::Line) {
+        if (bindGiven) {
+            return fail("--bind needs --tcp or --udp");
+        }
+        return result;
+    }
+    const char* clash = !o.device.empty()          ? "--device"
+                        : !o.link.empty()          ? "--link"
+                        : o.echo                   ? "--echo"
+                        : o.burstMs > 0            ? "--burst"
+                        : o.pace                   ? "--pace"
+                        : o.mode == Framing::Ascii ? "--mode ascii"
+                                                   : nullptr;
+    if (clash != nullptr) {
+        return fail(std::string(o.transport == Transport::Tcp ? "--tcp" : "--udp") +
+                    " serves MBAP frames and cannot go with " + clash);
     }
     return result;
 }
