@@ -21,8 +21,8 @@ struct MbapAnswer {
 // with the faults asked for, and logs the request. Knows nothing of sockets.
 //
 // Without a gateway the unit id names nothing, so besides --id the device answers 0 and 255,
-// the values masters send to "the device itself"; any other unit gets no answer, as behind a
-// gateway that has no such slave. The answer carries the request's transaction and unit id.
+// the values masters send to "the device itself"; any other unit gets no answer, like a silent
+// slave behind a gateway. The answer carries the request's transaction and unit id.
 class CMbapResponder {
 public:
     explicit CMbapResponder(const SlaveOptions& options, CSlaveLog& log);
