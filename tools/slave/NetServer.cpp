@@ -95,27 +95,27 @@ int CNetServer::Run(int stopFd) {
 }
 
 void CNetServer::Accept() {
-    for (;;) {
-        const int fd = ::accept4(m_listener.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) {
-                continue;
-            }
-            return;
-        }
-        if (m_clients.size() >= kMaxClients) {
-            ::close(fd);
-            continue;
-        }
-        // An answer is one write the master waits for: it leaves at once.
-        const int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        Client client;
-        client.fd = fd;
-        client.serial = m_nNextSerial++;
-        client.buffer.reserve(kMbapMaxAdu);
-        m_clients.push_back(std::move(client));
+    // One connection a wake: the clients' hang-ups, read first in the next one, free their
+    // places before another connection is refused for want of one.
+    int fd = -1;
+    do {
+        fd = ::accept4(m_listener.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    } while (fd < 0 && (errno == EINTR || errno == ECONNABORTED));
+    if (fd < 0) {
+        return;
     }
+    if (m_clients.size() >= kMaxClients) {
+        ::close(fd);
+        return;
+    }
+    // An answer is one write the master waits for: it leaves at once.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    Client client;
+    client.fd = fd;
+    client.serial = m_nNextSerial++;
+    client.buffer.reserve(kMbapMaxAdu);
+    m_clients.push_back(std::move(client));
 }
 
 bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
