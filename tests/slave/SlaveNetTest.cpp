@@ -139,6 +139,16 @@ TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
             answer.resize(std::min(answer.size(), row.answer.size()));
             EXPECT_EQ(answer, row.answer);
             EXPECT_GE(watch.Ms(), row.lateMs);
+            if (&row == rows) {
+                const bool tcp = transport[2] == 't';
+                EXPECT_EQ(slave->FirstLine(), "vornak-slave: listening on " + slave->Path() +
+                                                  (tcp ? " (TCP, id 1)" : " (UDP, id 1)"));
+                EXPECT_EQ(slave->Path().rfind("127.0.0.1:", 0), 0u);
+                ASSERT_TRUE(slave->WaitForLines(IsFrame("tx"), 1, 2s));
+                const auto lines = slave->Lines();
+                EXPECT_EQ(lines.at(0).substr(12), " rx 00 01 00 00 00 06 01 03 00 00 00 02");
+                EXPECT_EQ(lines.at(1).substr(12), " tx 00 01 00 00 00 07 01 03 04 00 00 00 00");
+            }
         }
     }
 }
