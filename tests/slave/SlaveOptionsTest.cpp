@@ -54,6 +54,13 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_EQ(LineText(o), "19200 7E2");
     EXPECT_EQ(AnswerAddress(o), 18);
+    EXPECT_EQ(o.transport, Transport::Line);
+    EXPECT_EQ(o.bindAddress, "127.0.0.1");
+
+    const SlaveOptions net = ParseSlaveOptions({"--udp=502", "--bind", "::"}).options;
+    EXPECT_EQ(net.transport, Transport::Udp);
+    EXPECT_EQ(net.port, 502);
+    EXPECT_EQ(net.bindAddress, "::");
 }
 
 TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
@@ -85,6 +92,13 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--fault-plan", ""},
         {"--fault-plan", "..x"},
         {"--fault-plan", ". c"},
+        {"--tcp", "65536"},
+        {"--udp"},
+        {"--tcp", "0", "--udp", "0"},
+        {"--bind", "::1"},
+        {"--tcp", "0", "--bind="},
+        {"--tcp", "0", "--device", "/dev/ttyS0"},
+        {"--udp", "0", "--mode", "ascii"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},
@@ -101,9 +115,10 @@ TEST(SlaveOptions, HelpWinsWhereverItStands) {
     EXPECT_EQ(ParseSlaveOptions({"--help"}).action, Action::Help);
     EXPECT_EQ(ParseSlaveOptions({"--id", "3", "-h"}).action, Action::Help);
     const std::string usage = SlaveUsageText();
-    for (const char* word : {"--mode", "--id", "--baud", "--parity", "--data-bits", "--stop-bits",
-                             "--size", "--silent", "--delay", "--corrupt", "--wrong-id", "--log",
-                             "--device", "--link", "--fault-plan", "--help", "HH:MM:SS.mmm"}) {
+    for (const char* word : {"--mode",      "--id",         "--baud",   "--parity", "--data-bits",
+                             "--stop-bits", "--size",       "--silent", "--delay",  "--corrupt",
+                             "--wrong-id",  "--log",        "--device", "--link",   "--fault-plan",
+                             "--help",      "HH:MM:SS.mmm", "--tcp",    "--udp",    "--bind"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }

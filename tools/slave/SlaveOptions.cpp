@@ -29,6 +29,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
         return result;
     };
 
+    bool bindGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -141,6 +142,22 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("a path");
             }
             (name == "--device" ? o.device : o.link) = *v;
+        } else if (name == "--tcp" || name == "--udp") {
+            if (o.transport != Transport::Line) {
+                return fail("give one of --tcp and --udp, once");
+            }
+            if (!number(0, 65535, n)) {
+                return bad("a port 0 to 65535");
+            }
+            o.transport = name == "--tcp" ? Transport::Tcp : Transport::Udp;
+            o.port = static_cast<int>(n);
+        } else if (name == "--bind") {
+            const auto v = value();
+            if (!v || v->empty()) {
+                return bad("an address");
+            }
+            o.bindAddress = *v;
+            bindGiven = true;
         } else if (name == "--silent") {
             if (!flag(o.silent)) {
                 return fail("--silent takes no value");
@@ -170,6 +187,23 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             return fail("unknown option " + args[i]);
         }
     }
+    if (o.transport == Transport::Line) {
+        if (bindGiven) {
+            return fail("--bind needs --tcp or --udp");
+        }
+        return result;
+    }
+    const char* clash = !o.device.empty()          ? "--device"
+                        : !o.link.empty()          ? "--link"
+                        : o.echo                   ? "--echo"
+                        : o.burstMs > 0            ? "--burst"
+                        : o.pace                   ? "--pace"
+                        : o.mode == Framing::Ascii ? "--mode ascii"
+                                                   : nullptr;
+    if (clash != nullptr) {
+        return fail(std::string(o.transport == Transport::Tcp ? "--tcp" : "--udp") +
+                    " serves MBAP frames and cannot go with " + clash);
+    }
     return result;
 }
 
@@ -179,6 +213,9 @@ std::string SlaveUsageText() {
 A Modbus RTU/ASCII slave simulator. Without --device it opens a pseudo-terminal and prints
 the path the master opens as the first line of standard output, e.g.
   vornak-slave: listening on /dev/pts/5 (RTU, id 1, 9600 8N1)
+With --tcp or --udp it is a Modbus TCP or UDP device instead, and the first line gives the
+address and port it listens on:
+  vornak-slave: listening on 127.0.0.1:5020 (TCP, id 1)
 SIGINT and SIGTERM end it cleanly (exit 0). Bad options exit with 2; a line that cannot be
 opened, or a device that goes away, with 1.
 
@@ -197,8 +234,10 @@ Options:
   --link PATH           make PATH a symlink to the line, removed at exit
   --silent              never answer (requests are still logged)
   --delay MS            answer MS (0..600000) milliseconds after the request
-  --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII)
-  --wrong-id            answer with another slave address (id + 1, 255 -> 1)
+  --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII), or over
+                        TCP and UDP a wrong transaction id (every bit inverted)
+  --wrong-id            answer with another slave address (id + 1, 255 -> 1); over TCP and
+                        UDP another unit id (unit + 1, 255 -> 1)
   --fault-plan PLAN     a fault for each answered request in turn, one letter each:
                         . none, c bad check, s silent, d late by --delay MS, w wrong id;
                         past its end every answer is good. With a plan, --delay holds back
@@ -210,6 +249,11 @@ Options:
   --pace                bytes take one character time each at --baud, both ways: a request
                         is taken as arrived once its wire time has passed, and answers
                         leave one character at a time
+  --tcp PORT            serve Modbus TCP on PORT (0 picks a free one) instead of a line
+  --udp PORT            serve Modbus UDP on PORT (0 picks a free one), one ADU a datagram
+  --bind ADDR           the address to listen on (default 127.0.0.1, this machine only:
+                        whoever reaches the port can write registers); 0.0.0.0 or :: for
+                        every interface
   --log                 log every request and answer on standard output
   --help                this text
 
@@ -223,6 +267,19 @@ Data:
   past --size exception 2; any other function exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
+Modbus TCP and UDP (--tcp, --udp):
+  Each request is an MBAP ADU: transaction id, protocol id 0, length (unit id and PDU,
+  2..254), unit id, PDU; no check. The answer carries the request's transaction and unit id.
+  Without a gateway the unit id names nothing: the simulator answers --id and also 0 and 255,
+  the values masters use for the device itself, and ignores any other unit. Over TCP up to
+  32 clients are served at once, each with its own stream (one more is closed at once); a
+  header with another protocol id or a length out of range closes that connection, and so
+  does a request that has not arrived whole 2 s after its first byte. Over UDP a datagram
+  must hold exactly one ADU, else it is dropped; the answer goes to the sender. --silent,
+  --delay, --corrupt, --wrong-id and --fault-plan apply as on a line; --device, --link,
+  --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the line
+  settings are ignored.
+
 Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]
   The hex bytes are the whole frame with its check: in RTU the bytes on the wire with the
@@ -232,7 +289,10 @@ Log (--log), one line per frame, flushed at once:
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
   than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
   answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
-  nobody read the line and the answer was dropped.
+  nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
+  ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
+  cut off by its client or by the 2 s bound, and (not sent) names an answer whose client
+  had gone.
   Examples:
     12:34:56.789 rx 01 03 00 00 00 01 84 0A
     12:34:56.794 tx 01 03 02 00 00 B8 44

@@ -11,6 +11,8 @@ namespace slave {
 
 enum class Framing { Rtu, Ascii };
 enum class Parity { None, Odd, Even };
+// A serial line (a pseudo-terminal or a device), or MBAP over the network.
+enum class Transport { Line, Tcp, Udp };
 
 struct SlaveOptions {
     Framing mode = Framing::Rtu;
@@ -31,6 +33,10 @@ struct SlaveOptions {
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
+    Transport transport = Transport::Line;
+    int port = 0;  // Tcp, Udp: 0 picks a free port
+    // Loopback only unless asked: whoever reaches the port can write registers.
+    std::string bindAddress = "127.0.0.1";
 };
 
 struct ParseResult {

@@ -25,7 +25,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_bank(options.size),
       m_protocol(m_bank, options.id),
       m_rtu(RtuSilence(options)),
-      m_faultPlan(options.faultPlan),
+      m_faults(options),
       m_start(Clock::now()) {
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
@@ -170,20 +170,17 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         case SlaveReply::Kind::Answer:
             break;
     }
-    const Fault fault = m_faultPlan.Next();
-    if (m_options.silent || fault == Fault::Silent) {
+    const AnswerFault fault = m_faults.Next();
+    if (fault.silent) {
         m_log.Frame("rx", frame.frame, "silent", text);
         return;
     }
     m_log.Frame("rx", frame.frame, {}, text);
 
     Bytes& answer = reply.answer;
-    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, fault == Fault::WrongId));
-    ++m_nAnswers;
+    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, fault.wrongId));
     PendingAnswer pending;
-    pending.corrupt = fault == Fault::Corrupt ||
-                      (m_options.corruptEvery > 0 &&
-                       m_nAnswers % static_cast<std::uint64_t>(m_options.corruptEvery) == 0);
+    pending.corrupt = fault.corrupt;
     if (m_options.mode == Framing::Rtu) {
         pending.wire = RtuEncode(answer, pending.corrupt);
         pending.logBytes = pending.wire;
@@ -194,9 +191,7 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         pending.asciiText = line.substr(1, line.size() - 3);
         pending.logBytes = AsciiDecode(*pending.asciiText).frame;
     }
-    const bool late = m_faultPlan.Empty() || fault == Fault::Delay;
-    pending.due = std::max(Clock::now(), m_inputFree) +
-                  std::chrono::milliseconds(late ? m_options.delayMs : 0);
+    pending.due = std::max(Clock::now(), m_inputFree) + fault.delay;
     m_pending.push_back(std::move(pending));
 }
 

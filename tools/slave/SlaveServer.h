@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tools/slave/AnswerFaults.h"
 #include "tools/slave/AsciiFramer.h"
-#include "tools/slave/FaultPlan.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/LinePacer.h"
 #include "tools/slave/RegisterBank.h"
@@ -55,9 +55,8 @@ private:
     CSlaveProtocol m_protocol;
     CRtuFramer m_rtu;
     CAsciiFramer m_ascii;
-    CFaultPlan m_faultPlan;
+    CAnswerFaults m_faults;
     std::deque<PendingAnswer> m_pending;
-    std::uint64_t m_nAnswers = 0;
     Clock::time_point m_start;
     // Set when the line echoes, paces or bursts: every byte to the master goes through it.
     std::optional<CLinePacer> m_pacer;

@@ -1,4 +1,5 @@
-// vornak-slave: a Modbus RTU/ASCII slave simulator on a pseudo-terminal or a serial device.
+// vornak-slave: a Modbus RTU/ASCII slave simulator on a pseudo-terminal or a serial device, or
+// a Modbus TCP/UDP one on a socket.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "tools/slave/LineDevice.h"
+#include "tools/slave/NetListener.h"
+#include "tools/slave/NetServer.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
 #include "tools/slave/SlaveServer.h"
@@ -75,6 +78,29 @@ void RemoveLink(const std::string& link, const std::string& target) {
     }
 }
 
+int ServeNetwork(const slave::SlaveOptions& options, int stopFd) {
+    using namespace slave;
+    CNetListener listener;
+    std::string error;
+    if (!listener.Open(options, error)) {
+        std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+        return 1;
+    }
+    if (!listener.IsLoopback()) {
+        std::fprintf(stderr,
+                     "vornak-slave: %s can be reached from other machines, and whoever reaches "
+                     "it can write registers\n",
+                     listener.Address().c_str());
+    }
+    std::printf("vornak-slave: listening on %s (%s, id %d)\n", listener.Address().c_str(),
+                options.transport == Transport::Tcp ? "TCP" : "UDP", options.id);
+    std::fflush(stdout);
+
+    CSlaveLog log(stdout, options.log);
+    CNetServer server(options, listener, log);
+    return server.Run(stopFd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +123,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vornak-slave: cannot install signal handlers: %s\n",
                      std::strerror(errno));
         return 1;
+    }
+    if (options.transport != Transport::Line) {
+        return ServeNetwork(options, stopFd);
     }
 
     CLineDevice line;

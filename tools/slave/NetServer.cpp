@@ -1,0 +1,291 @@
+#include "tools/slave/NetServer.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/slave/MbapFrame.h"
+
+namespace slave {
+
+namespace {
+
+// Past this many unsent answers a TCP client is not read until some leave, so a client that
+// pipelines requests under a long --delay holds back only itself.
+constexpr std::size_t kMaxPendingPerClient = 16;
+constexpr std::size_t kMaxPendingUdp = 256;
+// Datagrams taken per wake, so that a flood never keeps the stop signal waiting.
+constexpr int kDatagramsPerWake = 64;
+
+}  // namespace
+
+CNetServer::CNetServer(const SlaveOptions& options, CNetListener& listener, CSlaveLog& log)
+    : m_options(options), m_listener(listener), m_log(log), m_responder(options, log) {}
+
+CNetServer::~CNetServer() {
+    for (const Client& client : m_clients) {
+        ::close(client.fd);
+    }
+}
+
+int CNetServer::Run(int stopFd) {
+    const bool tcp = m_options.transport == Transport::Tcp;
+    std::vector<pollfd> fds;
+    for (;;) {
+        SendDue(Clock::now());
+        CloseStalled(Clock::now());
+
+        fds.clear();
+        fds.push_back({stopFd, POLLIN, 0});
+        const bool takeMore = tcp || m_pending.size() < kMaxPendingUdp;
+        fds.push_back({m_listener.Fd(), static_cast<short>(takeMore ? POLLIN : 0), 0});
+        for (const Client& client : m_clients) {
+            fds.push_back({client.fd, static_cast<short>(Reading(client) ? POLLIN : 0), 0});
+        }
+        const int ready =
+            ::poll(fds.data(), static_cast<nfds_t>(fds.size()), PollTimeoutMs(Clock::now()));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::fprintf(stderr, "vornak-slave: poll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        if (fds[0].revents != 0) {
+            return 0;
+        }
+        if ((fds[1].revents & POLLNVAL) != 0) {
+            std::fprintf(stderr, "vornak-slave: the socket on %s is gone\n",
+                         m_listener.Address().c_str());
+            return 1;
+        }
+        if ((fds[1].revents & POLLERR) != 0) {
+            // A pending error (an ICMP report on UDP) belongs to no request: clear it.
+            int error = 0;
+            socklen_t length = sizeof error;
+            ::getsockopt(m_listener.Fd(), SOL_SOCKET, SO_ERROR, &error, &length);
+        }
+        const auto now = Clock::now();
+        // From the back, so that closing a client keeps the indices of those before it.
+        for (std::size_t i = m_clients.size(); i-- > 0;) {
+            const short revents = fds[2 + i].revents;
+            if (revents == 0) {
+                continue;
+            }
+            // A client that hung up while not being read would otherwise wake poll at once
+            // forever; its answers could not reach it anyway.
+            if (!Reading(m_clients[i]) || !ReadClient(m_clients[i], now)) {
+                CloseClient(i);
+            }
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            if (tcp) {
+                Accept();
+            } else {
+                ReadDatagrams();
+            }
+        }
+    }
+}
+
+void CNetServer::Accept() {
+    // One connection a wake: the clients' hang-ups, read first in the next one, free their
+    // places before another connection is refused for want of one.
+    int fd = -1;
+    do {
+        fd = ::accept4(m_listener.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    } while (fd < 0 && (errno == EINTR || errno == ECONNABORTED));
+    if (fd < 0) {
+        return;
+    }
+    if (m_clients.size() >= kMaxClients) {
+        ::close(fd);
+        return;
+    }
+    // An answer is one write the master waits for: it leaves at once.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    Client client;
+    client.fd = fd;
+    client.serial = m_nNextSerial++;
+    client.buffer.reserve(kMbapMaxAdu);
+    m_clients.push_back(std::move(client));
+}
+
+bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
+    std::uint8_t buffer[kMbapMaxAdu];
+    // The buffer holds less than a whole ADU here, so there is always room.
+    const std::size_t room = kMbapMaxAdu - client.buffer.size();
+    ssize_t n = 0;
+    do {
+        n = ::recv(client.fd, buffer, room, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return true;
+    }
+    if (n <= 0) {
+        if (!client.buffer.empty()) {
+            m_log.Frame("rx", client.buffer, "incomplete");
+        }
+        return false;
+    }
+    if (client.buffer.empty()) {
+        client.frameStart = now;
+    }
+    client.buffer.insert(client.buffer.end(), buffer, buffer + n);
+    for (;;) {
+        const MbapScan scan = ScanMbap(client.buffer.data(), client.buffer.size());
+        if (scan.result == MbapScan::Result::Bad) {
+            // Past a broken header nothing tells where the next ADU starts.
+            m_log.Frame("rx", client.buffer, "bad header");
+            return false;
+        }
+        if (scan.result == MbapScan::Result::NeedMore) {
+            return true;
+        }
+        const auto end = client.buffer.begin() + static_cast<std::ptrdiff_t>(scan.size);
+        const Bytes adu(client.buffer.begin(), end);
+        client.buffer.erase(client.buffer.begin(), end);
+        client.frameStart = now;
+        if (auto answer = m_responder.Handle(adu)) {
+            PendingAnswer pending;
+            pending.client = client.serial;
+            pending.answer = std::move(*answer);
+            ++client.pending;
+            Queue(std::move(pending));
+        }
+    }
+}
+
+void CNetServer::ReadDatagrams() {
+    for (int i = 0; i < kDatagramsPerWake && m_pending.size() < kMaxPendingUdp; ++i) {
+        // One byte more than an ADU can have, so that a longer datagram shows.
+        std::uint8_t buffer[kMbapMaxAdu + 1];
+        PendingAnswer pending;
+        pending.peerLength = sizeof pending.peer;
+        const ssize_t n =
+            ::recvfrom(m_listener.Fd(), buffer, sizeof buffer, MSG_TRUNC,
+                       reinterpret_cast<sockaddr*>(&pending.peer), &pending.peerLength);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        const auto size = std::min(static_cast<std::size_t>(n), sizeof buffer);
+        const Bytes datagram(buffer, buffer + size);
+        const MbapScan scan = ScanMbap(datagram.data(), datagram.size());
+        if (scan.result != MbapScan::Result::Whole || scan.size != static_cast<std::size_t>(n)) {
+            m_log.Frame("rx", datagram, "bad header");
+            continue;
+        }
+        if (auto answer = m_responder.Handle(datagram)) {
+            pending.answer = std::move(*answer);
+            Queue(std::move(pending));
+        }
+    }
+}
+
+void CNetServer::Queue(PendingAnswer pending) {
+    pending.due = Clock::now() + pending.answer.delay;
+    const auto at = std::upper_bound(
+        m_pending.begin(), m_pending.end(), pending.due,
+        [](Clock::time_point due, const PendingAnswer& other) { return due < other.due; });
+    m_pending.insert(at, std::move(pending));
+}
+
+void CNetServer::SendDue(Clock::time_point now) {
+    while (!m_pending.empty() && m_pending.front().due <= now) {
+        const PendingAnswer pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        const Bytes& adu = pending.answer.adu;
+        bool sent = false;
+        if (m_options.transport == Transport::Tcp) {
+            sent = SendTcp(pending, now);
+        } else {
+            const ssize_t n =
+                ::sendto(m_listener.Fd(), adu.data(), adu.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                         reinterpret_cast<const sockaddr*>(&pending.peer), pending.peerLength);
+            sent = n == static_cast<ssize_t>(adu.size());
+        }
+        std::string note = pending.answer.corrupt ? "corrupt" : "";
+        if (!sent) {
+            note += note.empty() ? "not sent" : ", not sent";
+        }
+        m_log.Frame("tx", adu, note);
+    }
+}
+
+bool CNetServer::SendTcp(const PendingAnswer& pending, Clock::time_point now) {
+    const auto it = std::find_if(m_clients.begin(), m_clients.end(), [&](const Client& client) {
+        return client.serial == pending.client;
+    });
+    if (it == m_clients.end()) {
+        return false;
+    }
+    if (--it->pending == kMaxPendingPerClient - 1) {
+        // Read again from now: the time it waited for us does not count against its frame.
+        it->frameStart = now;
+    }
+    const Bytes& adu = pending.answer.adu;
+    ssize_t n = 0;
+    do {
+        n = ::send(it->fd, adu.data(), adu.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(adu.size())) {
+        return true;
+    }
+    // A client that has stopped reading, or a part of an answer in its stream: either way the
+    // stream cannot go on.
+    CloseClient(static_cast<std::size_t>(it - m_clients.begin()));
+    return false;
+}
+
+void CNetServer::CloseClient(std::size_t index) {
+    ::close(m_clients[index].fd);
+    m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void CNetServer::CloseStalled(Clock::time_point now) {
+    for (std::size_t i = m_clients.size(); i-- > 0;) {
+        const Client& client = m_clients[i];
+        if (Reading(client) && !client.buffer.empty() && now - client.frameStart >= kFrameBound) {
+            m_log.Frame("rx", client.buffer, "incomplete");
+            CloseClient(i);
+        }
+    }
+}
+
+bool CNetServer::Reading(const Client& client) const {
+    return client.pending < kMaxPendingPerClient;
+}
+
+int CNetServer::PollTimeoutMs(Clock::time_point now) const {
+    std::optional<Clock::time_point> next;
+    if (!m_pending.empty()) {
+        next = m_pending.front().due;
+    }
+    for (const Client& client : m_clients) {
+        if (Reading(client) && !client.buffer.empty()) {
+            const auto bound = client.frameStart + kFrameBound;
+            next = next ? std::min(*next, bound) : bound;
+        }
+    }
+    if (!next) {
+        return -1;
+    }
+    if (*next <= now) {
+        return 0;
+    }
+    // Round up, so that the loop never wakes before the moment it waits for.
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*next - now).count();
+    return static_cast<int>((micros + 999) / 1000);
+}
+
+}  // namespace slave
