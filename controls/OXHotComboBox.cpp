@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <optional>
 
+#include "controls/OXComboListDelegate.h"
 #include "framework/ControlLookup.h"
+#include "framework/LineExtent.h"
 #include "framework/TemplateBuilder.h"
 
 namespace {
@@ -35,6 +37,8 @@ COXHotComboBox::COXHotComboBox(QWidget* parent) : COXHotCtrl<CComboBox>(parent) 
     auto* list = new COXHotCtrl<CListBox>();
     setView(list);
     m_listBox = list;
+    setItemDelegate(new COXComboListDelegate(this));
+    MeasureFont();
 }
 
 CRect COXHotComboBox::GetButtonRect() const {
@@ -45,8 +49,10 @@ CRect COXHotComboBox::GetButtonRect() const {
 
 void COXHotComboBox::MeasureFont() {
     const QFontMetrics fm(font());
-    m_nTextHeight = fm.height();
-    m_nSampleHeight = fm.size(Qt::TextSingleLine, QString::fromLatin1(SAMPLE_TEXT)).height();
+    const QString sample = QString::fromLatin1(SAMPLE_TEXT);
+    m_nTextHeight = std::max(fm.height(), LineExtentOf(font()).Height());
+    m_nSampleHeight = std::max(fm.size(Qt::TextSingleLine, sample).height(),
+                               LineExtentOf(font(), sample).Height());
 }
 
 void COXHotComboBox::Initialize() {

@@ -172,7 +172,8 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
                 // The template's height is that of the open list; the closed box keeps the
                 // style's own height, and the list shows as many rows as the rest holds.
                 const int closed = std::min(combo->sizeHint().height(), px.height());
-                const int rowHeight = std::max(1, combo->fontMetrics().height());
+                const int row = combo->count() > 0 ? combo->view()->sizeHintForRow(0) : -1;
+                const int rowHeight = std::max(1, row > 0 ? row : combo->fontMetrics().height());
                 combo->setMaxVisibleItems(std::max(1, (px.height() - closed) / rowHeight));
                 combo->setProperty(kDroppedHeightProperty, px.height());
                 px.setHeight(closed);
