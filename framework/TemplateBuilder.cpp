@@ -18,9 +18,11 @@
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
 #include "framework/GroupBox.h"
+#include "framework/PushButtonStyle.h"
 #include "framework/RadioGroupKeys.h"
 #include "framework/ReadOnlyEditLook.h"
 #include "framework/Resources.h"
+#include "framework/SharedStyle.h"
 #include "framework/TemplateFont.h"
 
 namespace CS = ControlStyle;
@@ -156,6 +158,7 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
             if (auto* button = qobject_cast<QPushButton*>(w)) {
                 button->setText(c.text);
                 button->setDefault(c.style & CS::kDefPushButton);
+                button->setStyle(SharedStyle<CPushButtonStyle>());
             }
             break;
         case ControlKind::CheckBox:
