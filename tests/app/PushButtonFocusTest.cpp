@@ -1,9 +1,8 @@
-// The keyboard cues of push buttons as the shown dialogs paint them: the dark default frame
-// and the dotted focus rectangle, at opening and as Tab moves the focus.
+// The keyboard cues of push buttons as the shown dialogs paint them, at opening and as Tab
+// moves the focus: the dark default frame and the dotted focus rectangle.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDialog>
 #include <QPushButton>
 #include <QTest>
 
@@ -19,85 +18,64 @@
 
 namespace {
 
-// "frame": the outer ring is wholly 3-D dark shadow; "dots": every other pixel of the ring
-// three pixels in carries the button text colour, the others not.
+// "frame": the outer ring is wholly 3-D dark shadow; "dots": the ring three pixels in has the
+// button text colour on every other pixel from its corner, and only there.
 std::string MarksOf(QDialog& dlg, int id) {
-    QPushButton* button = FindControl<QPushButton>(&dlg, id);
-    const QImage img = GrabPainted(*button);
-    const auto ringCount = [&](int inset, COLORREF colour, int parity) {
-        const QRect ring = img.rect().adjusted(inset, inset, -inset, -inset);
-        int n = 0;
-        for (int y = ring.top(); y <= ring.bottom(); ++y) {
-            for (int x = ring.left(); x <= ring.right(); ++x) {
+    const QImage img = GrabPainted(*FindControl<QPushButton>(&dlg, id));
+    const auto ring = [&](int in, COLORREF colour, int parity) {
+        const QRect r = img.rect().adjusted(in, in, -in, -in);
+        bool all = true;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
                 const bool edge =
-                    x == ring.left() || x == ring.right() || y == ring.top() || y == ring.bottom();
-                const bool even = ((x - ring.left() + y - ring.top()) & 1) == 0;
-                const bool counted = parity < 0 || even == (parity == 0);
-                n += edge && counted && RefFromColor(img.pixelColor(x, y)) == colour ? 1 : 0;
+                    x == r.left() || x == r.right() || y == r.top() || y == r.bottom();
+                const bool on = parity < 0 || ((x - r.left() + y - r.top()) & 1) == parity;
+                if (edge && (RefFromColor(img.pixelColor(x, y)) == colour) != on) {
+                    all = false;
+                }
             }
         }
-        return n;
+        return all;
     };
-    const int outer = 2 * (img.width() + img.height()) - 4;
-    const int inset = 1 + CPushButtonStyle::kFocusInset;
-    const int ring = 2 * (img.width() + img.height() - 4 * inset) - 4;
-    std::string marks;
-    if (ringCount(0, GetSysColor(COLOR_3DDKSHADOW), -1) == outer) {
-        marks += "frame ";
-    }
-    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
-    if (ringCount(inset, text, 0) == (ring + 1) / 2 && ringCount(inset, text, 1) == 0) {
-        marks += "dots";
-    }
-    return marks;
+    std::string marks = ring(0, GetSysColor(COLOR_3DDKSHADOW), -1) ? "frame " : "";
+    return marks +
+           (ring(1 + CPushButtonStyle::kFocusInset, GetSysColor(COLOR_BTNTEXT), 0) ? "dots" : "");
 }
 
 void Tab() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
 }
 
-class PushButtonFocusTest : public ::testing::Test {
-protected:
-    void Open(QDialog& dlg) {
-        dlg.open();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    }
-    CSysColorPaletteScope m_pin{ClassicSysColorPalette()};
-};
-
-TEST_F(PushButtonFocusTest, OkOpensFocusedAndTabMovesBothMarks) {
+TEST(PushButtonFocus, TheMarksFollowTheFocusInEveryDialog) {
+    CSysColorPaletteScope pin(ClassicSysColorPalette());
     CAboutDlg about;
-    Open(about);
-    EXPECT_EQ(MarksOf(about, IDOK), "frame dots");
-    Tab();
-    EXPECT_EQ(MarksOf(about, IDOK), "frame dots");
-
     CWriteValueDlg write;
-    Open(write);
-    EXPECT_EQ(MarksOf(write, IDOK), "frame dots");
-    EXPECT_EQ(MarksOf(write, IDCANCEL), "");
-    Tab();
-    EXPECT_EQ(MarksOf(write, IDOK), "");
-    EXPECT_EQ(MarksOf(write, IDCANCEL), "frame dots");
-}
-
-// The port list has the focus at opening; the frame goes back to OK when the focus leaves
-// the buttons.
-TEST_F(PushButtonFocusTest, SettingsDefaultFollowsTheFocusedButtonOnly) {
     CCommSettingsDlg settings;
-    Open(settings);
-    EXPECT_EQ(MarksOf(settings, IDOK), "frame ");
-    EXPECT_EQ(MarksOf(settings, IDCANCEL), "");
-    FindControl<QWidget>(&settings, IDC_SCAN_TIME)->setFocus();
-    Tab();
-    EXPECT_EQ(MarksOf(settings, IDOK), "frame dots");
-    Tab();
-    EXPECT_EQ(MarksOf(settings, IDOK), "");
-    EXPECT_EQ(MarksOf(settings, IDCANCEL), "frame dots");
-    Tab();
-    EXPECT_EQ(ControlId(QApplication::focusWidget()), IDC_PORT);
-    EXPECT_EQ(MarksOf(settings, IDOK), "frame ");
-    EXPECT_EQ(MarksOf(settings, IDCANCEL), "");
+    // OK has the focus at opening; the settings dialog's port list has it there.
+    const struct {
+        QDialog* dlg;
+        const char* ok[4];
+        const char* cancel[4];
+    } dialogs[] = {{&about, {"frame dots", "frame dots"}, {}},
+                   {&write, {"frame dots", ""}, {"", "frame dots"}},
+                   {&settings, {"frame ", "frame dots", "", "frame "}, {"", "", "frame dots", ""}}};
+    for (const auto& d : dialogs) {
+        d.dlg->open();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d.dlg));
+        for (int step = 0; step < 4 && d.ok[step] != nullptr; ++step) {
+            SCOPED_TRACE(d.dlg->windowTitle().toStdString() + " step " + std::to_string(step));
+            EXPECT_EQ(MarksOf(*d.dlg, IDOK), d.ok[step]);
+            if (d.cancel[0] != nullptr) {
+                EXPECT_EQ(MarksOf(*d.dlg, IDCANCEL), d.cancel[step]);
+            }
+            // From the last stop before the buttons on; the third Tab comes back to the list.
+            if (d.dlg == &settings && step == 0) {
+                FindControl<QWidget>(&settings, IDC_SCAN_TIME)->setFocus();
+            }
+            Tab();
+        }
+        d.dlg->close();
+    }
 }
 
 }  // namespace
