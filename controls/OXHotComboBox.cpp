@@ -31,6 +31,10 @@ const ComboPens& Pens() {
 // The list shows a two-pixel frame for the flat border to be drawn on.
 constexpr int kListFrame = 2;
 
+// DrawItem gives the text a rectangle one pixel in on every side, so an item holds the rows
+// the text covers and two more.
+constexpr int kItemEdges = 2;
+
 }  // namespace
 
 COXHotComboBox::COXHotComboBox(QWidget* parent) : COXHotCtrl<CComboBox>(parent) {
@@ -72,8 +76,8 @@ void COXHotComboBox::SetActive(bool active) {
 
 void COXHotComboBox::OnFontChange() {
     MeasureFont();
-    if (GetItemHeight(-1) != m_nTextHeight + 1) {
-        SetItemHeight(-1, m_nTextHeight + 1);
+    if (GetItemHeight(-1) != m_nTextHeight + kItemEdges) {
+        SetItemHeight(-1, m_nTextHeight + kItemEdges);
     }
 }
 
@@ -263,7 +267,7 @@ void COXHotComboBox::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void COXHotComboBox::MeasureItem(MEASUREITEMSTRUCT& item) {
-    item.itemHeight = m_nSampleHeight + 1;
+    item.itemHeight = m_nSampleHeight + kItemEdges;
 }
 
 int COXHotComboBox::CompareItem(const COMPAREITEMSTRUCT& item) {

@@ -268,8 +268,8 @@ TEST_F(HotComboBoxTest, ANewFontIsMeasuredAndSetsTheFieldHeight) {
         const int text = LineExtentOf(font).Height();
         EXPECT_GE(text, QFontMetrics(font).height()) << points;
         EXPECT_EQ(m_combo.TextHeight(), text) << points;
-        EXPECT_EQ(m_combo.GetItemHeight(-1), text + 1) << points;
-        EXPECT_EQ(m_combo.height(), text + 1 + 6) << points;
+        EXPECT_EQ(m_combo.GetItemHeight(-1), text + 2) << points;
+        EXPECT_EQ(m_combo.height(), text + 2 + 6) << points;
     }
 }
 
