@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <optional>
 
+#include "controls/OXComboListDelegate.h"
 #include "framework/ControlLookup.h"
+#include "framework/LineExtent.h"
 #include "framework/TemplateBuilder.h"
 
 namespace {
@@ -29,12 +31,18 @@ const ComboPens& Pens() {
 // The list shows a two-pixel frame for the flat border to be drawn on.
 constexpr int kListFrame = 2;
 
+// DrawItem gives the text a rectangle one pixel in on every side, so an item holds the rows
+// the text covers and two more.
+constexpr int kItemEdges = 2;
+
 }  // namespace
 
 COXHotComboBox::COXHotComboBox(QWidget* parent) : COXHotCtrl<CComboBox>(parent) {
     auto* list = new COXHotCtrl<CListBox>();
     setView(list);
     m_listBox = list;
+    setItemDelegate(new COXComboListDelegate(this));
+    MeasureFont();
 }
 
 CRect COXHotComboBox::GetButtonRect() const {
@@ -45,8 +53,10 @@ CRect COXHotComboBox::GetButtonRect() const {
 
 void COXHotComboBox::MeasureFont() {
     const QFontMetrics fm(font());
-    m_nTextHeight = fm.height();
-    m_nSampleHeight = fm.size(Qt::TextSingleLine, QString::fromLatin1(SAMPLE_TEXT)).height();
+    const QString sample = QString::fromLatin1(SAMPLE_TEXT);
+    m_nTextHeight = std::max(fm.height(), LineExtentOf(font()).Height());
+    m_nSampleHeight = std::max(fm.size(Qt::TextSingleLine, sample).height(),
+                               LineExtentOf(font(), sample).Height());
 }
 
 void COXHotComboBox::Initialize() {
@@ -66,8 +76,8 @@ void COXHotComboBox::SetActive(bool active) {
 
 void COXHotComboBox::OnFontChange() {
     MeasureFont();
-    if (GetItemHeight(-1) != m_nTextHeight + 1) {
-        SetItemHeight(-1, m_nTextHeight + 1);
+    if (GetItemHeight(-1) != m_nTextHeight + kItemEdges) {
+        SetItemHeight(-1, m_nTextHeight + kItemEdges);
     }
 }
 
@@ -257,7 +267,7 @@ void COXHotComboBox::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void COXHotComboBox::MeasureItem(MEASUREITEMSTRUCT& item) {
-    item.itemHeight = m_nSampleHeight + 1;
+    item.itemHeight = m_nSampleHeight + kItemEdges;
 }
 
 int COXHotComboBox::CompareItem(const COMPAREITEMSTRUCT& item) {

@@ -8,7 +8,8 @@
 // The drop-down list of the system, painted whole by itself: a flat two-pixel frame that gets
 // a one-pixel sunken outline while the control is active, a flat, raised or pressed drop-down
 // button with its arrow, and the selection drawn through DrawItem. Its drop-down list is a
-// hot-tracking list box, bound the first time it shows.
+// hot-tracking list box, bound the first time it shows, whose rows DrawItem and MeasureItem
+// draw and size too. The text's room is measured from the rows the face's glyphs really cover.
 class COXHotComboBox : public COXHotCtrl<CComboBox> {
     Q_OBJECT
 

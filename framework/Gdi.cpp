@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/LineExtent.h"
+
 namespace {
 
 std::optional<QPalette>& PinnedPalette() {
@@ -490,18 +492,23 @@ int CDC::DrawText(const QString& text, const CRect& rect, unsigned format) {
     } else {
         flags |= Qt::AlignLeft;
     }
-    flags |= Qt::AlignTop;
+    // Only the rectangle clips, as on the platform: Qt would also clip to the line's cell,
+    // cutting glyphs that reach beyond the ascent or descent the face declares.
+    flags |= Qt::AlignTop | Qt::TextDontClip;
     QRect r = rect.ToQRect();
     const QFontMetrics fm(m_font);
     if (format & DT_SINGLELINE) {
         flags |= Qt::TextSingleLine;
         // The line's cell is placed in whole pixels, as the platform does: centred with
-        // integer division, or against the bottom.
+        // integer division, or against the bottom. Its rows are those the glyphs really cover.
+        const CLineExtent line = LineExtentOf(m_font, text);
+        int baseline = rect.top + line.ascent;
         if (format & DT_VCENTER) {
-            r.moveTop(rect.top + (rect.Height() - fm.height()) / 2);
+            baseline += (rect.Height() - line.Height()) / 2;
         } else if (format & DT_BOTTOM) {
-            r.moveTop(rect.bottom - fm.height());
+            baseline = rect.bottom - line.descent;
         }
+        r.moveTop(baseline - fm.ascent());
         r.setHeight(fm.height());
     } else if (format & DT_WORDBREAK) {
         flags |= Qt::TextWordWrap;

@@ -7,7 +7,9 @@
 
 #include "framework/CommandIds.h"
 #include "framework/ModalRun.h"
+#include "framework/PushButtonStyle.h"
 #include "framework/Resources.h"
+#include "framework/SharedStyle.h"
 
 namespace {
 
@@ -49,9 +51,12 @@ int AfxMessageBox(const QString& text, MessageIcon icon, const QString& detail, 
         }
     }
     QMessageBox box(QtIcon(icon), record.caption, record.text, QMessageBox::Ok, parent);
-    // The platform's box buttons carry their text only.
-    for (QAbstractButton* button : box.buttons())
+    // The platform's box buttons carry their text only, and the keyboard cues of every push
+    // button of the program.
+    for (QAbstractButton* button : box.buttons()) {
         button->setIcon(QIcon());
+        button->setStyle(SharedStyle<CPushButtonStyle>());
+    }
     if (!detail.isEmpty()) {
         box.setDetailedText(detail);
     }

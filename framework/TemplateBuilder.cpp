@@ -18,9 +18,11 @@
 #include "framework/ControlLookup.h"
 #include "framework/EditLimitValidator.h"
 #include "framework/GroupBox.h"
+#include "framework/PushButtonStyle.h"
 #include "framework/RadioGroupKeys.h"
 #include "framework/ReadOnlyEditLook.h"
 #include "framework/Resources.h"
+#include "framework/SharedStyle.h"
 #include "framework/TemplateFont.h"
 
 namespace CS = ControlStyle;
@@ -156,6 +158,7 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
             if (auto* button = qobject_cast<QPushButton*>(w)) {
                 button->setText(c.text);
                 button->setDefault(c.style & CS::kDefPushButton);
+                button->setStyle(SharedStyle<CPushButtonStyle>());
             }
             break;
         case ControlKind::CheckBox:
@@ -172,7 +175,8 @@ void Configure(const ControlTemplate& c, QWidget* w, QRect px) {
                 // The template's height is that of the open list; the closed box keeps the
                 // style's own height, and the list shows as many rows as the rest holds.
                 const int closed = std::min(combo->sizeHint().height(), px.height());
-                const int rowHeight = std::max(1, combo->fontMetrics().height());
+                const int row = combo->count() > 0 ? combo->view()->sizeHintForRow(0) : -1;
+                const int rowHeight = std::max(1, row > 0 ? row : combo->fontMetrics().height());
                 combo->setMaxVisibleItems(std::max(1, (px.height() - closed) / rowHeight));
                 combo->setProperty(kDroppedHeightProperty, px.height());
                 px.setHeight(closed);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +10,8 @@
 #include "framework/CommandIds.h"
 #include "framework/MessageBox.h"
 #include "framework/MessageBoxRecorder.h"
+#include "framework/PushButtonStyle.h"
+#include "framework/SharedStyle.h"
 
 TEST(MessageBox, HookSeesTextIconAndDetail) {
     CMessageBoxRecorder boxes(IDCANCEL);
@@ -47,6 +50,7 @@ TEST(MessageBox, RealBoxShowsIconCaptionAndDetailedText) {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString title, text, detail;
         bool found = false;
+        bool cues = false;
     } seen;
     // The box is modal: a timer looks at it and closes it.
     QTimer timer;
@@ -56,7 +60,15 @@ TEST(MessageBox, RealBoxShowsIconCaptionAndDetailedText) {
         if (box == nullptr) {
             return;
         }
-        seen = {box->icon(), box->windowTitle(), box->text(), box->detailedText(), true};
+        // OK draws the push buttons' keyboard cues, and shows as the default button.
+        const auto* ok = qobject_cast<QPushButton*>(box->button(QMessageBox::Ok));
+        seen = {box->icon(),
+                box->windowTitle(),
+                box->text(),
+                box->detailedText(),
+                true,
+                ok != nullptr && ok->style() == SharedStyle<CPushButtonStyle>() &&
+                    CPushButtonStyle::ShowsAsDefault(*ok)};
         box->accept();
     });
     timer.start();
@@ -69,4 +81,5 @@ TEST(MessageBox, RealBoxShowsIconCaptionAndDetailedText) {
     EXPECT_EQ(seen.title, QStringLiteral("Vornak"));
     EXPECT_EQ(seen.text.toStdString(), "4 이하의 문자를 입력하십시오.");
     EXPECT_EQ(seen.detail, QStringLiteral("why"));
+    EXPECT_TRUE(seen.cues);
 }
