@@ -1,11 +1,12 @@
 #include "modbus/LocalModbus.h"
 
 #include <algorithm>
+#include <limits>
 
-#include "modbus/Lrc.h"
-#include "platform/Clock.h"
 #include "lines/LinePort.h"
 #include "lines/PortResolver.h"
+#include "modbus/Lrc.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -119,8 +120,8 @@ bool CLocalModbus::OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::ui
     m_dwBaudRate = dcb.BaudRate;
     m_nParity = dcb.Parity;
     RaiseCharInterval(dcb.ByteSize, rate);
-    if (!m_hPort->SetTimeouts(BuildTimeouts(CharacterTime(dcb.ByteSize, rate))) ||
-        !m_hPort->SetLine(dcb)) {
+    m_dwCharacterTime = CharacterTime(dcb.ByteSize, rate);
+    if (!m_hPort->SetTimeouts(BuildTimeouts(m_dwCharacterTime)) || !m_hPort->SetLine(dcb)) {
         return FailOpen(m_hPort->LastError(), device);
     }
     m_nLastPortError = 0;
@@ -364,8 +365,9 @@ std::uint16_t CLocalModbus::ExchangeAscii(const ByteArray& request, std::uint16_
         return kModbusWriteError;
     }
     std::uint32_t count = 0;
-    if (!ReadAsciiFrame(count)) {
-        return kModbusReadError;
+    const std::uint16_t read = ReadAsciiFrame(count);
+    if (read != kModbusOk) {
+        return read;
     }
     if (count == 0) {
         return kModbusTimeout;
@@ -432,10 +434,16 @@ bool CLocalModbus::CheckLrc(std::uint32_t count) const {
 
 // Polls one byte at a time: the answer ends at CR LF, or when the line stays silent for the
 // window (the response time-out before the first byte, the character interval after one),
-// counted from the first empty poll.
-bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
+// counted from the first empty poll. Like the RTU read, the whole answer gets the response
+// time-out plus a full buffer's character times, so a slave that trickles bytes just inside
+// the window cannot hold the exchange.
+std::uint16_t CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
     m_frame.assign(kAsciiFrameSize, 0);
     count = 0;
+    const std::uint32_t start = TimeGetTime();
+    const auto bound = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(m_dwTimeout + std::uint64_t{kAsciiFrameSize} * m_dwCharacterTime,
+                                std::numeric_limits<std::uint32_t>::max()));
     std::uint32_t window = m_dwTimeout;
     std::uint32_t firstIdle = 0;
     std::uint32_t lastIdle = 0;
@@ -444,7 +452,7 @@ bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
     for (;;) {
         std::uint32_t received = 0;
         if (!ReadChunk(count, 1, received)) {
-            return false;
+            return kModbusReadError;
         }
         if (received == 1) {
             ++count;
@@ -468,13 +476,18 @@ bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
             count > kAsciiMinFrame && m_frame[count - 2] == kCr && m_frame[count - 1] == kLf;
         const bool queueEmpty = !known || status.cbInQue == 0;
         if (queueEmpty && idleAgain && lastIdle - firstIdle >= window) {
-            return true;
+            return kModbusOk;
         }
         if (complete) {
-            return true;
+            return kModbusOk;
         }
         if (count >= kAsciiFrameSize) {
-            return false;
+            return kModbusReadError;
+        }
+        // A poll that brought a byte moves toward the buffer's end, so only an idle poll,
+        // which has just read the clock, needs to look at the bound.
+        if (idle && (idleAgain ? lastIdle : firstIdle) - start >= bound) {
+            return kModbusTimeout;
         }
     }
 }

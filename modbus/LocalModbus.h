@@ -64,6 +64,7 @@ protected:
     std::unique_ptr<CSerialPort> m_hPort;  // the port object; "valid" while it is open
     std::uint32_t m_dwTimeout;
     std::uint32_t m_dwCharInterval;
+    std::uint32_t m_dwCharacterTime = 1;  // ms per character at the open line's rate
     CCrc16 m_crc;
     std::uint8_t m_nPort;
     std::uint32_t m_dwBaudRate;
@@ -100,7 +101,8 @@ private:
     std::uint8_t HexByteAt(std::size_t at) const;
     ByteArray DecodeAscii(std::size_t byteCount) const;
     bool CheckLrc(std::uint32_t count) const;
-    bool ReadAsciiFrame(std::uint32_t& count);
+    // kModbusOk with the frame in m_frame (count 0: nothing came), or why the read failed.
+    std::uint16_t ReadAsciiFrame(std::uint32_t& count);
     // ClearError that also notes a device that went away.
     bool ReadPortErrors(std::uint32_t& errors, SerialStatus* status);
 
