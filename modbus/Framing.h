@@ -36,7 +36,6 @@ public:
     virtual std::string Remark() const { return {}; }
 };
 
-std::unique_ptr<CFraming> MakeFraming(FramingKind kind);
 std::unique_ptr<CFraming> MakeRtuFraming();
 std::unique_ptr<CFraming> MakeAsciiFraming();
 std::unique_ptr<CFraming> MakeMbapFraming();

@@ -32,8 +32,7 @@ CLocalModbus::CLocalModbus(std::unique_ptr<CSerialPort> port)
       m_nFlowControl(0),
       m_nStopBits(0),
       m_wMode(0),
-      m_framings{MakeFraming(FramingKind::Rtu), MakeFraming(FramingKind::Ascii),
-                 MakeFraming(FramingKind::Mbap)} {}
+      m_framings{MakeRtuFraming(), MakeAsciiFraming(), MakeMbapFraming()} {}
 
 CLocalModbus::~CLocalModbus() {
     Close();
@@ -180,9 +179,9 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
         m_hPort->BeginExchange(m_dwTimeout);
         code = Exchange(framing, line, request, requestLength, response, expectedLength,
                         receivedLength);
+        const std::string text = GetErrorText(code);
         const std::string remark = framing.Remark();
-        m_hPort->EndExchange(
-            code, remark.empty() ? GetErrorText(code) : GetErrorText(code) + ": " + remark);
+        m_hPort->EndExchange(code, remark.empty() ? text : text + ": " + remark);
         if (line.DeviceGone()) {
             // An unplugged adapter is let go at once: its device node can come back under the
             // same name only when nobody holds it, and the next start opens it afresh. Until

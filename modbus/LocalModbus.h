@@ -90,8 +90,9 @@ private:
                            std::uint16_t requestLength, ByteArray& response,
                            std::uint16_t expectedLength, std::uint16_t* receivedLength);
 
-    // One of each, so that a framing switched from another thread is never freed under a
-    // running exchange, and each keeps its state (the next transaction id) across switches.
+    // One of each, in FramingKind's order, so that a framing switched from another thread is
+    // never freed under a running exchange, and each keeps its state (the next transaction
+    // id) across switches.
     std::array<std::unique_ptr<CFraming>, 3> m_framings;
     std::atomic<FramingKind> m_framing{FramingKind::Rtu};
     int m_nLastPortError = 0;

@@ -37,6 +37,8 @@ public:
 
     std::span<const std::uint8_t> Wrap(ByteArray& request, std::uint16_t length) override {
         ++m_transaction;
+        m_dropped = 0;
+        m_remark.clear();
         m_unit = length > 0 ? request[0] : 0;
         m_function = length > 1 ? request[1] : 0;
         m_frame.assign({High(m_transaction), Low(m_transaction), 0, 0, High(length), Low(length)});
@@ -129,8 +131,6 @@ private:
 std::uint16_t CMbapFraming::Read(CExchangeLine& line) {
     m_frame.assign(kFrameSize, 0);
     m_count = 0;
-    m_dropped = 0;
-    m_remark.clear();
     const std::uint32_t start = TimeGetTime();
     for (;;) {
         // No frame begins after the time-out, however many keep coming.

@@ -3,7 +3,6 @@ set(VORNAK_MODBUS_SOURCES
     AsciiFraming.cpp
     Crc16.cpp
     ExchangeLine.cpp
-    Framing.cpp
     LocalModbus.cpp
     Lrc.cpp
     MbapFraming.cpp
