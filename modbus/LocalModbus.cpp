@@ -1,15 +1,11 @@
 #include "modbus/LocalModbus.h"
 
-#include <algorithm>
-
-#include "modbus/Lrc.h"
-#include "platform/Clock.h"
 #include "lines/LinePort.h"
 #include "lines/PortResolver.h"
+#include "platform/Clock.h"
 
 namespace {
 
-constexpr std::uint16_t kModeRtu = 0;
 constexpr std::uint16_t kModeAscii = 1;
 
 constexpr std::uint8_t kFirstPort = 1;
@@ -23,28 +19,6 @@ constexpr std::uint16_t kXonXoffLimit = 100;
 // Start and stop framing around each character, as the character-time rules count it.
 constexpr std::uint32_t kFramingBits = 4;
 
-constexpr std::size_t kRtuFrameSize = 512;
-constexpr std::uint32_t kRtuFirstRead = 4;
-constexpr std::size_t kRtuCheckLength = 2;
-constexpr std::uint32_t kRtuExceptionLength = 5;  // slave, function | 0x80, code, check
-constexpr std::uint8_t kExceptionFlag = 0x80;
-
-constexpr std::size_t kAsciiFrameSize = 1024;
-constexpr std::uint8_t kAsciiStart = ':';
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
-constexpr std::uint32_t kAsciiMinFrame = 5;  // ':', two LRC digits, CR, LF
-constexpr std::uint32_t kAsciiPollSleepMs = 1;
-constexpr std::uint32_t kDrainPollSleepMs = 1;
-
-std::uint8_t CrcLow(std::uint16_t crc) {
-    return static_cast<std::uint8_t>(crc & 0xFF);
-}
-
-std::uint8_t CrcHigh(std::uint16_t crc) {
-    return static_cast<std::uint8_t>(crc >> 8);
-}
-
 }  // namespace
 
 CLocalModbus::CLocalModbus(std::unique_ptr<CSerialPort> port)
@@ -57,8 +31,8 @@ CLocalModbus::CLocalModbus(std::unique_ptr<CSerialPort> port)
       m_nParity(0),
       m_nFlowControl(0),
       m_nStopBits(0),
-      m_wMode(kModeRtu),
-      m_frame(kAsciiFrameSize, 0) {}
+      m_wMode(0),
+      m_framings{MakeRtuFraming(), MakeAsciiFraming(), MakeMbapFraming()} {}
 
 CLocalModbus::~CLocalModbus() {
     Close();
@@ -76,6 +50,11 @@ void CLocalModbus::SetCharInterval(std::uint32_t ms) {
     if (ms != 0) {
         m_dwCharInterval = ms;
     }
+}
+
+void CLocalModbus::SetMode(std::uint16_t mode) {
+    m_wMode = mode;
+    m_framing = mode == kModeAscii ? FramingKind::Ascii : FramingKind::Rtu;
 }
 
 void CLocalModbus::AbortExchanges() {
@@ -119,8 +98,8 @@ bool CLocalModbus::OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::ui
     m_dwBaudRate = dcb.BaudRate;
     m_nParity = dcb.Parity;
     RaiseCharInterval(dcb.ByteSize, rate);
-    if (!m_hPort->SetTimeouts(BuildTimeouts(CharacterTime(dcb.ByteSize, rate))) ||
-        !m_hPort->SetLine(dcb)) {
+    m_dwCharacterTime = CharacterTime(dcb.ByteSize, rate);
+    if (!m_hPort->SetTimeouts(Framing().PortTimeouts(Times())) || !m_hPort->SetLine(dcb)) {
         return FailOpen(m_hPort->LastError(), device);
     }
     m_nLastPortError = 0;
@@ -174,20 +153,8 @@ std::uint32_t CLocalModbus::CharacterTime(std::uint8_t dataBits, std::uint32_t b
     return tc == 0 ? 1 : tc;
 }
 
-SerialTimeouts CLocalModbus::BuildTimeouts(std::uint32_t characterTime) const {
-    SerialTimeouts timeouts{};
-    if (m_wMode == kModeRtu) {
-        // The driver's interval time-out finds the end of an RTU frame.
-        timeouts.ReadIntervalTimeout = m_dwCharInterval;
-        timeouts.ReadTotalTimeoutMultiplier = characterTime;
-        timeouts.ReadTotalTimeoutConstant = m_dwTimeout;
-        timeouts.WriteTotalTimeoutMultiplier = m_dwCharInterval;
-        timeouts.WriteTotalTimeoutConstant = m_dwTimeout;
-    } else {
-        // ASCII polls byte by byte and does its own timing.
-        timeouts.ReadIntervalTimeout = kReadAtOnce;
-    }
-    return timeouts;
+LineTimes CLocalModbus::Times() const {
+    return {m_dwTimeout, m_dwCharInterval, m_dwCharacterTime};
 }
 
 // ---- The exchange ----
@@ -207,13 +174,15 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
     }
     std::uint16_t code = kModbusPortNotOpen;
     if (IsPortOpen()) {
-        m_bDeviceGone = false;
+        CFraming& framing = Framing();
+        CExchangeLine line(*m_hPort, Times());
         m_hPort->BeginExchange(m_dwTimeout);
-        code = m_wMode == kModeAscii
-                   ? ExchangeAscii(request, requestLength, response, expectedLength, receivedLength)
-                   : ExchangeRtu(request, requestLength, response, expectedLength, receivedLength);
-        m_hPort->EndExchange(code, GetErrorText(code));
-        if (m_bDeviceGone) {
+        code = Exchange(framing, line, request, requestLength, response, expectedLength,
+                        receivedLength);
+        const std::string text = GetErrorText(code);
+        const std::string remark = framing.Remark();
+        m_hPort->EndExchange(code, remark.empty() ? text : text + ": " + remark);
+        if (line.DeviceGone()) {
             // An unplugged adapter is let go at once: its device node can come back under the
             // same name only when nobody holds it, and the next start opens it afresh. Until
             // then every exchange ends at once with code 10 and nothing waits on the line.
@@ -227,254 +196,17 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
     return code;
 }
 
-std::uint16_t CLocalModbus::ExchangeRtu(ByteArray& request, std::uint16_t requestLength,
-                                        ByteArray& response, std::uint16_t expectedLength,
-                                        std::uint16_t* receivedLength) {
-    AppendCrc(request, requestLength);
+std::uint16_t CLocalModbus::Exchange(CFraming& framing, CExchangeLine& line, ByteArray& request,
+                                     std::uint16_t requestLength, ByteArray& response,
+                                     std::uint16_t expectedLength, std::uint16_t* receivedLength) {
+    const std::span<const std::uint8_t> frame = framing.Wrap(request, requestLength);
     m_hPort->Purge(kPurgeAll);
-    if (!WriteWithDrain(request.data(),
-                        static_cast<std::uint32_t>(requestLength + kRtuCheckLength))) {
+    if (!line.Write(frame.data(), static_cast<std::uint32_t>(frame.size()))) {
         return kModbusWriteError;
     }
-    std::uint32_t count = 0;
-    if (!ReadRtuFrame(count)) {
-        return kModbusReadError;
+    const std::uint16_t read = framing.Read(line);
+    if (read != kModbusOk) {
+        return read;
     }
-    std::size_t payloadLength = 0;
-    const std::uint16_t code = CheckRtuAnswer(count, expectedLength, payloadLength);
-    if (code != kModbusOk) {
-        return code;
-    }
-    m_frame.resize(payloadLength);
-    response = m_frame;
-    if (receivedLength != nullptr) {
-        *receivedLength = static_cast<std::uint16_t>(payloadLength);
-    }
-    return kModbusOk;
-}
-
-void CLocalModbus::AppendCrc(ByteArray& request, std::uint16_t requestLength) const {
-    const std::uint16_t crc = m_crc.Compute(request, requestLength);
-    if (request.size() < requestLength + kRtuCheckLength) {
-        request.resize(requestLength + kRtuCheckLength, 0);
-    }
-    request[requestLength] = CrcLow(crc);
-    request[requestLength + 1] = CrcHigh(crc);
-}
-
-bool CLocalModbus::CrcMatches(std::size_t length) const {
-    const std::uint16_t crc = CCrc16::Compute(m_frame.data(), length);
-    return m_frame[length] == CrcLow(crc) && m_frame[length + 1] == CrcHigh(crc);
-}
-
-// An RTU answer counts only when it is exactly the expected length plus its check.
-std::uint16_t CLocalModbus::CheckRtuAnswer(std::uint32_t count, std::uint16_t expectedLength,
-                                           std::size_t& payloadLength) const {
-    if (count == 0) {
-        return kModbusTimeout;
-    }
-    if (m_frame[1] > kExceptionFlag) {
-        if (count < kRtuExceptionLength || !CrcMatches(3)) {
-            return kModbusCrcError;
-        }
-        return static_cast<std::uint16_t>(kModbusException + m_frame[2]);
-    }
-    if (expectedLength == 0) {
-        // A frame followed by its own CRC has a CRC of 0 over the whole.
-        if (CCrc16::Compute(m_frame.data(), count) != 0) {
-            return kModbusCrcError;
-        }
-        payloadLength = count > kRtuCheckLength ? count - kRtuCheckLength : 0;
-        return kModbusOk;
-    }
-    if (expectedLength + kRtuCheckLength > kRtuFrameSize ||
-        count != expectedLength + kRtuCheckLength || !CrcMatches(expectedLength)) {
-        return kModbusCrcError;
-    }
-    payloadLength = expectedLength;
-    return kModbusOk;
-}
-
-bool CLocalModbus::ReadRtuFrame(std::uint32_t& count) {
-    m_frame.assign(kRtuFrameSize, 0);
-    count = 0;
-    // The first read waits out the response time-out; the second ends at the frame's silence.
-    std::uint32_t received = 0;
-    if (!ReadChunk(0, kRtuFirstRead, received)) {
-        return false;
-    }
-    count = received;
-    if (count < kRtuFirstRead) {
-        return true;
-    }
-    if (!ReadChunk(count, kRtuFrameSize - kRtuFirstRead, received)) {
-        return false;
-    }
-    count += received;
-    return true;
-}
-
-bool CLocalModbus::ReadChunk(std::size_t at, std::uint32_t wanted, std::uint32_t& received) {
-    received = 0;
-    if (!m_hPort->Read(m_frame.data() + at, wanted, &received)) {
-        ClearPortErrors();
-        return false;
-    }
-    received = std::min(received, wanted);  // never trust a count beyond what was asked
-    return true;
-}
-
-bool CLocalModbus::WriteWithDrain(const std::uint8_t* data, std::uint32_t count) {
-    std::uint32_t written = 0;
-    if (!m_hPort->Write(data, count, &written)) {
-        ClearPortErrors();
-        return false;
-    }
-    const std::uint32_t start = TimeGetTime();
-    std::uint32_t errors = 0;
-    SerialStatus status;
-    bool known = ReadPortErrors(errors, &status);
-    while (known && status.cbOutQue != 0 && TimeGetTime() - start < m_dwTimeout) {
-        // The queue empties at the line's pace, or not at all while CTS holds it back.
-        SleepMs(kDrainPollSleepMs);
-        known = ReadPortErrors(errors, &status);
-    }
-    return known && status.cbOutQue == 0;
-}
-
-void CLocalModbus::ClearPortErrors() {
-    std::uint32_t errors = 0;
-    ReadPortErrors(errors, nullptr);
-}
-
-bool CLocalModbus::ReadPortErrors(std::uint32_t& errors, SerialStatus* status) {
-    const bool known = m_hPort->ClearError(&errors, status);
-    if ((errors & kCommErrorDevice) != 0) {
-        m_bDeviceGone = true;
-    }
-    return known;
-}
-
-std::uint16_t CLocalModbus::ExchangeAscii(const ByteArray& request, std::uint16_t requestLength,
-                                          ByteArray& response, std::uint16_t expectedLength,
-                                          std::uint16_t* receivedLength) {
-    BuildAsciiFrame(request, requestLength);
-    m_hPort->Purge(kPurgeAll);
-    if (!WriteWithDrain(m_frame.data(), static_cast<std::uint32_t>(m_frame.size()))) {
-        return kModbusWriteError;
-    }
-    std::uint32_t count = 0;
-    if (!ReadAsciiFrame(count)) {
-        return kModbusReadError;
-    }
-    if (count == 0) {
-        return kModbusTimeout;
-    }
-    if (!CheckLrc(count)) {
-        return kModbusCrcError;
-    }
-    const ByteArray answer = DecodeAscii((count - kAsciiMinFrame) / 2);
-    if (answer.size() >= 2 && answer[1] > kExceptionFlag) {
-        // An exception answer too short to carry its code is as bad as a broken check.
-        return answer.size() >= 3 ? static_cast<std::uint16_t>(kModbusException + answer[2])
-                                  : kModbusCrcError;
-    }
-    if (expectedLength != 0 && answer.size() != expectedLength) {
-        return kModbusCrcError;
-    }
-    if (response.size() < answer.size()) {
-        response.resize(answer.size(), 0);
-    }
-    std::copy(answer.begin(), answer.end(), response.begin());
-    if (receivedLength != nullptr) {
-        *receivedLength = static_cast<std::uint16_t>(answer.size());
-    }
-    return kModbusOk;
-}
-
-void CLocalModbus::BuildAsciiFrame(const ByteArray& request, std::uint16_t requestLength) {
-    const std::size_t n = requestLength;
-    m_frame.assign(2 * n + kAsciiMinFrame, 0);
-    m_frame[0] = kAsciiStart;
-    for (std::size_t i = 0; i < n; ++i) {
-        PutHexByte(1 + 2 * i, request[i]);
-    }
-    PutHexByte(2 * n + 1, ComputeLrc(request.data(), n));
-    m_frame[2 * n + 3] = kCr;
-    m_frame[2 * n + 4] = kLf;
-}
-
-void CLocalModbus::PutHexByte(std::size_t at, std::uint8_t value) {
-    m_frame[at] = static_cast<std::uint8_t>(NibbleToHexDigit(value >> 4));
-    m_frame[at + 1] = static_cast<std::uint8_t>(NibbleToHexDigit(value & 0x0F));
-}
-
-std::uint8_t CLocalModbus::HexByteAt(std::size_t at) const {
-    return HexDigitsToByte(static_cast<char>(m_frame[at]), static_cast<char>(m_frame[at + 1]));
-}
-
-ByteArray CLocalModbus::DecodeAscii(std::size_t byteCount) const {
-    ByteArray bytes(byteCount, 0);
-    for (std::size_t i = 0; i < byteCount; ++i) {
-        bytes[i] = HexByteAt(1 + 2 * i);
-    }
-    return bytes;
-}
-
-bool CLocalModbus::CheckLrc(std::uint32_t count) const {
-    if (count < kAsciiMinFrame) {
-        return false;
-    }
-    const ByteArray bytes = DecodeAscii((count - kAsciiMinFrame) / 2);
-    // The LRC is the two characters in front of the closing CR LF.
-    return ComputeLrc(bytes.data(), bytes.size()) == HexByteAt(count - 4);
-}
-
-// Polls one byte at a time: the answer ends at CR LF, or when the line stays silent for the
-// window (the response time-out before the first byte, the character interval after one),
-// counted from the first empty poll.
-bool CLocalModbus::ReadAsciiFrame(std::uint32_t& count) {
-    m_frame.assign(kAsciiFrameSize, 0);
-    count = 0;
-    std::uint32_t window = m_dwTimeout;
-    std::uint32_t firstIdle = 0;
-    std::uint32_t lastIdle = 0;
-    bool idle = false;
-    bool idleAgain = false;  // lastIdle holds a poll after firstIdle
-    for (;;) {
-        std::uint32_t received = 0;
-        if (!ReadChunk(count, 1, received)) {
-            return false;
-        }
-        if (received == 1) {
-            ++count;
-            window = m_dwCharInterval;
-            idle = false;
-            idleAgain = false;
-        } else {
-            if (!idle) {
-                idle = true;
-                firstIdle = TimeGetTime();
-            } else {
-                lastIdle = TimeGetTime();
-                idleAgain = true;
-            }
-            SleepMs(kAsciiPollSleepMs);
-        }
-        std::uint32_t errors = 0;
-        SerialStatus status;
-        const bool known = ReadPortErrors(errors, &status);
-        const bool complete =
-            count > kAsciiMinFrame && m_frame[count - 2] == kCr && m_frame[count - 1] == kLf;
-        const bool queueEmpty = !known || status.cbInQue == 0;
-        if (queueEmpty && idleAgain && lastIdle - firstIdle >= window) {
-            return true;
-        }
-        if (complete) {
-            return true;
-        }
-        if (count >= kAsciiFrameSize) {
-            return false;
-        }
-    }
+    return framing.Unwrap(expectedLength, response, receivedLength);
 }

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <cstddef>
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "Crc16.h"
+#include "Framing.h"
 #include "Modbus.h"
 #include "lines/SerialPort.h"
 
-// The Modbus master on a local serial port, RTU or ASCII framing.
+// The Modbus master on a local line, in RTU, ASCII or Modbus TCP (MBAP) framing.
 class CLocalModbus : public CModbus {
 public:
     // The master owns its port object for life; without one it makes a line port, which opens
@@ -35,7 +36,12 @@ public:
     void SetTimeout(std::uint32_t ms) { m_dwTimeout = ms; }
     void SetCharInterval(std::uint32_t ms);
     std::uint32_t GetCharInterval() const { return m_dwCharInterval; }
-    void SetMode(std::uint16_t mode) { m_wMode = mode; }
+    // Mode 1 is ASCII, any other RTU.
+    void SetMode(std::uint16_t mode);
+    // Picks the framing outright. Like the mode, it takes full effect at the next Open, which
+    // sets the port's time-outs for it.
+    void SetFraming(FramingKind kind) { m_framing = kind; }
+    FramingKind GetFraming() const { return m_framing; }
 
     // port 0 means m_nPort, baudRate 0 means m_dwBaudRate, parity 0xFF means m_nParity.
     bool Open(std::uint8_t port = 0, std::uint32_t baudRate = 0, std::uint8_t parity = 0xFF);
@@ -64,14 +70,13 @@ protected:
     std::unique_ptr<CSerialPort> m_hPort;  // the port object; "valid" while it is open
     std::uint32_t m_dwTimeout;
     std::uint32_t m_dwCharInterval;
-    CCrc16 m_crc;
+    std::uint32_t m_dwCharacterTime = 1;  // ms per character at the open line's rate
     std::uint8_t m_nPort;
     std::uint32_t m_dwBaudRate;
     std::uint8_t m_nParity;
     std::uint8_t m_nFlowControl;
     std::uint8_t m_nStopBits;
     std::uint16_t m_wMode;
-    ByteArray m_frame;
 
 private:
     bool OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity);
@@ -79,33 +84,18 @@ private:
     SerialDcb BuildDcb(std::uint32_t baudRate, std::uint8_t parity) const;
     void RaiseCharInterval(std::uint8_t dataBits, std::uint32_t baudRate);
     static std::uint32_t CharacterTime(std::uint8_t dataBits, std::uint32_t baudRate);
-    SerialTimeouts BuildTimeouts(std::uint32_t characterTime) const;
+    LineTimes Times() const;
+    CFraming& Framing() const { return *m_framings[static_cast<std::size_t>(m_framing.load())]; }
+    std::uint16_t Exchange(CFraming& framing, CExchangeLine& line, ByteArray& request,
+                           std::uint16_t requestLength, ByteArray& response,
+                           std::uint16_t expectedLength, std::uint16_t* receivedLength);
 
-    std::uint16_t ExchangeRtu(ByteArray& request, std::uint16_t requestLength, ByteArray& response,
-                              std::uint16_t expectedLength, std::uint16_t* receivedLength);
-    void AppendCrc(ByteArray& request, std::uint16_t requestLength) const;
-    bool CrcMatches(std::size_t length) const;
-    std::uint16_t CheckRtuAnswer(std::uint32_t count, std::uint16_t expectedLength,
-                                 std::size_t& payloadLength) const;
-    bool ReadRtuFrame(std::uint32_t& count);
-    bool ReadChunk(std::size_t at, std::uint32_t wanted, std::uint32_t& received);
-    bool WriteWithDrain(const std::uint8_t* data, std::uint32_t count);
-    void ClearPortErrors();
-
-    std::uint16_t ExchangeAscii(const ByteArray& request, std::uint16_t requestLength,
-                                ByteArray& response, std::uint16_t expectedLength,
-                                std::uint16_t* receivedLength);
-    void BuildAsciiFrame(const ByteArray& request, std::uint16_t requestLength);
-    void PutHexByte(std::size_t at, std::uint8_t value);
-    std::uint8_t HexByteAt(std::size_t at) const;
-    ByteArray DecodeAscii(std::size_t byteCount) const;
-    bool CheckLrc(std::uint32_t count) const;
-    bool ReadAsciiFrame(std::uint32_t& count);
-    // ClearError that also notes a device that went away.
-    bool ReadPortErrors(std::uint32_t& errors, SerialStatus* status);
-
+    // One of each, in FramingKind's order, so that a framing switched from another thread is
+    // never freed under a running exchange, and each keeps its state (the next transaction
+    // id) across switches.
+    std::array<std::unique_ptr<CFraming>, 3> m_framings;
+    std::atomic<FramingKind> m_framing{FramingKind::Rtu};
     int m_nLastPortError = 0;
     std::string m_strPortErrorText;
-    bool m_bDeviceGone = false;  // seen during the running exchange
     std::string m_strPortDevice;
 };

@@ -1,4 +1,5 @@
 #include <cctype>
+#include <chrono>
 
 #include "modbus/Lrc.h"
 #include "tests/modbus/LineFixture.h"
@@ -102,4 +103,22 @@ TEST_F(AsciiTest, LineFailures) {
 
     port.writeOk = false;
     EXPECT_EQ(ReadOne(), 8);
+}
+
+TEST_F(AsciiTest, TricklingAnswerEndsAtItsBound) {
+    // One character every 15 polls (about 15 ms), inside a 50 ms character interval, for far
+    // longer than the 30 ms time-out plus 1024 character times of 1 ms allow.
+    master.SetCharInterval(50);
+    ASSERT_TRUE(master.Open(1, 9600, 0));
+    for (int i = 0; i < 1000; ++i) {
+        port.Answer(std::string(1, '0'));
+        for (int idle = 0; idle < 14; ++idle) {
+            port.Answer(Bytes{});
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadOne(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1054 + 2000));
+    EXPECT_FALSE(port.reads.empty());  // still trickling when the master gave up
+    EXPECT_LT(port.delivered.size(), 1024u);
 }

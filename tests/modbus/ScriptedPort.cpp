@@ -76,4 +76,5 @@ void CScriptedPort::Reset() {
     failedReads = 0;
     errorClears = 0;
     calls.clear();
+    results.clear();
 }

@@ -50,6 +50,7 @@ public:
     int failedReads = 0;  // scripted read failures that a Read ran into
     // The line calls in order: "write", "read", "rs485", "rts high", "rts low", "sent".
     std::vector<std::string> calls;
+    std::vector<std::string> results;  // each exchange's code and text, as the trace gets them
 
     // Forgets the script and the record, keeps the open state: one line for many runs.
     void Reset();
@@ -95,6 +96,9 @@ public:
         return 0;
     }
     std::string Device() const override { return m_strDevice; }
+    void EndExchange(std::uint16_t code, const std::string& text) override {
+        results.push_back(std::to_string(code) + " " + text);
+    }
 
 private:
     bool Fail(int error) {

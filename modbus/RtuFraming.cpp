@@ -1,0 +1,122 @@
+// RTU: the message and its CRC-16, the frame ended by the line's silence.
+#include "modbus/Crc16.h"
+#include "modbus/Framing.h"
+
+namespace {
+
+constexpr std::size_t kFrameSize = 512;
+constexpr std::uint32_t kFirstRead = 4;
+constexpr std::size_t kCheckLength = 2;
+constexpr std::uint32_t kExceptionLength = 5;  // slave, function | 0x80, code, check
+
+std::uint8_t CrcLow(std::uint16_t crc) {
+    return static_cast<std::uint8_t>(crc & 0xFF);
+}
+
+std::uint8_t CrcHigh(std::uint16_t crc) {
+    return static_cast<std::uint8_t>(crc >> 8);
+}
+
+class CRtuFraming final : public CFraming {
+public:
+    CRtuFraming() : m_frame(kFrameSize, 0) {}
+
+    SerialTimeouts PortTimeouts(const LineTimes& times) const override {
+        // The driver's interval time-out finds the end of an RTU frame.
+        SerialTimeouts timeouts{};
+        timeouts.ReadIntervalTimeout = times.charIntervalMs;
+        timeouts.ReadTotalTimeoutMultiplier = times.characterTimeMs;
+        timeouts.ReadTotalTimeoutConstant = times.timeoutMs;
+        timeouts.WriteTotalTimeoutMultiplier = times.charIntervalMs;
+        timeouts.WriteTotalTimeoutConstant = times.timeoutMs;
+        return timeouts;
+    }
+
+    // The check goes into the caller's request, which has always carried it back.
+    std::span<const std::uint8_t> Wrap(ByteArray& request, std::uint16_t length) override {
+        const std::uint16_t crc = m_crc.Compute(request, length);
+        if (request.size() < length + kCheckLength) {
+            request.resize(length + kCheckLength, 0);
+        }
+        request[length] = CrcLow(crc);
+        request[length + 1] = CrcHigh(crc);
+        return {request.data(), length + kCheckLength};
+    }
+
+    // The first read waits out the response time-out; the second ends at the frame's silence.
+    std::uint16_t Read(CExchangeLine& line) override {
+        m_frame.assign(kFrameSize, 0);
+        m_count = 0;
+        std::uint32_t received = 0;
+        if (!line.Read(m_frame.data(), kFirstRead, received)) {
+            return kModbusReadError;
+        }
+        m_count = received;
+        if (m_count < kFirstRead) {
+            return kModbusOk;
+        }
+        if (!line.Read(m_frame.data() + m_count, kFrameSize - kFirstRead, received)) {
+            return kModbusReadError;
+        }
+        m_count += received;
+        return kModbusOk;
+    }
+
+    std::uint16_t Unwrap(std::uint16_t expectedLength, ByteArray& response,
+                         std::uint16_t* received) override {
+        std::size_t payloadLength = 0;
+        const std::uint16_t code = Check(expectedLength, payloadLength);
+        if (code != kModbusOk) {
+            return code;
+        }
+        response.assign(m_frame.begin(),
+                        m_frame.begin() + static_cast<std::ptrdiff_t>(payloadLength));
+        if (received != nullptr) {
+            *received = static_cast<std::uint16_t>(payloadLength);
+        }
+        return kModbusOk;
+    }
+
+private:
+    bool CrcMatches(std::size_t length) const {
+        const std::uint16_t crc = CCrc16::Compute(m_frame.data(), length);
+        return m_frame[length] == CrcLow(crc) && m_frame[length + 1] == CrcHigh(crc);
+    }
+
+    // An answer counts only when it is exactly the expected length plus its check.
+    std::uint16_t Check(std::uint16_t expectedLength, std::size_t& payloadLength) const {
+        if (m_count == 0) {
+            return kModbusTimeout;
+        }
+        if (m_frame[1] > kExceptionFlag) {
+            if (m_count < kExceptionLength || !CrcMatches(3)) {
+                return kModbusCrcError;
+            }
+            return static_cast<std::uint16_t>(kModbusException + m_frame[2]);
+        }
+        if (expectedLength == 0) {
+            // A frame followed by its own CRC has a CRC of 0 over the whole.
+            if (CCrc16::Compute(m_frame.data(), m_count) != 0) {
+                return kModbusCrcError;
+            }
+            payloadLength = m_count > kCheckLength ? m_count - kCheckLength : 0;
+            return kModbusOk;
+        }
+        if (expectedLength + kCheckLength > kFrameSize ||
+            m_count != expectedLength + kCheckLength || !CrcMatches(expectedLength)) {
+            return kModbusCrcError;
+        }
+        payloadLength = expectedLength;
+        return kModbusOk;
+    }
+
+    CCrc16 m_crc;
+    ByteArray m_frame;
+    std::uint32_t m_count = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<CFraming> MakeRtuFraming() {
+    return std::make_unique<CRtuFraming>();
+}
