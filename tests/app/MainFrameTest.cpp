@@ -165,8 +165,9 @@ TEST_F(MainFrameTest, ToolbarButtonsAndDocking) {
     const QImage shown = GrabPainted(*toolbar);
     for (QAction* a : toolbar->actions()) {
         const QPoint corner = toolbar->widgetForAction(a)->geometry().center() - QPoint(7, 7);
-        if (!a->isSeparator())
+        if (!a->isSeparator()) {
             EXPECT_EQ(shown.pixel(corner), ColorFromRef(GetSysColor(COLOR_BTNFACE)).rgb());
+        }
     }
 }
 
@@ -309,7 +310,7 @@ TEST_F(MainFrameTest, FocusReturnsToTheMainWindowAfterEachDialog) {
             EXPECT_TRUE(app.Router()->Execute(command));
         }
         EXPECT_FALSE(title.isEmpty()) << command;
-        QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
+        (void)QTest::qWaitFor([&] { return QApplication::activeWindow() == frame; });
         EXPECT_EQ(QApplication::focusWidget(), before) << command;
     }
 }
@@ -342,7 +343,7 @@ TEST_F(MainFrameTest, StatusBarStaysDrawnWhereverTheToolbarGoes) {
         DragToolBar(frame->ToolBar(), target);
         QToolBar* bar = frame->ToolBar();
         EXPECT_EQ(bar->isFloating() ? Qt::NoToolBarArea : frame->toolBarArea(bar), p.area);
-        QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
+        (void)QTest::qWaitFor([&] { return host->geometry().bottom() == frame->rect().bottom(); });
         EXPECT_EQ(panes(), before) << p.area;
     }
 }
