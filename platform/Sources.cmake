@@ -7,4 +7,5 @@ set(VORNAK_PLATFORM_SOURCES
     IniEscape.cpp
     IniFile.cpp
     ProfilePath.cpp
+    StandardDescriptors.cpp
 )

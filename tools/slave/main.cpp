@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/StandardDescriptors.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
@@ -78,6 +79,10 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First: the line opened below must not take the number of a closed standard descriptor.
+    if (!EnsureStandardDescriptors()) {
+        return 1;
+    }
     using namespace slave;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = ParseSlaveOptions(args);
