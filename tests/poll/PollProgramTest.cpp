@@ -171,7 +171,8 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep\n");
     std::vector<std::uint8_t> line;
     std::uint8_t buffer[256];
-    while (::poll(std::vector<pollfd>{{master, POLLIN, 0}}.data(), 1, 300) > 0) {
+    pollfd ready{master, POLLIN, 0};
+    while (::poll(&ready, 1, 300) > 0) {
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0) {
             break;
