@@ -6,6 +6,7 @@
 #include "lines/DirectionNote.h"
 #include "lines/LineAddress.h"
 #include "lines/PortResolver.h"
+#include "lines/TraceFile.h"
 
 namespace {
 
@@ -53,6 +54,14 @@ QString PortTooltip(int port) {
         note += QStringLiteral(", RS-485: ") +
                 (how.empty() ? QStringLiteral("direction control known after the first open")
                              : QString::fromStdString(how));
+    }
+    // The trace wraps every port, so each tooltip says where it goes and whether it is written.
+    if (const std::string trace = TraceFilePath(); !trace.empty()) {
+        const std::string problem = TraceProblem(trace);
+        note += QStringLiteral(", traced to ") + QString::fromStdString(trace);
+        if (!problem.empty()) {
+            note += QStringLiteral(", not written: ") + QString::fromStdString(problem);
+        }
     }
     return QStringLiteral("COM%1 → %2 (%3)")
         .arg(port)

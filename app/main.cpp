@@ -8,8 +8,12 @@
 #include "app/StartupSnapshot.h"
 #include "app/VornakApp.h"
 #include "app/resources/ResourceInit.h"
+#include "platform/StandardDescriptors.h"
 
 int main(int argc, char** argv) {
+    // First: no file or line opened later may take the number of a closed standard descriptor.
+    if (!EnsureStandardDescriptors())
+        return 1;
     QApplication application(argc, argv);
     // Start-up time on request, for measuring it on a real display.
     std::unique_ptr<CFirstPaintProbe> probe;

@@ -9,4 +9,5 @@ set(VORNAK_PLATFORM_SOURCES
     IniFile.cpp
     ProfilePath.cpp
     SignalPipe.cpp
+    StandardDescriptors.cpp
 )

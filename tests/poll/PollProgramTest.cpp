@@ -1,6 +1,10 @@
 // vornak-poll as a user runs it, against vornak-slave on a pseudo-terminal, in both framings.
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -97,14 +101,16 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
               "0|[Address : 0x0003 / 4 ] = 0x0001, 1\n[Address : 0x0004 / 5 ] = 0x0000, 0\nOK\n|");
 }
 
-// SIGINT during a long time-out, and SIGTERM between two polls: the run ends at once, what
-// was printed stays, and only exchanges that ended on their own are counted.
+// SIGINT or SIGTERM during the first long time-out, and SIGTERM between two polls: the run
+// ends at once, what was printed stays, and only exchanges that ended on their own are counted.
+// Cut short before any poll ended, the status is the shell's for that signal.
 TEST_P(PollProgram, StopSignalEndsTheRunAtOnce) {
     const std::tuple<const CSlaveProcess&, int, std::string> cases[] = {
-        {m_silent, SIGINT, ""},
-        {m_slave, SIGTERM, "[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n"},
+        {m_silent, SIGINT, "130||"},
+        {m_silent, SIGTERM, "143||"},
+        {m_slave, SIGTERM, "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|"},
     };
-    for (const auto& [slave, sig, out] : cases) {
+    for (const auto& [slave, sig, expected] : cases) {
         std::chrono::steady_clock::time_point sent;
         const std::string seen = Run(slave, "-t 5000 -i 5000 -n 0", [&sent, sig = sig](pid_t pid) {
             std::this_thread::sleep_for(500ms);
@@ -112,7 +118,7 @@ TEST_P(PollProgram, StopSignalEndsTheRunAtOnce) {
             ::kill(pid, sig);
         });
         const auto took = std::chrono::steady_clock::now() - sent;
-        EXPECT_EQ(seen, "0|" + out + "|");
+        EXPECT_EQ(seen, expected);
         // Far below the 5 s either wait would take; generous for a loaded machine.
         EXPECT_LT(took, 1000ms) << sig;
     }
@@ -154,6 +160,59 @@ TEST(PollProgramUsage, UntrustworthyMappingOpensNothing) {
     }
     ::unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(home);
+}
+
+// Hostile files at the trace path and standard descriptors closed or full, each set up by a
+// shell: the run ends within its bound with the reason, and nothing but frames reaches a line.
+TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({}));
+    const std::string dir = ::testing::TempDir() + "vornak-hostile-" + std::to_string(::getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string victim = dir + "/victim";
+    std::ofstream(victim) << "keep\n";
+    std::filesystem::create_symlink(victim, dir + "/link");
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    // A line of the test's own, held open, to see every byte the program wrote to it.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const std::string pts = ::ptsname(master);
+    const int held = ::open(pts.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const std::pair<std::string, std::string> cases[] = {
+        {"--trace " + dir + "/fifo " + slave.Path(),
+         "2||vornak-poll: trace " + dir + "/fifo: is a FIFO, not a regular file\n"},
+        {"--trace " + dir + "/link " + slave.Path(),
+         "2||vornak-poll: trace " + dir + "/link: is a symbolic link, not a regular file\n"},
+        {slave.Path() + " >&-", "1||vornak-poll: write error: Bad file descriptor\n"},
+        {slave.Path() + " >/dev/full", "1||vornak-poll: write error: No space left on device\n"},
+        // Standard input closed too, so that the line takes number 2 and not the master's own
+        // wake-up descriptor.
+        {"-t 100 " + pts + " <&- 2>&-", "1|Time-out Error\n|"},
+    };
+    for (const auto& [args, expected] : cases) {
+        SCOPED_TRACE(args);
+        const SlaveRun run =
+            RunProgramToEnd("/bin/sh", {"-c", "exec " VORNAK_POLL_PATH " " + args}, 10s);
+        EXPECT_EQ(std::to_string(run.status) + "|" + run.out + "|" + run.err, expected);
+    }
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep\n");
+    std::vector<std::uint8_t> line;
+    std::uint8_t buffer[256];
+    pollfd ready{master, POLLIN, 0};
+    while (::poll(&ready, 1, 300) > 0) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        line.insert(line.end(), buffer, buffer + n);
+    }
+    // The request, and not the text of its failure.
+    EXPECT_EQ(line, (std::vector<std::uint8_t>{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
+    ::close(held);
+    ::close(master);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tools/poll/PollRunner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "modbus/Modbus.h"
@@ -43,10 +44,25 @@ PollRecord PollOnce(CModbus& master, const PollOptions& o) {
     return r;
 }
 
+namespace {
+
+// errno of a failed write or flush, 0 when the text is out.
+int Print(const std::string& text, std::FILE* out) {
+    errno = 0;
+    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EIO;
+}
+
+}  // namespace
+
 PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop) {
     PollSummary summary;
-    std::fputs(FormatHeader(o.format).c_str(), out);
-    std::fflush(out);
+    summary.outputError = Print(FormatHeader(o.format), out);
+    if (summary.outputError != 0) {
+        return summary;
+    }
     auto next = std::chrono::steady_clock::now();
     for (std::uint32_t i = 0; o.polls == 0 || i < o.polls; ++i) {
         if (i > 0) {
@@ -63,12 +79,14 @@ PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CSto
         if (record.code != kModbusOk && stop.IsRequested()) {
             break;
         }
-        std::fputs(FormatRecord(o.format, record).c_str(), out);
-        std::fflush(out);
+        summary.outputError = Print(FormatRecord(o.format, record), out);
         ++summary.polls;
         if (record.code != kModbusOk) {
             ++summary.failed;
             summary.lastFailure = record.text;
+        }
+        if (summary.outputError != 0) {
+            break;
         }
     }
     return summary;

@@ -2,9 +2,12 @@
 
 namespace poll {
 
-void CStopRequest::Request() {
+void CStopRequest::Request(int signal) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bRequested) {
+            m_nSignal = signal;
+        }
         m_bRequested = true;
     }
     m_changed.notify_all();

@@ -24,7 +24,7 @@ void CStopSignals::Block() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-CStopSignals::CStopSignals(std::function<void()> onStop) : m_onStop(std::move(onStop)) {
+CStopSignals::CStopSignals(std::function<void(int)> onStop) : m_onStop(std::move(onStop)) {
     Block();
     m_thread = std::thread([this] { Watch(); });
 }
@@ -43,7 +43,7 @@ void CStopSignals::Watch() {
         if (sigwait(&set, &sig) != 0 || m_bClosing) {
             return;
         }
-        m_onStop();
+        m_onStop(sig);
     }
 }
 

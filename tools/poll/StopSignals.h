@@ -14,7 +14,8 @@ public:
     // Call it first thing in main, so that no thread can take a signal in the default way.
     static void Block();
 
-    explicit CStopSignals(std::function<void()> onStop);
+    // onStop gets the signal's number.
+    explicit CStopSignals(std::function<void(int)> onStop);
     ~CStopSignals();
     CStopSignals(const CStopSignals&) = delete;
     CStopSignals& operator=(const CStopSignals&) = delete;
@@ -22,7 +23,7 @@ public:
 private:
     void Watch();
 
-    std::function<void()> m_onStop;
+    std::function<void(int)> m_onStop;
     std::atomic<bool> m_bClosing{false};
     std::thread m_thread;
 };

@@ -1,27 +1,71 @@
 // vornak-poll: the Modbus master on the command line.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "lines/TraceFile.h"
 #include "modbus/LocalModbus.h"
+#include "platform/StandardDescriptors.h"
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/StopRequest.h"
 #include "tools/poll/StopSignals.h"
 
+namespace {
+
+int ErrnoOr(int fallback) {
+    return errno != 0 ? errno : fallback;
+}
+
+// What standard output still holds goes out and the stream closes; a write that failed
+// anywhere makes the run a failure, said once, as the core utilities do.
+int Finish(int status, int outputError) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && outputError == 0) {
+        outputError = ErrnoOr(EIO);
+    }
+    if (std::ferror(stdout) != 0 && outputError == 0) {
+        outputError = EIO;
+    }
+    errno = 0;
+    if (std::fclose(stdout) != 0 && outputError == 0) {
+        outputError = ErrnoOr(EIO);
+    }
+    if (outputError == 0) {
+        return status;
+    }
+    std::fprintf(stderr, "vornak-poll: write error: %s\n", std::strerror(outputError));
+    return status == 0 ? 1 : status;
+}
+
+void ReportTrace(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "vornak-poll: trace %s: %s\n", path.c_str(), reason.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // First: the line opened below must not take the number of a closed standard descriptor.
+    unsigned reopened = 0;
+    if (!EnsureStandardDescriptors(&reopened)) {
+        return 2;
+    }
     poll::CStopSignals::Block();
+    // Output to a closed descriptor has gone nowhere though /dev/null took its place.
+    const int closedOutput = (reopened & 2u) != 0 ? EBADF : 0;
     using poll::PollParse;
     const PollParse parse = poll::ParsePollOptions(std::vector<std::string>(argv + 1, argv + argc));
     switch (parse.action) {
         case PollParse::Action::Help:
             std::fputs(poll::PollUsageText().c_str(), stdout);
-            return 0;
+            return Finish(0, closedOutput);
         case PollParse::Action::Version:
             std::puts("vornak-poll " VORNAK_VERSION);
-            return 0;
+            return Finish(0, closedOutput);
         case PollParse::Action::Error:
             std::fprintf(stderr, "vornak-poll: %s\n", parse.error.c_str());
             return 2;
@@ -29,29 +73,51 @@ int main(int argc, char** argv) {
             break;
     }
     const poll::PollOptions& options = parse.options;
+    // Nothing goes on the bus when what comes back could not be shown.
+    if (closedOutput != 0) {
+        return Finish(0, closedOutput);
+    }
+    // A trace asked for and not writable is refused before the line opens; a later failure
+    // is said once and the run goes on.
+    if (const std::string trace = options.trace.empty() ? TraceFilePath() : options.trace;
+        !trace.empty()) {
+        const CTraceFile probe(trace);
+        if (!probe.Problem().empty()) {
+            ReportTrace(trace, probe.Problem());
+            return 2;
+        }
+    }
+    SetTraceReporter(ReportTrace);
 
     CLocalModbus master;
     poll::CStopRequest stop;
     // Declared after the master, so it ends first: no stop can reach a master that is gone.
-    const poll::CStopSignals signals([&] {
-        stop.Request();
+    const poll::CStopSignals signals([&](int sig) {
+        stop.Request(sig);
         master.AbortExchanges();
     });
 
     std::string reason;
     if (!poll::OpenLine(master, options, reason)) {
+        if (stop.IsRequested()) {
+            return 128 + stop.Signal();
+        }
         std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
         return 2;
     }
     const poll::PollSummary summary = poll::RunPolls(master, options, stdout, stop);
-    if (summary.failed == 0) {
-        return 0;
+    int status = 0;
+    if (summary.polls == 0 && stop.IsRequested()) {
+        // Cut short before anything came back: the shell's status for death by that signal.
+        status = 128 + stop.Signal();
+    } else if (summary.failed > 0) {
+        if (summary.polls == 1) {
+            std::fprintf(stderr, "vornak-poll: %s\n", summary.lastFailure.c_str());
+        } else {
+            std::fprintf(stderr, "vornak-poll: %u of %u polls failed, the last with: %s\n",
+                         summary.failed, summary.polls, summary.lastFailure.c_str());
+        }
+        status = 1;
     }
-    if (summary.polls == 1) {
-        std::fprintf(stderr, "vornak-poll: %s\n", summary.lastFailure.c_str());
-    } else {
-        std::fprintf(stderr, "vornak-poll: %u of %u polls failed, the last with: %s\n",
-                     summary.failed, summary.polls, summary.lastFailure.c_str());
-    }
-    return 1;
+    return Finish(status, summary.outputError);
 }

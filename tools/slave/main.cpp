@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/StandardDescriptors.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/NetListener.h"
 #include "tools/slave/NetServer.h"
@@ -104,6 +105,10 @@ int ServeNetwork(const slave::SlaveOptions& options, int stopFd) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First: the line opened below must not take the number of a closed standard descriptor.
+    if (!EnsureStandardDescriptors()) {
+        return 1;
+    }
     using namespace slave;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = ParseSlaveOptions(args);

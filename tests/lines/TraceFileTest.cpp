@@ -1,0 +1,61 @@
+// The frame trace's file on a disk that fills. What a shared directory may hold at its path is
+// pinned with vornak-poll, which refuses such a trace.
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "lines/TraceFile.h"
+
+namespace {
+
+std::string Content(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+TEST(TraceFileTest, AFailedWriteIsToldOnceAndIsTheStateUntilAWriteGoesThrough) {
+    const std::string path =
+        ::testing::TempDir() + "vornak-trace-full-" + std::to_string(::getpid());
+    std::remove(path.c_str());
+    std::vector<std::string> told;
+    SetTraceReporter([&told](const std::string& p, const std::string& reason) {
+        told.push_back(p + ": " + reason);
+    });
+    CTraceFile file(path);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // frames may carry plant data
+    // A file size limit stands in for a full disk: the first write is cut, the next refused.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 0; i < 2; ++i) {
+        file.Append("0123456789");
+        EXPECT_FALSE(file.Flush());
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(told, std::vector<std::string>{path + ": write failed: File too large"});
+    EXPECT_EQ(TraceProblem(path), "write failed: File too large");
+    file.Append("abc");
+    EXPECT_TRUE(file.Flush());
+    EXPECT_EQ(TraceProblem(path), "");
+    EXPECT_EQ(Content(path), "0123abc\n");
+    SetTraceReporter({});
+    std::remove(path.c_str());
+}
+
+}  // namespace
