@@ -201,28 +201,13 @@ TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
 }
 
 TEST(LineFramingTest, EveryLayerHandsDownTheFramingOfTheLineItWraps) {
-    using Wrap = std::unique_ptr<CSerialPort> (*)(std::unique_ptr<CSerialPort>);
-    const std::pair<const char*, Wrap> layers[] = {
-        {"bare", [](std::unique_ptr<CSerialPort> p) { return p; }},
-        {"echo",
-         [](std::unique_ptr<CSerialPort> p) -> std::unique_ptr<CSerialPort> {
-             return std::make_unique<CEchoPort>(std::move(p));
-         }},
-        {"rs485",
-         [](std::unique_ptr<CSerialPort> p) -> std::unique_ptr<CSerialPort> {
-             return std::make_unique<CRs485Port>(std::move(p), Rs485Settings{});
-         }},
-        {"trace",
-         [](std::unique_ptr<CSerialPort> p) -> std::unique_ptr<CSerialPort> {
-             return std::make_unique<CTracePort>(
-                 std::move(p), std::make_shared<CTraceFile>("/nonexistent/trace"), "x");
-         }},
+    const auto trace = [](std::unique_ptr<CSerialPort> inner) {
+        return CTracePort(std::move(inner), std::make_shared<CTraceFile>("/nonexistent/t"), "x");
     };
-    for (const auto& [name, wrap] : layers) {
-        EXPECT_EQ(wrap(std::make_unique<CModbusTcpPort>())->Framing(), LineFraming::Mbap) << name;
-        EXPECT_EQ(wrap(std::make_unique<CModbusUdpPort>())->Framing(), LineFraming::Mbap) << name;
-        EXPECT_EQ(wrap(std::make_unique<CTcpSerialPort>())->Framing(), LineFraming::Serial) << name;
-    }
+    EXPECT_EQ(CEchoPort(std::make_unique<CModbusUdpPort>()).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(CRs485Port(std::make_unique<CModbusTcpPort>(), {}).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(trace(std::make_unique<CModbusTcpPort>()).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(trace(std::make_unique<CTcpSerialPort>()).Framing(), LineFraming::Serial);
     EXPECT_EQ(CLinePort().Framing(), LineFraming::Serial);
 }
 
