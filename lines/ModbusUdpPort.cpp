@@ -154,7 +154,6 @@ bool CModbusUdpPort::Purge(std::uint32_t flags) {
         }
         return LineLost(errno);
     }
-    m_nDatagramSize = 0;
     return true;
 }
 
