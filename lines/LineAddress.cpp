@@ -7,13 +7,20 @@
 namespace {
 
 constexpr std::uint32_t kMaxDelayMs = 1000;
+constexpr std::string_view kModbusPort = "502";
 
 struct KindPrefix {
     std::string_view prefix;
     LineKind kind;
 };
 constexpr KindPrefix kKinds[] = {{"socket://", LineKind::Socket},
-                                 {"rfc2217://", LineKind::Rfc2217}};
+                                 {"rfc2217://", LineKind::Rfc2217},
+                                 {"tcp://", LineKind::Tcp},
+                                 {"udp://", LineKind::Udp}};
+
+bool IsModbusNetwork(LineKind kind) {
+    return kind == LineKind::Tcp || kind == LineKind::Udp;
+}
 
 constexpr const char* kTtyOptions =
     "echo, rs485, rs485_delay_before=MS, rs485_delay_after=MS, rs485_rts=high|low, "
@@ -46,6 +53,19 @@ std::optional<std::uint32_t> ParseMs(const std::optional<std::string_view>& valu
 bool ApplyOption(LineAddress& address, std::string_view name,
                  const std::optional<std::string_view>& value, std::string& error) {
     const bool tty = address.kind == LineKind::Tty;
+    if (IsModbusNetwork(address.kind)) {
+        const std::string none = std::string(" (a Modbus ") +
+                                 (address.kind == LineKind::Tcp ? "TCP" : "UDP") +
+                                 " line takes no options)";
+        const bool known = name == "echo" || name == "rs485" || name == "rs485_delay_before" ||
+                           name == "rs485_delay_after" || name == "rs485_rts" ||
+                           name == "low_latency";
+        error = !known ? "unknown option \"" + std::string(name) + "\"" + none
+                : name == "echo"
+                    ? "option echo applies to serial lines only" + none
+                    : "option " + std::string(name) + " applies to serial devices only" + none;
+        return false;
+    }
     const auto bad = [&](const std::string& accepted) {
         error = "bad value \"" + std::string(value.value_or("")) + "\" for option " +
                 std::string(name) + " (accepted: " + accepted + ")";
@@ -103,7 +123,85 @@ bool ApplyOption(LineAddress& address, std::string_view name,
     return true;
 }
 
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '"');
+    quoted.append(text);
+    quoted.push_back('"');
+    return quoted;
+}
+
+// HOST[:PORT] with the Modbus port filled in when none is given; nullopt with the reason when
+// the port is not one or an IPv6 address lacks its brackets.
+std::optional<std::string> ModbusEndpoint(std::string_view target, std::string& error) {
+    std::size_t colon = std::string_view::npos;
+    if (target.front() == '[') {
+        const std::size_t close = target.find(']');
+        if (close == std::string_view::npos ||
+            (close + 1 < target.size() && target[close + 1] != ':')) {
+            error = Quoted(target) + " is not [IPv6 ADDRESS] or [IPv6 ADDRESS]:PORT";
+            return std::nullopt;
+        }
+        colon = close + 1 < target.size() ? close + 1 : std::string_view::npos;
+    } else {
+        colon = target.find(':');
+        if (colon != std::string_view::npos && target.find(':', colon + 1) != target.npos) {
+            error =
+                Quoted(target) + ": an IPv6 address goes in brackets, [ADDRESS] or [ADDRESS]:PORT";
+            return std::nullopt;
+        }
+    }
+    if (colon == 0 || target.substr(0, 2) == "[]") {
+        error = "no HOST in " + Quoted(target);
+        return std::nullopt;
+    }
+    if (colon == std::string_view::npos) {
+        return std::string(target) + ":" + std::string(kModbusPort);
+    }
+    const std::string_view port = target.substr(colon + 1);
+    unsigned number = 0;
+    const char* end = port.data() + port.size();
+    const auto [ptr, ec] = std::from_chars(port.data(), end, number);
+    if (port.empty() || ec != std::errc() || ptr != end || number < 1 || number > 65535) {
+        error = "bad port " + Quoted(port) + " in " + Quoted(target) +
+                " (accepted: 1 to 65535, or none for " + std::string(kModbusPort) + ")";
+        return std::nullopt;
+    }
+    return std::string(target);
+}
+
 }  // namespace
+
+const char* LineKindName(LineKind kind) {
+    switch (kind) {
+        case LineKind::Tty:
+            break;
+        case LineKind::Socket:
+            return "socket://";
+        case LineKind::Rfc2217:
+            return "rfc2217://";
+        case LineKind::Tcp:
+            return "tcp://";
+        case LineKind::Udp:
+            return "udp://";
+    }
+    return "tty";
+}
+
+const char* LineSettingsNote(LineKind kind) {
+    switch (kind) {
+        case LineKind::Tty:
+            break;
+        case LineKind::Socket:
+            return "line settings set on the server";
+        case LineKind::Rfc2217:
+            return "line settings sent to the server";
+        case LineKind::Tcp:
+            return "Modbus TCP, line settings do not apply";
+        case LineKind::Udp:
+            return "Modbus UDP, line settings do not apply";
+    }
+    return nullptr;
+}
 
 std::optional<std::string> ControlCharacterFault(const std::string& device) {
     for (std::size_t i = 0; i < device.size(); ++i) {
@@ -141,14 +239,24 @@ std::optional<LineAddress> ParseLineAddress(const std::string& device, std::stri
     }
     if (address.kind == LineKind::Tty && target.find("://") != std::string_view::npos) {
         error = "unknown kind of line \"" + std::string(target.substr(0, target.find("://") + 3)) +
-                "\" (accepted: a device path, socket://HOST:PORT, rfc2217://HOST:PORT)";
+                "\" (accepted: a device path, socket://HOST:PORT, rfc2217://HOST:PORT, "
+                "tcp://HOST[:PORT], udp://HOST[:PORT])";
         return std::nullopt;
     }
     if (target.empty()) {
-        error = address.kind == LineKind::Tty ? "no device path" : "no HOST:PORT after the kind";
+        error = address.kind == LineKind::Tty   ? "no device path"
+                : IsModbusNetwork(address.kind) ? "no HOST[:PORT] after the kind"
+                                                : "no HOST:PORT after the kind";
         return std::nullopt;
     }
     address.target = std::string(target);
+    if (IsModbusNetwork(address.kind)) {
+        const std::optional<std::string> endpoint = ModbusEndpoint(target, error);
+        if (!endpoint) {
+            return std::nullopt;
+        }
+        address.target = *endpoint;
+    }
     bool rs485Detail = false;
     std::string_view options = query == std::string_view::npos ? "" : rest.substr(query + 1);
     while (!options.empty()) {

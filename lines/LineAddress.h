@@ -5,14 +5,15 @@
 
 #include "SerialPort.h"
 
-// What carries a line: a local tty, or a serial device server over TCP.
-enum class LineKind { Tty, Socket, Rfc2217 };
+// What carries a line: a local tty, a serial device server over TCP, or Modbus TCP or UDP.
+enum class LineKind { Tty, Socket, Rfc2217, Tcp, Udp };
 
-// A mapped device in the URL style of pyserial: a path, "socket://HOST:PORT" or
-// "rfc2217://HOST:PORT", with options after "?" as "name&name=value".
+// A mapped device in the URL style of pyserial: a path, "socket://HOST:PORT",
+// "rfc2217://HOST:PORT", "tcp://HOST[:PORT]" or "udp://HOST[:PORT]" (port 502 when left out),
+// with options after "?" as "name&name=value".
 struct LineAddress {
     LineKind kind = LineKind::Tty;
-    std::string target;  // the path, or HOST:PORT
+    std::string target;  // the path, or HOST:PORT (the default port filled in)
     bool echo = false;
     bool rs485 = false;
     Rs485Settings rs485Settings;
@@ -26,6 +27,13 @@ std::optional<LineAddress> ParseLineAddress(const std::string& device, std::stri
 // Where a device string holds a control character (a NUL would cut the path short when it is
 // opened): "a control character (0x00) at byte 12"; nullopt when it holds none.
 std::optional<std::string> ControlCharacterFault(const std::string& device);
+
+// "tty", "socket://", "rfc2217://", "tcp://", "udp://".
+const char* LineKindName(LineKind kind);
+
+// What becomes of the dialog's line settings on a line of this kind, as a tooltip says it;
+// nullptr for a local device, which takes them.
+const char* LineSettingsNote(LineKind kind);
 
 // The device without its options, as a person reads it in a trace or a tooltip.
 std::string LineTarget(const std::string& device);

@@ -23,12 +23,6 @@ std::shared_ptr<CTraceFile> SharedTraceFile(const std::string& path) {
     return file;
 }
 
-const char* KindName(LineKind kind) {
-    return kind == LineKind::Socket    ? "socket://"
-           : kind == LineKind::Rfc2217 ? "rfc2217://"
-                                       : "tty";
-}
-
 }  // namespace
 
 CLinePort::CLinePort(KindFactory factory)
@@ -47,7 +41,7 @@ bool CLinePort::Refuse(int error, std::string why) {
 std::unique_ptr<CSerialPort> CLinePort::Build(const LineAddress& address, std::string& why) {
     std::unique_ptr<CSerialPort> port = m_factory(address.kind);
     if (!port) {
-        why = std::string(KindName(address.kind)) + " lines are not available in this build";
+        why = std::string(LineKindName(address.kind)) + " lines are not available in this build";
         return nullptr;
     }
     if (address.rs485) {
@@ -178,6 +172,10 @@ void CLinePort::BeginExchange(std::uint32_t responseTimeoutMs) {
     if (m_pChain) {
         m_pChain->BeginExchange(responseTimeoutMs);
     }
+}
+
+LineFraming CLinePort::Framing() const {
+    return m_pChain ? m_pChain->Framing() : LineFraming::Serial;
 }
 
 void CLinePort::EndExchange(std::uint16_t code, const std::string& text) {

@@ -37,6 +37,7 @@ public:
     std::string LastErrorText() const override;
     void BeginExchange(std::uint32_t responseTimeoutMs) override;
     void EndExchange(std::uint16_t code, const std::string& text) override;
+    LineFraming Framing() const override;
 
 private:
     bool Refuse(int error, std::string why);

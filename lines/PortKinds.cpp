@@ -1,5 +1,7 @@
 #include "lines/PortKinds.h"
 
+#include "lines/ModbusTcpPort.h"
+#include "lines/ModbusUdpPort.h"
 #include "lines/PosixSerialPort.h"
 #include "lines/Rfc2217SerialPort.h"
 #include "lines/TcpSerialPort.h"
@@ -12,6 +14,10 @@ std::unique_ptr<CSerialPort> MakeKindPort(LineKind kind) {
             return std::make_unique<CTcpSerialPort>();
         case LineKind::Rfc2217:
             return std::make_unique<CRfc2217SerialPort>();
+        case LineKind::Tcp:
+            return std::make_unique<CModbusTcpPort>();
+        case LineKind::Udp:
+            return std::make_unique<CModbusUdpPort>();
     }
     return nullptr;
 }

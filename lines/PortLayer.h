@@ -47,6 +47,7 @@ public:
         m_pInner->EndExchange(code, text);
     }
     std::vector<std::string> TakeNotes() override { return m_pInner->TakeNotes(); }
+    LineFraming Framing() const override { return m_pInner->Framing(); }
 
 protected:
     CSerialPort& Inner() const { return *m_pInner; }

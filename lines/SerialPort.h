@@ -83,6 +83,10 @@ struct Rs485Settings {
     std::uint32_t delayAfterMs = 0;
 };
 
+// How the frames on a line are cut: the serial framings (RTU, ASCII, chosen by the master), or
+// the MBAP header of Modbus TCP and UDP, which the line's own kind decides.
+enum class LineFraming { Serial, Mbap };
+
 struct SerialStatus {
     std::uint32_t cbInQue = 0;   // bytes waiting in the receive queue
     std::uint32_t cbOutQue = 0;  // bytes not yet sent from the transmit queue
@@ -143,4 +147,7 @@ public:
     // What the line noticed but did not fail for (a setting a device server left unanswered),
     // one line each, handed over once; the trace writes them.
     virtual std::vector<std::string> TakeNotes() { return {}; }
+
+    // The framing the line carries; layers hand down the one of the port they wrap.
+    virtual LineFraming Framing() const { return LineFraming::Serial; }
 };

@@ -5,6 +5,7 @@ set(VORNAK_LINES_SOURCES
     EchoPort.cpp
     LineAddress.cpp
     LinePort.cpp
+    ModbusUdpPort.cpp
     PortKinds.cpp
     PortMapFile.cpp
     PortResolver.cpp

@@ -59,14 +59,14 @@ struct Lookup {
 // many seconds. It runs on a thread of its own; an answer that comes after the deadline is
 // dropped with the lookup by whichever side lets go of it last.
 // Null when the deadline or the abort came first; a finished lookup is no longer written to.
-std::shared_ptr<Lookup> Resolve(const std::string& host, const std::string& port,
+std::shared_ptr<Lookup> Resolve(const std::string& host, const std::string& port, int socketType,
                                 CTcpConnection::Clock::time_point deadline,
                                 const CAbortableWait& wait) {
     auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, host, port] {
+    std::thread([lookup, host, port, socketType] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_socktype = socketType;
         hints.ai_flags = AI_NUMERICSERV;
         addrinfo* found = nullptr;
         const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
@@ -146,11 +146,16 @@ int CTcpConnection::Connect(const std::string& host, const std::string& port,
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     key += ":" + port;
+    const bool stream = m_transport == Transport::Stream;
+    if (!stream) {
+        key = "udp " + key;  // the same HOST:PORT over TCP is another endpoint
+    }
     if (!Claim(key)) {
         reason = Where(host, port) + " is already open in this program";
         return EBUSY;
     }
-    const std::shared_ptr<Lookup> lookup = Resolve(host, port, deadline, m_wait);
+    const std::shared_ptr<Lookup> lookup =
+        Resolve(host, port, stream ? SOCK_STREAM : SOCK_DGRAM, deadline, m_wait);
     if (!lookup || lookup->rc != 0) {
         Release(key);
         if (!lookup && m_wait.Aborted()) {
@@ -177,7 +182,9 @@ int CTcpConnection::Connect(const std::string& host, const std::string& port,
             error = errno;
             continue;
         }
-        TuneSocket(fd);
+        if (stream) {
+            TuneSocket(fd);
+        }
         int soError = 0;
         if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
             soError = errno;
@@ -239,9 +246,9 @@ long CTcpConnection::Send(const std::uint8_t* data, std::size_t count) {
     return ::send(m_fd, data, count, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
-long CTcpConnection::Receive(std::uint8_t* data, std::size_t count) {
-    const long n = ::recv(m_fd, data, count, MSG_DONTWAIT);
-    if (n > 0) {
+long CTcpConnection::Receive(std::uint8_t* data, std::size_t count, int flags) {
+    const long n = ::recv(m_fd, data, count, MSG_DONTWAIT | flags);
+    if (n > 0 && m_transport == Transport::Stream) {
         // A server with Nagle's algorithm on holds the rest of an answer until its first piece
         // is acknowledged, and a delayed ACK would cut the answer with a 40 ms gap. The kernel
         // leaves quick-ACK mode on its own, so it is asked for again after every receive.
@@ -253,6 +260,14 @@ long CTcpConnection::Receive(std::uint8_t* data, std::size_t count) {
 bool CTcpConnection::Queues(std::uint32_t& received, std::uint32_t& unsent) const {
     int in = 0;
     int out = 0;
+    if (m_transport == Transport::Datagram) {
+        if (::ioctl(m_fd, FIONREAD, &in) != 0) {
+            return false;
+        }
+        received = static_cast<std::uint32_t>(std::max(in, 0));
+        unsent = 0;
+        return true;
+    }
     // SIOCOUTQNSD counts what has not left; SIOCOUTQ would also count what the server has
     // not acknowledged yet, which waits on its delayed ACK and is no part of the line.
     if (::ioctl(m_fd, FIONREAD, &in) != 0 || ::ioctl(m_fd, SIOCOUTQNSD, &out) != 0) {

@@ -10,13 +10,17 @@
 
 // The client end of a TCP connection to a serial device server: a connect bounded in time with
 // the reason for a failure in words, TCP_NODELAY and keep-alive, waits that Abort() cuts short
-// from any thread, and the kernel's queue counts. It only ever connects; nothing listens.
+// from any thread, and the kernel's queue counts. It only ever connects; nothing listens. As a
+// connected UDP socket (Datagram) it takes datagrams from the one peer only, the kernel drops
+// the rest.
 class CTcpConnection {
 public:
     using Clock = CAbortableWait::Clock;
     using Wait = CAbortableWait::Wait;
 
-    CTcpConnection() = default;
+    enum class Transport { Stream, Datagram };
+
+    explicit CTcpConnection(Transport transport = Transport::Stream) : m_transport(transport) {}
     ~CTcpConnection();
     CTcpConnection(const CTcpConnection&) = delete;
     CTcpConnection& operator=(const CTcpConnection&) = delete;
@@ -42,14 +46,18 @@ public:
     Wait WaitFor(short events, int timeoutMs, int& error);
 
     // Non-blocking transfers: the count, 0 at the end of the stream (Receive), -1 with errno.
+    // A datagram goes whole in one Send; Receive takes one, and with MSG_TRUNC in flags tells
+    // its full length.
     long Send(const std::uint8_t* data, std::size_t count);
-    long Receive(std::uint8_t* data, std::size_t count);
+    long Receive(std::uint8_t* data, std::size_t count, int flags = 0);
 
-    // Bytes received and not read; bytes not yet sent. False with errno when the kernel
+    // Bytes received and not read (a datagram socket: the next datagram's); bytes not yet sent
+    // (always 0 for datagrams, which leave whole at Send). False with errno when the kernel
     // cannot say.
     bool Queues(std::uint32_t& received, std::uint32_t& unsent) const;
 
 private:
+    Transport m_transport;
     std::atomic<int> m_fd{-1};
     CAbortableWait m_wait;
     std::string m_strClaim;  // the endpoint held against a second open

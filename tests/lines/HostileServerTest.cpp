@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "PtyPair.h"
-#include "lines/Rfc2217SerialPort.h"
-#include "lines/TcpSerialPort.h"
+#include "lines/PortKinds.h"
+#include "lines/SocketSerialPort.h"
 #include "tests/support/ProcessCpu.h"
 
 namespace {
@@ -40,7 +40,7 @@ long StatusKb(const std::string& field) {
 struct HostileCase {
     const char* name;
     Hostility how;
-    bool telnet;
+    LineKind kind;
     bool exchanges;  // it opens; then purge, write and read as a poller with no pause
     int error;       // the open's errno, when it does not open
     const char* reason;
@@ -91,9 +91,9 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
         SCOPED_TRACE(abort ? "aborted" : "left to its bound");
         CHostileServer server;
         ASSERT_TRUE(server.Start(c.how));
-        std::unique_ptr<CSocketSerialPort> port;
-        port = c.telnet ? std::unique_ptr<CSocketSerialPort>(new CRfc2217SerialPort)
-                        : std::unique_ptr<CSocketSerialPort>(new CTcpSerialPort);
+        std::unique_ptr<CSocketSerialPort> port(
+            dynamic_cast<CSocketSerialPort*>(MakeKindPort(c.kind).release()));
+        ASSERT_NE(port, nullptr);
         std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
         const long rssKb = StatusKb("VmRSS");
         std::atomic<long long> abortedAtMs{-1};
@@ -133,18 +133,22 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
 }
 
 const HostileCase kCases[] = {
-    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, true, false, ETIMEDOUT,
+    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, LineKind::Rfc2217, false, ETIMEDOUT,
      "no Telnet COM Port Control (RFC 2217) answer", true},
-    {"Rfc2217OptionStorm", Hostility::OptionStorm, true, false, ETIMEDOUT,
+    {"Rfc2217OptionStorm", Hostility::OptionStorm, LineKind::Rfc2217, false, ETIMEDOUT,
      "no Telnet COM Port Control (RFC 2217) answer", false},
-    {"Rfc2217Silent", Hostility::Silent, true, false, ETIMEDOUT,
+    {"Rfc2217Silent", Hostility::Silent, LineKind::Rfc2217, false, ETIMEDOUT,
      "no Telnet COM Port Control (RFC 2217) answer", false},
-    {"Rfc2217BacklogFull", Hostility::BacklogFull, true, false, ETIMEDOUT,
+    {"Rfc2217BacklogFull", Hostility::BacklogFull, LineKind::Rfc2217, false, ETIMEDOUT,
      "no answer from 127.0.0.1 port", false},
-    {"SocketBacklogFull", Hostility::BacklogFull, false, false, ETIMEDOUT,
+    {"SocketBacklogFull", Hostility::BacklogFull, LineKind::Socket, false, ETIMEDOUT,
      "no answer from 127.0.0.1 port", false},
-    {"SocketFloodWhileExchanging", Hostility::Flood, false, true, 0, "", false},
-    {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, true, true, 0, "", true},
+    {"SocketFloodWhileExchanging", Hostility::Flood, LineKind::Socket, true, 0, "", false},
+    {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, LineKind::Rfc2217, true, 0, "",
+     true},
+    {"TcpBacklogFull", Hostility::BacklogFull, LineKind::Tcp, false, ETIMEDOUT,
+     "no answer from 127.0.0.1 port", false},
+    {"TcpFloodWhileExchanging", Hostility::Flood, LineKind::Tcp, true, 0, "", false},
 };
 INSTANTIATE_TEST_SUITE_P(Peers, HostileServerTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -12,7 +12,7 @@ std::string Parsed(const char* device) {
     if (!a) {
         return error;
     }
-    const char* const kinds[] = {"tty", "socket", "rfc2217"};
+    const char* const kinds[] = {"tty", "socket", "rfc2217", "tcp", "udp"};
     const Rs485Settings& r = a->rs485Settings;
     return kinds[static_cast<int>(a->kind)] + (" " + a->target) + (a->echo ? " echo" : "") +
            (a->rs485 ? " rs485" : "") + (r.rtsHighWhileSending ? " high " : " low ") +
@@ -45,15 +45,35 @@ TEST(LineAddressTest, DevicesGiveTheirOptionsOrSayWhatIsAccepted) {
         {"rfc2217://h:1?speed=9600", "unknown option \"speed\" (accepted: echo)"},
         {"spy:///dev/ttyUSB0",
          "unknown kind of line \"spy://\" (accepted: a device path, socket://HOST:PORT, "
-         "rfc2217://HOST:PORT)"},
+         "rfc2217://HOST:PORT, tcp://HOST[:PORT], udp://HOST[:PORT])"},
         {"?echo", "no device path"},
         {"socket://", "no HOST:PORT after the kind"},
+        {"tcp://plc.local", "tcp plc.local:502 high 0/0 low_latency"},
+        {"udp://[::1]:5020", "udp [::1]:5020 high 0/0 low_latency"},
+        {"udp://[fe80::1]", "udp [fe80::1]:502 high 0/0 low_latency"},
+        {"tcp://plc:0", "bad port \"0\" in \"plc:0\" (accepted: 1 to 65535, or none for 502)"},
+        {"udp://plc:70000",
+         "bad port \"70000\" in \"plc:70000\" (accepted: 1 to 65535, or none for 502)"},
+        {"tcp://plc:", "bad port \"\" in \"plc:\" (accepted: 1 to 65535, or none for 502)"},
+        {"tcp://::1", "\"::1\": an IPv6 address goes in brackets, [ADDRESS] or [ADDRESS]:PORT"},
+        {"tcp://[::1", "\"[::1\" is not [IPv6 ADDRESS] or [IPv6 ADDRESS]:PORT"},
+        {"udp://:502", "no HOST in \":502\""},
+        {"tcp://", "no HOST[:PORT] after the kind"},
+        {"tcp://plc?echo",
+         "option echo applies to serial lines only (a Modbus TCP line takes no options)"},
+        {"udp://plc?rs485",
+         "option rs485 applies to serial devices only (a Modbus UDP line takes no options)"},
+        {"tcp://plc:502?low_latency=0",
+         "option low_latency applies to serial devices only (a Modbus TCP line takes no options)"},
+        {"udp://plc?unit=1", "unknown option \"unit\" (a Modbus UDP line takes no options)"},
         {"/dev/ttyUSB0\t?echo", "the device holds a control character (0x09) at byte 13"},
     };
     for (const auto& [device, expected] : cases) {
         EXPECT_EQ(Parsed(device), expected) << device;
     }
     EXPECT_EQ(LineTarget("/dev/ttyUSB0?rs485&echo"), "/dev/ttyUSB0");
+    EXPECT_STREQ(LineSettingsNote(LineKind::Udp), "Modbus UDP, line settings do not apply");
+    EXPECT_EQ(LineSettingsNote(LineKind::Tty), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,214 @@
+// tcp:// and udp:// against a peer on 127.0.0.1 that this test drives by hand: a request goes
+// as one segment or datagram, the answer comes back under the read time-outs, a stranger's
+// datagram never reaches the line, "port unreachable" fails it, and an abort ends a read.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+#include "PtyPair.h"
+#include "lines/EchoPort.h"
+#include "lines/LinePort.h"
+#include "lines/ModbusTcpPort.h"
+#include "lines/ModbusUdpPort.h"
+#include "lines/Rs485Port.h"
+#include "lines/TracePort.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A bound socket on 127.0.0.1; every receive gives up after 2 s so that no test can hang.
+struct Socket {
+    int fd = -1;
+    ~Socket() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    int Bind(int type) {
+        fd = ::socket(AF_INET, type, 0);
+        const timeval limit{2, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof at;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&at), len) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len) != 0) {
+            return 0;
+        }
+        return ntohs(at.sin_port);
+    }
+};
+
+// The server end: receives one segment or datagram, answers the client it came from.
+struct Peer {
+    bool udp = false;
+    Socket bound;
+    Socket accepted;
+    sockaddr_in client{};
+    int port = 0;
+
+    explicit Peer(bool datagrams) : udp(datagrams) {
+        port = bound.Bind(udp ? SOCK_DGRAM : SOCK_STREAM);
+        if (!udp) {
+            ::listen(bound.fd, 1);
+        }
+    }
+    std::string Device() const {
+        return (udp ? "udp://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(port);
+    }
+    int Fd() {
+        if (!udp && accepted.fd < 0) {
+            accepted.fd = ::accept(bound.fd, nullptr, nullptr);
+            const timeval limit{2, 0};
+            ::setsockopt(accepted.fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        }
+        return udp ? bound.fd : accepted.fd;
+    }
+    Bytes ReceiveOnce() {
+        Bytes data(1024);
+        socklen_t len = sizeof client;
+        const long n = ::recvfrom(Fd(), data.data(), data.size(), 0,
+                                  reinterpret_cast<sockaddr*>(&client), &len);
+        data.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        return data;
+    }
+    void Send(const Bytes& data, int from = -1) {
+        ::sendto(from >= 0 ? from : Fd(), data.data(), data.size(), 0,
+                 udp ? reinterpret_cast<sockaddr*>(&client) : nullptr, udp ? sizeof client : 0);
+    }
+};
+
+const Bytes kRequest = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x11, 0x03, 0x00, 0x6B, 0x00, 0x01};
+const Bytes kAnswer = {0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x11, 0x03, 0x02, 0x12, 0x34};
+
+Bytes ReadAll(CSerialPort& port, std::uint32_t room = 300) {
+    Bytes data(room);
+    std::uint32_t got = 0;
+    EXPECT_TRUE(port.Read(data.data(), room, &got)) << port.LastError();
+    data.resize(got);
+    return data;
+}
+
+class ModbusNetworkLineTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ModbusNetworkLineTest, RequestGoesWholeAnswerComesBackUnderTheReadTimeouts) {
+    Peer peer(GetParam());
+    ASSERT_NE(peer.port, 0);
+    CLinePort port;
+    ASSERT_TRUE(port.Open(peer.Device())) << port.LastErrorText();
+    EXPECT_EQ(port.Framing(), LineFraming::Mbap);
+    ASSERT_TRUE(port.SetLine(MasterDcb(19200)));
+    ASSERT_TRUE(port.SetTimeouts({100, 0, 1000, 0, 1000}));
+    std::uint32_t written = 0;
+    ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &written));
+    EXPECT_EQ(written, kRequest.size());
+    EXPECT_EQ(peer.ReceiveOnce(), kRequest);
+    peer.Send(kAnswer);
+    const Stopwatch answered;
+    EXPECT_EQ(ReadAll(port), kAnswer);
+    EXPECT_LT(answered.Ms(), 1000 + 2000);
+    const Stopwatch silent;
+    EXPECT_EQ(ReadAll(port), Bytes());
+    EXPECT_GE(silent.Ms(), 950);  // the total bound was waited out, not cut short
+    EXPECT_LT(silent.Ms(), 1000 + 2000);
+}
+
+TEST_P(ModbusNetworkLineTest, AbortFromAnotherThreadEndsAPendingRead) {
+    Peer peer(GetParam());
+    CLinePort port;
+    ASSERT_TRUE(port.Open(peer.Device())) << port.LastErrorText();
+    ASSERT_TRUE(port.SetTimeouts({0, 0, 10000, 0, 1000}));
+    const Stopwatch watch;
+    std::thread aborter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        port.Abort();
+    });
+    std::uint8_t data[8];
+    std::uint32_t got = 0;
+    EXPECT_FALSE(port.Read(data, sizeof data, &got));
+    aborter.join();
+    EXPECT_EQ(port.LastError(), ECANCELED);
+    EXPECT_LT(watch.Ms(), 200 + 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ModbusNetworkLineTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Udp" : "Tcp"; });
+
+TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDropsThem) {
+    Peer peer(true);
+    CModbusUdpPort port;
+    ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(peer.port))) << port.LastErrorText();
+    ASSERT_TRUE(port.SetTimeouts({kReadAtOnce, 0, 1000, 0, 1000}));
+    std::uint32_t written = 0;
+    ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &written));
+    EXPECT_EQ(peer.ReceiveOnce(), kRequest);
+    Socket stranger;
+    ASSERT_NE(stranger.Bind(SOCK_DGRAM), 0);
+    peer.Send({0xEE, 0xEE, 0xEE}, stranger.fd);  // sent first: it would be read first
+    peer.Send(kAnswer);
+    EXPECT_EQ(ReadAll(port), kAnswer);
+    EXPECT_EQ(port.DroppedBytes(), 0U);
+
+    peer.Send(Bytes(300, 0x5A));
+    EXPECT_EQ(ReadAll(port), Bytes(CModbusUdpPort::kMaxFrame, 0x5A));
+    EXPECT_EQ(port.DroppedBytes(), 300 - CModbusUdpPort::kMaxFrame);
+    EXPECT_EQ(port.TakeNotes().size(), 1U);
+
+    for (int i = 0; i < 3; ++i) {
+        peer.Send(kAnswer);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::uint32_t errors = 0;
+    SerialStatus status;
+    ASSERT_TRUE(port.ClearError(&errors, &status));
+    EXPECT_EQ(status.cbInQue, kAnswer.size());  // the next datagram's bytes
+    ASSERT_TRUE(port.Purge(kPurgeAll));
+    ASSERT_TRUE(port.SetTimeouts({kReadAtOnce, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadAll(port), Bytes());
+}
+
+TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
+    int closed = 0;
+    {
+        Socket gone;
+        closed = gone.Bind(SOCK_DGRAM);
+    }
+    CModbusUdpPort port;
+    ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(closed)));
+    ASSERT_TRUE(port.SetTimeouts({100, 0, 5000, 0, 1000}));
+    std::uint32_t done = 0;
+    ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &done));
+    const Stopwatch watch;
+    std::uint8_t data[16];
+    EXPECT_FALSE(port.Read(data, sizeof data, &done));
+    EXPECT_LT(watch.Ms(), 2000);  // well short of the 5 s the read would wait
+    EXPECT_EQ(port.LastError(), ECONNREFUSED);
+    std::uint32_t errors = 0;
+    port.ClearError(&errors, nullptr);
+    EXPECT_EQ(errors & kCommErrorDevice, kCommErrorDevice);
+    EXPECT_FALSE(port.Write(kRequest.data(), 1, &done));
+    EXPECT_EQ(port.LastError(), ECONNREFUSED);
+}
+
+TEST(LineFramingTest, EveryLayerHandsDownTheFramingOfTheLineItWraps) {
+    const auto trace = [](std::unique_ptr<CSerialPort> inner) {
+        return CTracePort(std::move(inner), std::make_shared<CTraceFile>("/nonexistent/t"), "x");
+    };
+    EXPECT_EQ(CEchoPort(std::make_unique<CModbusUdpPort>()).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(CRs485Port(std::make_unique<CModbusTcpPort>(), {}).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(trace(std::make_unique<CModbusTcpPort>()).Framing(), LineFraming::Mbap);
+    EXPECT_EQ(trace(std::make_unique<CTcpSerialPort>()).Framing(), LineFraming::Serial);
+    EXPECT_EQ(CLinePort().Framing(), LineFraming::Serial);
+}
+
+}  // namespace
