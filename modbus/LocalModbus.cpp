@@ -94,6 +94,7 @@ bool CLocalModbus::OpenLocked(std::uint8_t port, std::uint32_t baudRate, std::ui
     if (!m_hPort->Open(device) || !m_hPort->SetQueueSizes(kDriverQueueSize, kDriverQueueSize)) {
         return FailOpen(m_hPort->LastError(), device);
     }
+    m_lineMbap = m_hPort->Framing() == LineFraming::Mbap;
     const SerialDcb dcb = BuildDcb(rate, parity == 0xFF ? m_nParity : parity);
     m_dwBaudRate = dcb.BaudRate;
     m_nParity = dcb.Parity;

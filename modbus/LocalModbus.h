@@ -42,6 +42,8 @@ public:
     // sets the port's time-outs for it.
     void SetFraming(FramingKind kind) { m_framing = kind; }
     FramingKind GetFraming() const { return m_framing; }
+    // What the exchanges use: MBAP whenever the open line carries it, whatever the mode says.
+    FramingKind GetLineFraming() const { return m_lineMbap ? FramingKind::Mbap : m_framing.load(); }
 
     // port 0 means m_nPort, baudRate 0 means m_dwBaudRate, parity 0xFF means m_nParity.
     bool Open(std::uint8_t port = 0, std::uint32_t baudRate = 0, std::uint8_t parity = 0xFF);
@@ -85,7 +87,7 @@ private:
     void RaiseCharInterval(std::uint8_t dataBits, std::uint32_t baudRate);
     static std::uint32_t CharacterTime(std::uint8_t dataBits, std::uint32_t baudRate);
     LineTimes Times() const;
-    CFraming& Framing() const { return *m_framings[static_cast<std::size_t>(m_framing.load())]; }
+    CFraming& Framing() const { return *m_framings[static_cast<std::size_t>(GetLineFraming())]; }
     std::uint16_t Exchange(CFraming& framing, CExchangeLine& line, ByteArray& request,
                            std::uint16_t requestLength, ByteArray& response,
                            std::uint16_t expectedLength, std::uint16_t* receivedLength);
@@ -95,6 +97,7 @@ private:
     // id) across switches.
     std::array<std::unique_ptr<CFraming>, 3> m_framings;
     std::atomic<FramingKind> m_framing{FramingKind::Rtu};
+    std::atomic<bool> m_lineMbap{false};  // set at each open from the line itself
     int m_nLastPortError = 0;
     std::string m_strPortErrorText;
     std::string m_strPortDevice;

@@ -10,6 +10,26 @@
 
 namespace poll {
 
+namespace {
+
+// The device for a path or URL: with -m tcp or -m udp a bare HOST[:PORT] gets its scheme, and
+// anything but a Modbus TCP or UDP line is refused (empty).
+std::string NetworkDevice(const PollOptions& o) {
+    if (o.mode != kPollModeTcp && o.mode != kPollModeUdp) {
+        return o.port;
+    }
+    if (o.port.find("://") == std::string::npos && o.port.rfind('/', 0) != 0) {
+        return (o.mode == kPollModeTcp ? "tcp://" : "udp://") + o.port;
+    }
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(o.port, error);
+    const bool network =
+        address && (address->kind == LineKind::Tcp || address->kind == LineKind::Udp);
+    return network ? o.port : std::string();
+}
+
+}  // namespace
+
 bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     if (!o.trace.empty()) {
         ::setenv("VORNAK_TRACE", o.trace.c_str(), 1);
@@ -23,7 +43,13 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
             reason = "cannot open the device: its name holds " + *fault;
             return false;
         }
-        ::setenv("VORNAK_COM1", o.port.c_str(), 1);
+        const std::string device = NetworkDevice(o);
+        if (device.empty()) {
+            reason = "-m " + std::string(o.mode == kPollModeTcp ? "tcp" : "udp") +
+                     " takes HOST[:PORT], tcp://HOST[:PORT] or udp://HOST[:PORT], not " + o.port;
+            return false;
+        }
+        ::setenv("VORNAK_COM1", device.c_str(), 1);
         port = 1;
     } else if (const PortDevice device = ResolvePort(port); device.source == PortSource::Refused) {
         reason = "cannot open " + o.port + ": " + device.refusal;
@@ -36,6 +62,12 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     master.SetStopBits(o.stopBits);
     master.SetFlowControl(o.flow);
     if (master.Open(static_cast<std::uint8_t>(port), o.baud, o.parity)) {
+        const bool network = o.mode == kPollModeTcp || o.mode == kPollModeUdp;
+        if (network && master.GetLineFraming() != FramingKind::Mbap) {
+            master.Close();
+            reason = o.port + " is not a Modbus TCP or UDP line (map it to tcp:// or udp://)";
+            return false;
+        }
         return true;
     }
     reason = "cannot open " + o.port;

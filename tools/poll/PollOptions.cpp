@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "modbus/RegisterLine.h"
 #include "lines/SerialPort.h"
+#include "modbus/RegisterLine.h"
 
 namespace poll {
 
@@ -86,7 +86,8 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t ma
 template <typename T>
 using Choices = std::pair<std::string_view, T>[];
 
-constexpr Choices<std::uint16_t> kModes = {{"rtu", 0}, {"ascii", 1}};
+constexpr Choices<std::uint16_t> kModes = {
+    {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}};
 constexpr Choices<std::uint8_t> kParities = {
     {"none", kParityNone}, {"even", kParityEven}, {"odd", kParityOdd}};
 constexpr Choices<std::uint8_t> kStopBitCounts = {{"1", kStopBitsOne}, {"2", kStopBitsTwo}};
@@ -222,7 +223,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 return fail(std::string("unknown option ") + argv[optind - 1]);
             case 'm':
                 if (!Store(Choose(value, kModes), o.mode))
-                    return bad("rtu or ascii");
+                    return bad("rtu, ascii, tcp or udp");
                 break;
             case 'b':
                 n = ParseDecimal(value, 1, 0xFFFFFFFF);
@@ -328,14 +329,16 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
 std::string PollUsageText() {
     return R"(Usage: vornak-poll [OPTIONS] PORT
 
-Reads registers or bits of one Modbus slave on a serial line (RTU or ASCII), or writes one,
-and prints what came back. PORT is COM1 to COM16 (mapped as vornak maps them: VORNAK_COM<n>,
-then the "Port Map" of ~/.config/Quorvix/Vornak.ini, then the serial devices found at start,
-then /dev/ttyS<n-1>), a device path, or a URL the port layer takes (socket://HOST:PORT,
-rfc2217://HOST:PORT), options after '?'.
+Reads registers or bits of one Modbus slave on a serial line (RTU or ASCII) or over the
+network (Modbus TCP or UDP), or writes one, and prints what came back. PORT is COM1 to COM16
+(mapped as vornak maps them: VORNAK_COM<n>, then the "Port Map" of
+~/.config/Quorvix/Vornak.ini, then the serial devices found at start, then /dev/ttyS<n-1>), a
+device path, or a URL the port layer takes (socket://HOST:PORT, rfc2217://HOST:PORT,
+tcp://HOST[:PORT], udp://HOST[:PORT]), options after '?'; with -m tcp or -m udp, HOST[:PORT]
+alone (port 502 by default). A tcp:// or udp:// line speaks Modbus TCP whatever -m says.
 
 Line:
-  -m, --mode rtu|ascii        transmission mode (rtu)
+  -m, --mode rtu|ascii|tcp|udp  transmission mode (rtu)
   -b, --baud N                1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 (9600)
       --parity none|even|odd  parity (none)
       --data-bits 7|8         data bits (8)

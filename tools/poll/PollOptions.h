@@ -9,11 +9,15 @@ namespace poll {
 
 enum class OutputFormat { Table, Csv, Json };
 
+// Modes beyond the master's RTU (0) and ASCII (1): the line is a Modbus TCP or UDP one.
+constexpr std::uint16_t kPollModeTcp = 2;
+constexpr std::uint16_t kPollModeUdp = 3;
+
 struct PollOptions {
     std::string port;  // as given: COMn, a device path or a URL
     int comPort = 0;   // 1..16 for COMn, 0 for a path or URL
     // The line, in the master's codes.
-    std::uint16_t mode = 0;  // 0 RTU, 1 ASCII
+    std::uint16_t mode = 0;  // 0 RTU, 1 ASCII, or kPollModeTcp / kPollModeUdp
     std::uint32_t baud = 9600;
     std::uint8_t parity = 0;  // 0 none, 1 odd, 2 even
     std::uint16_t dataBits = 8;
