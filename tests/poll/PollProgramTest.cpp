@@ -40,8 +40,22 @@ std::string Poll(const std::string& args, const std::function<void(pid_t)>& duri
 class PollProgram : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_slave.Start({"--mode", GetParam()}));
-        ASSERT_TRUE(m_silent.Start({"--mode", GetParam(), "--silent"}));
+        ASSERT_TRUE(m_slave.Start(SlaveLine()));
+        std::vector<std::string> silent = SlaveLine();
+        silent.push_back("--silent");
+        ASSERT_TRUE(m_silent.Start(silent));
+    }
+    bool Network() const { return GetParam() == "tcp" || GetParam() == "udp"; }
+    // The simulator on a pseudo-terminal in a serial framing, or on a free loopback port.
+    std::vector<std::string> SlaveLine() const {
+        if (Network()) {
+            return {"--" + GetParam(), "0"};
+        }
+        return {"--mode", GetParam()};
+    }
+    // The slave as a Port Map names it.
+    std::string MappedLine(const CSlaveProcess& slave) const {
+        return Network() ? GetParam() + "://" + slave.Path() : slave.Path();
     }
     // The test's options, then the slave's mode and line.
     std::string Run(const CSlaveProcess& slave, const std::string& args,
@@ -60,8 +74,11 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
     // The write request on the wire, before its check: slave 1, function 6, address, value.
     ASSERT_TRUE(m_slave.WaitForLines(IsFrame("rx"), 2, 2s));
     const auto first = ParseSlaveLogLine(m_slave.Lines()[0]);
-    ASSERT_TRUE(first && first->bytes.size() >= 6);
-    EXPECT_EQ(std::vector<std::uint8_t>(first->bytes.begin(), first->bytes.begin() + 6),
+    // Over the network the slave logs the whole ADU: its MBAP header comes before the unit.
+    const std::size_t header = Network() ? 6 : 0;
+    ASSERT_TRUE(first && first->bytes.size() >= header + 6);
+    const auto pdu = first->bytes.begin() + static_cast<std::ptrdiff_t>(header);
+    EXPECT_EQ(std::vector<std::uint8_t>(pdu, pdu + 6),
               (std::vector<std::uint8_t>{0x01, 0x06, 0x00, 0x10, 0x12, 0x34}));
 
     // Per format: a heading, one poll of the two registers, and one that timed out.
@@ -92,7 +109,8 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
     EXPECT_EQ(Run(m_slave, "-f 1 -r 3 -w 1"), "0|[Address : 0x0003 / 4 ] = 0x0001, 1\nOK\n|");
     const std::string home = "/tmp/vornak-poll-" + std::to_string(::getpid());
     std::filesystem::create_directories(home + "/Quorvix");
-    std::ofstream(home + "/Quorvix/Vornak.ini") << "[Port Map]\nCOM5=" << m_slave.Path() << "\n";
+    std::ofstream(home + "/Quorvix/Vornak.ini")
+        << "[Port Map]\nCOM5=" << MappedLine(m_slave) << "\n";
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     const std::string coil = Poll("-m " + GetParam() + " -f 1 --ref 4 -c 2 COM5");
     ::unsetenv("XDG_CONFIG_HOME");
@@ -124,7 +142,7 @@ TEST_P(PollProgram, StopSignalEndsTheRunAtOnce) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Framing, PollProgram, ::testing::Values("rtu", "ascii"));
+INSTANTIATE_TEST_SUITE_P(Framing, PollProgram, ::testing::Values("rtu", "ascii", "tcp", "udp"));
 
 TEST(PollProgramUsage, BadUsageAndAPortThatDoesNotOpenExitWithTwoAndOneLine) {
     EXPECT_EQ(Poll("-c 0 COM1"),
@@ -132,6 +150,10 @@ TEST(PollProgramUsage, BadUsageAndAPortThatDoesNotOpenExitWithTwoAndOneLine) {
     EXPECT_EQ(
         Poll("/nonexistent/tty"),
         "2||vornak-poll: cannot open /nonexistent/tty: No such file or directory (errno 2)\n");
+    // A network mode never opens a serial device in its place.
+    EXPECT_EQ(Poll("-m udp /dev/null"),
+              "2||vornak-poll: -m udp takes HOST[:PORT], tcp://HOST[:PORT] "
+              "or udp://HOST[:PORT], not /dev/null\n");
 }
 
 // A settings file that cannot be read, or a mapping with a control character, opens nothing
