@@ -54,7 +54,7 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"COM1", "COM2"}, Action::Error, "unexpected 'COM2'"},
         {{"COM17"}, Action::Error, "bad PORT 'COM17'"},
         {{"-b", "9601", "COM1"}, Action::Error, "bad value for --baud: '9601'"},
-        {{"--mode", "tcp", "COM1"}, Action::Error, "rtu or ascii"},
+        {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp or udp"},
         {{"-a", "0", "COM1"}, Action::Error, "--slave"},
         {{"-c", "126", "COM1"}, Action::Error, "1 to 125 for function 3"},
         {{"-f", "1", "-c", "2001", "COM1"}, Action::Error, "1 to 2000"},
