@@ -8,7 +8,8 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
     xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum fonts-baekmuk fonts-liberation
     qt6-translations-l10n dpkg-dev desktop-file-utils ccache socat ser2net
-    scdoc lintian appstream man-db groff-base mbpoll
+    scdoc lintian appstream man-db groff-base mbpoll libmodbus-dev python3-pymodbus
+    python3-serial-asyncio
 )
 
 missing=()
