@@ -16,12 +16,15 @@ constexpr auto kAbortRepeat = std::chrono::milliseconds(20);
 bool CBackgroundCall::Run(const std::function<bool()>& work) {
     // Without an event loop on this thread there is nothing to keep going meanwhile.
     QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance();
+    bool inPlace = dispatcher == nullptr;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_bPending || dispatcher == nullptr)
-            return work();
-        m_bPending = true;
+        inPlace = inPlace || m_bPending;
+        if (!inPlace)
+            m_bPending = true;
     }
+    if (inPlace)
+        return work();
     bool result = false;
     std::thread worker;
     try {
