@@ -167,10 +167,19 @@ bool CVornakView::OpenPort() {
     m_pModbus->SetDataBits(DataBits(m_env));
     m_pModbus->SetFlowControl(m_env.byFlowControl);
     m_pModbus->SetStopBits(StopBitsCode(m_env));
-    return m_pModbus->Open(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env));
+    return OpenLine(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env));
+}
+
+bool CVornakView::OpenLine(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity) {
+    CLocalModbus* master = m_pModbus.get();
+    const bool opened = m_open.Run(
+        [master, port, baudRate, parity] { return master->Open(port, baudRate, parity); });
+    return opened && !m_bDestroyed;
 }
 
 void CVornakView::ReportOpenFailure() {
+    if (m_bDestroyed)
+        return;  // the window closed during the open
     const int error = m_pModbus ? m_pModbus->GetLastPortError() : 0;
     QString device = m_pModbus ? QString::fromStdString(m_pModbus->GetPortDevice()) : QString();
     const QString reason =
@@ -238,6 +247,11 @@ void CVornakView::OnDblclkList(int item) {
 }
 
 void CVornakView::OnDestroy() {
+    // A close that comes during an open ends it first; the master outlives it.
+    m_open.CutShort([this] {
+        if (m_pModbus)
+            m_pModbus->AbortExchanges();
+    });
     if (m_bDestroyed || !m_bInitialised) {
         if (!m_bDestroyed)
             ReleaseScanObjects();

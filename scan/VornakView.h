@@ -14,6 +14,7 @@
 #include "framework/CmdTarget.h"
 #include "modbus/LocalModbus.h"
 #include "platform/Event.h"
+#include "scan/BackgroundCall.h"
 #include "scan/CallGate.h"
 #include "scan/Settings.h"
 #include "scan/TestRamp.h"
@@ -86,6 +87,9 @@ private:
     void CreateControls();
     void UpdateControls();
     bool OpenPort();
+    // Opens the line off this thread, which goes on painting meanwhile; false also when the
+    // window closed during the open.
+    bool OpenLine(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity);
     void ReportOpenFailure();
 
     // Scan thread.
@@ -114,6 +118,7 @@ private:
     void SetScanning(bool scanning);
     void PauseScanThread();
     void ResumeScanThread();
+    void LetScanThreadSettle();
     bool WaitWhilePaused();
     // Takes the line for a request of the scan thread; false when the thread was paused or
     // stopped meanwhile, so no request goes out after a stop.
@@ -160,6 +165,7 @@ private:
     // The scan period as the thread reads it before each wait.
     std::atomic<std::uint32_t> m_dwScanTime{1000};
     CCallGate m_gate;
+    CBackgroundCall m_open;
 
     StatusPaneSink m_statusPanes;
     MasterFactory m_masterFactory;

@@ -46,7 +46,7 @@ void CVornakView::OnScanStart() {
     SetScanning(true);
     if (m_hScanThread) {
         ResumeScanThread();
-        std::this_thread::sleep_for(kThreadSettle);
+        LetScanThreadSettle();
         return;
     }
     if (StartScanThread()) {
@@ -67,13 +67,22 @@ void CVornakView::OnScanStop() {
 
 // Waits for an exchange in progress to end, then parks the thread at its next step; it is
 // never frozen from outside, so it cannot stop while holding the line lock or inside a call
-// to the user interface.
+// to the user interface. The line lock is taken here, on the thread that asks for the pause,
+// as a holder of it may be that thread itself.
 void CVornakView::PauseScanThread() {
     m_bPaused = true;
     m_pModbus->Lock();
     std::this_thread::sleep_for(kLockSettle);
     m_pModbus->Unlock();
-    std::this_thread::sleep_for(kThreadSettle);
+    LetScanThreadSettle();
+}
+
+// The window goes on painting meanwhile, as during an open.
+void CVornakView::LetScanThreadSettle() {
+    m_open.Run([] {
+        std::this_thread::sleep_for(kThreadSettle);
+        return true;
+    });
 }
 
 void CVornakView::ResumeScanThread() {

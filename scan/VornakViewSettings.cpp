@@ -1,7 +1,5 @@
 // The settings command of the view: the dialog over a copy of MainEnv, then the line.
 #include <QApplication>
-#include <chrono>
-#include <thread>
 
 #include "app/CommSettingsDlg.h"
 #include "framework/CommandIds.h"
@@ -10,8 +8,6 @@
 #include "scan/VornakView.h"
 
 namespace {
-
-constexpr auto kThreadSettle = std::chrono::milliseconds(200);
 
 bool RunCommSettingsDialog(QWidget* parent, MainEnv& env) {
     CCommSettingsDlg dlg(parent);
@@ -88,15 +84,19 @@ void CVornakView::ApplyMainEnv(const MainEnv& dialogEnv) {
 
     if (m_bScanning && m_hScanThread)
         PauseScanThread();
+    if (m_bDestroyed)
+        return;  // the window closed while the thread was being paused
     handOver();
     UpdateStatusPanes();
-    if (!m_pModbus->Open(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env))) {
+    if (!OpenLine(MasterPort(m_env), BaudRate(m_env), ParityCode(m_env))) {
+        if (m_bDestroyed)
+            return;
         SetScanning(false);
         ReportOpenFailure();
         return;  // the thread stays paused; the start command opens the port again
     }
     if (m_bScanning && m_hScanThread) {
         ResumeScanThread();
-        std::this_thread::sleep_for(kThreadSettle);
+        LetScanThreadSettle();
     }
 }
