@@ -1,7 +1,7 @@
-// udp:// against a peer on 127.0.0.1 that this test drives by hand: a request goes as one
-// datagram, the answer comes back under the read time-outs, a stranger's datagram never reaches
-// the line, "port unreachable" fails it, and an abort ends a read. tcp:// is socket://'s class
-// with MBAP framing; vornak-poll's runs over both against the simulator are tests/poll's.
+// udp:// against a peer on 127.0.0.1 that this test drives by hand: reads keep their bounds, a
+// stranger's datagram never reaches the line, "port unreachable" fails it, and an abort ends a
+// read. tcp:// is socket://'s class with MBAP framing; requests and answers over both against
+// the simulator are vornak-poll's tests.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -73,29 +73,16 @@ Bytes ReadAll(CSerialPort& port, std::uint32_t room = 300) {
     return data;
 }
 
-TEST(ModbusUdpLineTest, RequestGoesWholeAnswerComesBackUnderTheReadTimeouts) {
+// A silent server's read waits out its total bound, not less; an abort ends a longer one.
+TEST(ModbusUdpLineTest, AReadWaitsItsBoundUnlessAnAbortEndsIt) {
     Peer peer;
-    ASSERT_NE(peer.port, 0);
     CLinePort port;
     ASSERT_TRUE(port.Open("udp://127.0.0.1:" + std::to_string(peer.port))) << port.LastErrorText();
     ASSERT_TRUE(port.SetTimeouts({100, 0, 1000, 0, 1000}));
-    std::uint32_t written = 0;
-    ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &written));
-    EXPECT_EQ(peer.ReceiveOnce(), kRequest);
-    peer.Send(kAnswer);
-    const Stopwatch answered;
-    EXPECT_EQ(ReadAll(port), kAnswer);
-    EXPECT_LT(answered.Ms(), 1000 + 2000);
     const Stopwatch silent;
     EXPECT_EQ(ReadAll(port), Bytes());
-    EXPECT_GE(silent.Ms(), 950);  // the total bound was waited out, not cut short
+    EXPECT_GE(silent.Ms(), 950);
     EXPECT_LT(silent.Ms(), 1000 + 2000);
-}
-
-TEST(ModbusUdpLineTest, AbortFromAnotherThreadEndsAPendingRead) {
-    Peer peer;
-    CModbusUdpPort port;
-    ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(peer.port))) << port.LastErrorText();
     ASSERT_TRUE(port.SetTimeouts({0, 0, 10000, 0, 1000}));
     const Stopwatch watch;
     std::thread aborter([&] {
