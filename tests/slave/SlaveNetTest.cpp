@@ -87,7 +87,9 @@ TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
         {{"--corrupt", "1"},
          {0x12, 0x34, 0, 0, 0, 6, 1, 3, 0, 0, 0, 1},
          {0xED, 0xCB, 0, 0, 0, 5, 1, 3, 2, 0, 0}},
+        {{"--id", "9"}, {0, 1, 0, 0, 0, 6, 9, 3, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 5, 9, 3, 2, 0, 0}},
         {{"--wrong-id"}, kReadOne, {0, 1, 0, 0, 0, 5, 2, 3, 2, 0, 0}},
+        {{"--wrong-id"}, {0, 1, 0, 0, 0, 6, 255, 3, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 5, 1, 3, 2, 0, 0}},
         {{"--delay", "300"}, kReadOne, kReadOneAnswer, 300},
     };
     for (const char* transport : {"--tcp", "--udp"}) {
