@@ -44,10 +44,6 @@ struct HostileCase {
     const char* reason;  // else the open times out with this reason
     bool drops;          // line bytes come where no exchange can use them
 };
-void PrintTo(const HostileCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 using Outcome = std::pair<int, std::string>;  // the errno and its text
 
 // Opens and, where the row says so, exchanges until the run's end or the first failure.
