@@ -15,7 +15,6 @@
 #include "PtyPair.h"
 #include "lines/PortKinds.h"
 #include "lines/SocketSerialPort.h"
-#include "tests/support/ProcessCpu.h"
 
 namespace {
 
@@ -41,19 +40,11 @@ struct HostileCase {
     const char* name;
     Hostility how;
     LineKind kind;
-    bool exchanges;  // it opens; then purge, write and read as a poller with no pause
-    int error;       // the open's errno, when it does not open
-    const char* reason;
-    bool drops;  // line bytes come where no exchange can use them
+    bool exchanges;      // it opens; then purge, write and read as a poller with no pause
+    const char* reason;  // else the open times out with this reason
+    bool drops;          // line bytes come where no exchange can use them
 };
-void PrintTo(const HostileCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-struct Outcome {
-    int error = 0;
-    std::string text;
-};
+using Outcome = std::pair<int, std::string>;  // the errno and its text
 
 // Opens and, where the row says so, exchanges until the run's end or the first failure.
 Outcome OpenAndExchange(const HostileCase& c, CSocketSerialPort& port,
@@ -97,7 +88,6 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
         std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
         const long rssKb = StatusKb("VmRSS");
         std::atomic<long long> abortedAtMs{-1};
-        const long long cpuMs = ProcessCpuMs();
         const Stopwatch watch;
         std::thread aborter([&] {
             if (abort) {
@@ -110,45 +100,35 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
         const long long ms = watch.Ms();
         aborter.join();
         const long grownKb = StatusKb("VmHWM") - rssKb;
-        std::printf(
-            "[  figures ] %s%s: %lld ms (processor %lld ms), peak +%ld kB, abort acted in %lld ms, "
-            "%llu "
-            "bytes dropped, %llu bytes sent to the server\n",
-            c.name, abort ? " aborted" : "", ms, ProcessCpuMs() - cpuMs, grownKb,
-            abort ? ms - abortedAtMs : -1LL, static_cast<unsigned long long>(port->DroppedBytes()),
-            static_cast<unsigned long long>(server.BytesFromClient()));
+        std::printf("[  figures ] %s%s: %lld ms, peak +%ld kB, abort acted in %lld ms\n", c.name,
+                    abort ? " aborted" : "", ms, grownKb, abort ? ms - abortedAtMs : -1LL);
         EXPECT_LT(grownKb, kMemoryLimitKb);
         // A storm gets one answer per option at most, never one per request.
         EXPECT_LT(server.BytesFromClient(), c.how == Hostility::OptionStorm ? 2048U : 1U << 20);
         if (abort) {
-            EXPECT_EQ(out.error, ECANCELED) << out.text;
+            EXPECT_EQ(out.first, ECANCELED) << out.second;
             EXPECT_LT(ms - abortedAtMs, 1000);
             continue;
         }
         EXPECT_EQ(port->DroppedBytes() > 0, c.drops);
         EXPECT_LT(ms, (c.exchanges ? kExchangeRunMs : CSocketSerialPort::kOpenBoundMs) + 2000);
-        EXPECT_EQ(out.error, c.error) << out.text;
-        EXPECT_NE(out.text.find(c.reason), std::string::npos) << out.text;
+        EXPECT_EQ(out.first, c.exchanges ? 0 : ETIMEDOUT) << out.second;
+        EXPECT_NE(out.second.find(c.reason), std::string::npos) << out.second;
     }
 }
 
 const HostileCase kCases[] = {
-    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, LineKind::Rfc2217, false, ETIMEDOUT,
+    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, LineKind::Rfc2217, false,
      "no Telnet COM Port Control (RFC 2217) answer", true},
-    {"Rfc2217OptionStorm", Hostility::OptionStorm, LineKind::Rfc2217, false, ETIMEDOUT,
+    {"Rfc2217OptionStorm", Hostility::OptionStorm, LineKind::Rfc2217, false,
      "no Telnet COM Port Control (RFC 2217) answer", false},
-    {"Rfc2217Silent", Hostility::Silent, LineKind::Rfc2217, false, ETIMEDOUT,
+    {"Rfc2217Silent", Hostility::Silent, LineKind::Rfc2217, false,
      "no Telnet COM Port Control (RFC 2217) answer", false},
-    {"Rfc2217BacklogFull", Hostility::BacklogFull, LineKind::Rfc2217, false, ETIMEDOUT,
+    {"SocketBacklogFull", Hostility::BacklogFull, LineKind::Socket, false,
      "no answer from 127.0.0.1 port", false},
-    {"SocketBacklogFull", Hostility::BacklogFull, LineKind::Socket, false, ETIMEDOUT,
-     "no answer from 127.0.0.1 port", false},
-    {"SocketFloodWhileExchanging", Hostility::Flood, LineKind::Socket, true, 0, "", false},
-    {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, LineKind::Rfc2217, true, 0, "",
+    {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, LineKind::Rfc2217, true, "",
      true},
-    {"TcpBacklogFull", Hostility::BacklogFull, LineKind::Tcp, false, ETIMEDOUT,
-     "no answer from 127.0.0.1 port", false},
-    {"TcpFloodWhileExchanging", Hostility::Flood, LineKind::Tcp, true, 0, "", false},
+    {"TcpFloodWhileExchanging", Hostility::Flood, LineKind::Tcp, true, "", false},
 };
 INSTANTIATE_TEST_SUITE_P(Peers, HostileServerTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });

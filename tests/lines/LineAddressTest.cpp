@@ -63,8 +63,6 @@ TEST(LineAddressTest, DevicesGiveTheirOptionsOrSayWhatIsAccepted) {
          "option echo applies to serial lines only (a Modbus TCP line takes no options)"},
         {"udp://plc?rs485",
          "option rs485 applies to serial devices only (a Modbus UDP line takes no options)"},
-        {"tcp://plc:502?low_latency=0",
-         "option low_latency applies to serial devices only (a Modbus TCP line takes no options)"},
         {"udp://plc?unit=1", "unknown option \"unit\" (a Modbus UDP line takes no options)"},
         {"/dev/ttyUSB0\t?echo", "the device holds a control character (0x09) at byte 13"},
     };

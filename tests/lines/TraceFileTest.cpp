@@ -10,18 +10,12 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <vector>
 
 #include "lines/TraceFile.h"
 
 namespace {
-
-std::string Content(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
 
 TEST(TraceFileTest, AFailedWriteIsToldOnceAndIsTheStateUntilAWriteGoesThrough) {
     const std::string path =
@@ -53,7 +47,8 @@ TEST(TraceFileTest, AFailedWriteIsToldOnceAndIsTheStateUntilAWriteGoesThrough) {
     file.Append("abc");
     EXPECT_TRUE(file.Flush());
     EXPECT_EQ(TraceProblem(path), "");
-    EXPECT_EQ(Content(path), "0123abc\n");
+    std::ifstream kept(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "0123abc\n");
     SetTraceReporter({});
     std::remove(path.c_str());
 }

@@ -10,16 +10,10 @@
 namespace {
 
 // An ADU of transaction t (under 256) with the given length field and what follows it.
-Bytes Adu(std::uint8_t t, std::uint16_t length, Bytes rest, std::uint8_t protocol = 0) {
-    Bytes adu{0,
-              t,
-              0,
-              protocol,
-              static_cast<std::uint8_t>(length >> 8),
-              static_cast<std::uint8_t>(length & 0xFF)};
-    for (std::uint8_t byte : rest) {
-        adu.push_back(byte);
-    }
+Bytes Adu(std::uint8_t t, std::uint16_t length, const Bytes& rest, std::uint8_t protocol = 0) {
+    Bytes adu{0, t, 0, protocol, static_cast<std::uint8_t>(length >> 8)};
+    adu.push_back(static_cast<std::uint8_t>(length));
+    adu.insert(adu.end(), rest.begin(), rest.end());
     return adu;
 }
 Bytes Adu(std::uint8_t t, const Bytes& message, std::uint8_t protocol = 0) {
@@ -79,8 +73,8 @@ TEST_F(MbapTest, ExceptionsAndFramesThatDoNotFit) {
     EXPECT_EQ(port.results[6], "3 CRC Error: length field 65535");
 }
 
-// With real time on a pseudo-terminal: a bad frame ends at once or at the time-out, and
-// answers of no request in flight that keep coming cannot stretch the wait.
+// With real time on a pseudo-terminal: a frame cut short, or answers of no request in flight
+// that keep coming, end the exchange within the time-out.
 TEST(MbapLineTest, BadFramesEndWithinTheTimeout) {
     PtyPair pty;
     ::setenv("VORNAK_COM7", pty.Path().c_str(), 1);
@@ -88,9 +82,7 @@ TEST(MbapLineTest, BadFramesEndWithinTheTimeout) {
     master.SetFraming(FramingKind::Mbap);
     master.SetTimeout(300);
     ASSERT_TRUE(pty.Ok() && master.Open(7, 9600, 0));
-    const std::pair<Bytes, std::uint16_t> cases[] = {{Adu(1, 0, {0x01}), 3},
-                                                     {Adu(2, 65535, {0x01}), 3},
-                                                     {Adu(3, 5, {0x01, 0x03}), 3},
+    const std::pair<Bytes, std::uint16_t> cases[] = {{Adu(3, 5, {0x01, 0x03}), 3},
                                                      {Adu(0, kMessage1234), 1}};
     for (const auto& [answer, code] : cases) {
         std::atomic<bool> done{false};
