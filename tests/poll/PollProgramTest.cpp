@@ -29,12 +29,19 @@ std::vector<std::string> Words(const std::string& line) {
 }
 
 // A run as the user sees it: "status|standard output|standard error", with each time stamp
-// (2026-12-08T16:01:21.123+00:00) shown as '@'.
+// (2026-12-08T16:01:21.123+00:00) shown as '@' and the summary's exchange times as '#'.
 std::string Poll(const std::string& args, const std::function<void(pid_t)>& during = {}) {
     static const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    static const std::regex figures(R"(= \d+\.\d{3}/\d+\.\d{3}/\d+\.\d{3} ms)");
     const SlaveRun run = RunProgramToEnd(VORNAK_POLL_PATH, Words(args), 20s, during);
     return std::to_string(run.status) + "|" + std::regex_replace(run.out, time, "@") + "|" +
-           run.err;
+           std::regex_replace(run.err, figures, "= #");
+}
+
+// The summary a run of more than one poll ends with.
+std::string Summary(const std::string& port, const std::string& counts, bool timed = true) {
+    return "--- " + port + " ---\n" + counts + "\n" +
+           (timed ? "exchange min/mean/max = #\n" : "no answer to time\n");
 }
 
 class PollProgram : public ::testing::TestWithParam<std::string> {
@@ -96,13 +103,16 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
     for (const auto& [format, head, poll, timedOut] : formats) {
         SCOPED_TRACE(format);
         EXPECT_EQ(Run(m_slave, "--ref 40017 -c 2 -n 2 -i 50 -o " + format),
-                  "0|" + head + poll + poll + "|");
+                  "0|" + head + poll + poll + "|" +
+                      Summary(m_slave.Path(), "2 polls, 2 requests, 2 OK, 0 failed"));
         EXPECT_EQ(Run(m_silent, "-t 100 -r 7 -c 3 -o " + format),
                   "1|" + head + timedOut + "|vornak-poll: Time-out Error\n");
     }
     EXPECT_EQ(Run(m_silent, "-t 100 -n 3 -i 0"),
-              "1|Time-out Error\nTime-out Error\nTime-out Error\n|"
-              "vornak-poll: 3 of 3 polls failed, the last with: Time-out Error\n");
+              "1|Time-out Error\nTime-out Error\nTime-out Error\n|" +
+                  Summary(m_silent.Path(), "3 polls, 3 requests, 0 OK, 3 failed (3 Time-out Error)",
+                          false) +
+                  "vornak-poll: 3 of 3 polls failed, the last with: Time-out Error\n");
 
     // A coil: written on, then read back with its neighbour off as reference 0xxxx, through
     // COM5 of the settings file's Port Map.
@@ -124,9 +134,13 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
 // Cut short before any poll ended, the status is the shell's for that signal.
 TEST_P(PollProgram, StopSignalEndsTheRunAtOnce) {
     const std::tuple<const CSlaveProcess&, int, std::string> cases[] = {
-        {m_silent, SIGINT, "130||"},
-        {m_silent, SIGTERM, "143||"},
-        {m_slave, SIGTERM, "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|"},
+        {m_silent, SIGINT,
+         "130||" + Summary(m_silent.Path(), "0 polls, 0 requests, 0 OK, 0 failed", false)},
+        {m_silent, SIGTERM,
+         "143||" + Summary(m_silent.Path(), "0 polls, 0 requests, 0 OK, 0 failed", false)},
+        {m_slave, SIGTERM,
+         "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|" +
+             Summary(m_slave.Path(), "1 poll, 1 request, 1 OK, 0 failed")},
     };
     for (const auto& [slave, sig, expected] : cases) {
         std::chrono::steady_clock::time_point sent;
