@@ -16,7 +16,9 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <utility>
 
+#include "lines/BitRate.h"
 #include "lines/ReadTimeouts.h"
 
 namespace {
@@ -88,6 +90,13 @@ CPosixSerialPort::~CPosixSerialPort() {
 
 bool CPosixSerialPort::Fail(int error) {
     m_nLastError = error;
+    m_strError.clear();
+    return false;
+}
+
+bool CPosixSerialPort::Fail(int error, std::string why) {
+    m_nLastError = error;
+    m_strError = std::move(why);
     return false;
 }
 
@@ -133,6 +142,7 @@ bool CPosixSerialPort::Open(const std::string& device) {
     ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
     m_nLastError = 0;
+    m_strError.clear();
     return true;
 }
 
@@ -189,9 +199,15 @@ bool CPosixSerialPort::SetLine(const SerialDcb& dcb) {
     if (m_fd < 0) {
         return Fail(EBADF);
     }
-    const std::optional<speed_t> speed = SpeedFor(dcb.BaudRate);
+    const std::uint32_t rate = dcb.BaudRate;
+    if (rate == 0 || rate > kMaxBitRate) {
+        return Fail(EINVAL, m_strDevice + " cannot run at " + std::to_string(rate) +
+                                " bit/s (1 to " + std::to_string(kMaxBitRate) + " bit/s)");
+    }
+    // The rates of the termios table take the usual path; the others need the exact-rate call.
+    const std::optional<speed_t> speed = SpeedFor(rate);
     const std::optional<tcflag_t> size = SizeFor(dcb.ByteSize);
-    if (!speed || !size || dcb.Parity > kParityEven || dcb.StopBits > kStopBitsTwo ||
+    if (!size || dcb.Parity > kParityEven || dcb.StopBits > kStopBitsTwo ||
         dcb.fDtrControl > kDtrControlHandshake || dcb.fRtsControl > kRtsControlHandshake) {
         return Fail(EINVAL);
     }
@@ -229,7 +245,9 @@ bool CPosixSerialPort::SetLine(const SerialDcb& dcb) {
         tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
         tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     }
-    if (::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0) {
+    // cfsetispeed leaves alone an input rate another program set apart from the output rate.
+    tio.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
+    if (speed && (::cfsetispeed(&tio, *speed) != 0 || ::cfsetospeed(&tio, *speed) != 0)) {
         return Fail(errno);
     }
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
@@ -239,6 +257,20 @@ bool CPosixSerialPort::SetLine(const SerialDcb& dcb) {
         if (errno != EINVAL || !IsPseudoTerminal(m_fd)) {
             return Fail(errno);
         }
+    }
+    if (!speed) {
+        if (const int error = SetExactBitRate(m_fd, rate); error != 0) {
+            return Fail(error, "the driver of " + m_strDevice + " does not take " +
+                                   std::to_string(rate) + " bit/s");
+        }
+    }
+    // A driver sets the nearest rate its clock divides to, silently, however far off.
+    LineBitRate set;
+    if (const int error = ReadBitRate(m_fd, set); error != 0) {
+        return Fail(error);
+    }
+    if (std::string why = BitRateMismatch(m_strDevice, rate, set); !why.empty()) {
+        return Fail(EINVAL, std::move(why));
     }
     // termios has no DSR flow control, so the DTR/DSR handshake only raises DTR.
     ModemLines(m_fd, dcb.fDtrControl == kDtrControlDisable ? TIOCMBIC : TIOCMBIS, TIOCM_DTR);
@@ -446,6 +478,10 @@ void CPosixSerialPort::Abort() {
 
 int CPosixSerialPort::LastError() const {
     return m_nLastError;
+}
+
+std::string CPosixSerialPort::LastErrorText() const {
+    return m_strError;
 }
 
 std::string CPosixSerialPort::Device() const {

@@ -31,6 +31,8 @@ public:
     bool ClearError(std::uint32_t* errors, SerialStatus* status) override;
     void Abort() override;
     int LastError() const override;
+    // Set where the errno alone would not tell the user why: a bit rate the driver refused.
+    std::string LastErrorText() const override;
     std::string Device() const override;
     int EnableRs485(const Rs485Settings& settings) override;
     int SetRts(bool high) override;
@@ -45,6 +47,7 @@ private:
     Wait WaitFor(short events, int timeoutMs);
     bool StartTransfer(const void* data, std::uint32_t count, std::uint32_t* done);
     bool Fail(int error);
+    bool Fail(int error, std::string why);
     // A failure that means the device has gone (EIO, ENXIO, ENODEV) is also kept for
     // ClearError as kCommErrorDevice.
     bool DeviceFailure(int error);
@@ -61,6 +64,7 @@ private:
     int m_nWaitError = 0;
     SerialTimeouts m_timeouts;
     std::string m_strDevice;
+    std::string m_strError;
     // Received, not yet read: part of the receive queue.
     std::uint8_t m_ahead[256] = {};
     std::uint32_t m_nAheadPos = 0;

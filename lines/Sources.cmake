@@ -1,6 +1,7 @@
 # The line kinds and their layers, shared with the fuzz targets, which compile them with coverage.
 set(VORNAK_LINES_SOURCES
     AbortableWait.cpp
+    BitRate.cpp
     DirectionNote.cpp
     EchoPort.cpp
     LineAddress.cpp

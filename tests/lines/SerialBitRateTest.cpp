@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "PtyPair.h"
+#include "lines/BitRate.h"
+#include "lines/PosixSerialPort.h"
+
+namespace {
+
+// A pseudo-terminal takes any rate it is given, so it stands in for a driver that can do them
+// all; the refusals of a real driver come from what it reads back.
+TEST(SerialBitRateTest, RatesOutsideTheTermiosTableAreSetAndReadBack) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    CPosixSerialPort port;
+    ASSERT_TRUE(port.Open(pty.Path())) << port.LastError();
+    for (std::uint32_t rate : {230400u, 460800u, 921600u, 250000u, 300u, 4000000u, 9600u}) {
+        ASSERT_TRUE(port.SetLine(MasterDcb(rate))) << rate << ": " << port.LastErrorText();
+        LineBitRate set;
+        ASSERT_EQ(ReadBitRate(pty.Slave(), set), 0);
+        EXPECT_EQ(set.output, rate);
+        EXPECT_EQ(set.input, rate);
+    }
+}
+
+TEST(SerialBitRateTest, NoRateAndTooHighARateAreRefusedWithAReason) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    CPosixSerialPort port;
+    ASSERT_TRUE(port.Open(pty.Path())) << port.LastError();
+    ASSERT_TRUE(port.SetLine(MasterDcb(19200)));
+    for (std::uint32_t rate : {0u, 4000001u}) {
+        EXPECT_FALSE(port.SetLine(MasterDcb(rate)));
+        EXPECT_EQ(port.LastError(), EINVAL);
+        EXPECT_EQ(port.LastErrorText(), pty.Path() + " cannot run at " + std::to_string(rate) +
+                                            " bit/s (1 to 4000000 bit/s)");
+    }
+    LineBitRate set;
+    ASSERT_EQ(ReadBitRate(pty.Slave(), set), 0);
+    EXPECT_EQ(set.output, 19200u);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_TRUE(port.SetLine(MasterDcb(250000)));
+}
+
+TEST(SerialBitRateTest, ARateTheDriverRoundedFarOffIsRefused) {
+    const struct {
+        std::uint32_t asked;
+        LineBitRate set;
+        const char* why;
+    } cases[] = {
+        {250000,
+         {230400, 230400},
+         "the driver of /dev/ttyUSB0 does not take 250000 bit/s (it set 230400)"},
+        {9600, {9600, 4800}, "the driver of /dev/ttyUSB0 does not take 9600 bit/s (it set 4800)"},
+        {100000,
+         {102001, 0},
+         "the driver of /dev/ttyUSB0 does not take 100000 bit/s (it set 102001)"},
+        {100000, {102000, 0}, ""},
+        {921600, {923076, 923076}, ""},
+        {115200, {115200, 0}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BitRateMismatch("/dev/ttyUSB0", c.asked, c.set), c.why) << c.asked;
+    }
+}
+
+}  // namespace
