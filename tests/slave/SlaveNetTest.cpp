@@ -114,6 +114,14 @@ TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
         {{"--wrong-id"}, {0, 1, 0, 0, 0, 6, 255, 3, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 5, 1, 3, 2, 0, 0}},
         {{"--silent"}, kReadOne, {}},
         {{"--delay", "300"}, kReadOne, kReadOneAnswer, 0, 300},
+        // Functions 16 and 15 echo start and quantity; what they wrote reads back.
+        {{},
+         {0, 9, 0, 0, 0, 11, 1, 16, 0, 2, 0, 2, 4, 0xAB, 0xCD, 0, 1},
+         {0, 9, 0, 0, 0, 6, 1, 16, 0, 2, 0, 2}},
+        {{}, {0, 10, 0, 0, 0, 6, 1, 3, 0, 2, 0, 2}, {0, 10, 0, 0, 0, 7, 1, 3, 4, 0xAB, 0xCD, 0, 1}},
+        {{}, {0, 11, 0, 0, 0, 8, 1, 15, 0, 0, 0, 3, 1, 5}, {0, 11, 0, 0, 0, 6, 1, 15, 0, 0, 0, 3}},
+        {{}, {0, 12, 0, 0, 0, 6, 1, 1, 0, 0, 0, 3}, {0, 12, 0, 0, 0, 4, 1, 1, 1, 5}},
+        {{}, {0, 13, 0, 0, 0, 8, 1, 15, 0, 0, 0, 9, 1, 5}, {0, 13, 0, 0, 0, 3, 1, 0x8F, 3}},
     };
     for (const char* transport : {"--tcp", "--udp"}) {
         std::unique_ptr<CSlaveProcess> slave;
