@@ -252,3 +252,84 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
 }
 
 }  // namespace
+
+namespace {
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+// A float pair written as a list by function 16 and read back in CDAB; a broadcast that goes
+// out unanswered and lands; one silent slave among the asked ones; a retry that mends a lost
+// answer, each try in the trace.
+TEST(PollProgramMaster, WritesListsBroadcastsAsksSeveralSlavesAndRetries) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--fault-plan", "....s."}));
+    const std::string line = " " + slave.Path();
+    EXPECT_EQ(Poll("-T float32 --order CDAB -r 10 -w 3.5,-1e3" + line),
+              "0|[Address : 0x000a / 40011 ] float32 = 3.5\n"
+              "[Address : 0x000c / 40013 ] float32 = -1000\nOK\n|");
+    EXPECT_EQ(Poll("-r 10 -c 4 -o json" + line),
+              R"(0|{"time":"@","slave":1,"function":3,"address":10,"values":[0,16480,0,50298],)"
+              R"("code":0,"text":"OK"})"
+              "\n|");
+    EXPECT_EQ(Poll("-T float32 --order CDAB -r 10 -c 2 -o csv" + line),
+              "0|time,slave,function,address,type,value,result\n@,1,3,10,float32,3.5,OK\n"
+              "@,1,3,12,float32,-1000,OK\n|");
+    ASSERT_TRUE(slave.WaitForLines(IsFrame("rx"), 3, 2s));
+    const auto write = ParseSlaveLogLine(slave.Lines()[0]);
+    ASSERT_TRUE(write);
+    ASSERT_EQ(write->bytes.size(), 17u);
+    EXPECT_EQ(std::vector<std::uint8_t>(write->bytes.begin(), write->bytes.end() - 2),
+              (std::vector<std::uint8_t>{0x01, 0x10, 0x00, 0x0A, 0x00, 0x04, 0x08, 0x00, 0x00, 0x40,
+                                         0x60, 0x00, 0x00, 0xC4, 0x7A}));
+
+    EXPECT_EQ(Poll("-a 0 -r 7 -w 99" + line),
+              "0|[Address : 0x0007 / 40008 ] = 0x0063, 99\nbroadcast sent\n|");
+    EXPECT_EQ(
+        Poll("-a 2,1 -r 7 -t 200 -o csv" + line),
+        "1|time,slave,function,address,value,result\n@,2,3,7,,Time-out Error\n"
+        "@,1,3,7,99,OK\n|vornak-poll: 1 of 2 requests failed, the last with: Time-out Error\n");
+
+    // The plan's fifth answer is lost; the retry gets the sixth.
+    const std::string trace = ::testing::TempDir() + "poll-retry-" + std::to_string(::getpid());
+    std::filesystem::remove(trace);
+    EXPECT_EQ(Poll("--retries 2 -t 200 --trace " + trace + line),
+              "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|");
+    std::ifstream in(trace);
+    const std::string traced(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(Count(traced, " tx 01 03 00 00 00 01 84 0A"), 2u) << traced;
+    EXPECT_EQ(Count(traced, "result 1 Time-out Error"), 1u) << traced;
+    std::filesystem::remove(trace);
+}
+
+// A run until interrupted outlives its server: the lost connection shows in its row, the run
+// opens the line again once the server is back, and Ctrl-C ends it with the summary.
+TEST(PollProgramMaster, LongRunReconnectsAfterTheServerRestartsAndSumsUp) {
+    auto server = std::make_unique<CSlaveProcess>();
+    ASSERT_TRUE(server->Start({"--tcp", "0"}));
+    const std::string address = server->Path();
+    const std::string port = address.substr(address.rfind(':') + 1);
+    const std::string seen = Poll("-n 0 -i 100 -t 300 tcp://" + address, [&](pid_t pid) {
+        std::this_thread::sleep_for(400ms);
+        server->Stop(SIGTERM);
+        std::this_thread::sleep_for(500ms);
+        server = std::make_unique<CSlaveProcess>();
+        EXPECT_TRUE(server->Start({"--tcp", port}));
+        std::this_thread::sleep_for(600ms);
+        ::kill(pid, SIGINT);
+    });
+    const std::string ok = "[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n";
+    const std::size_t lost = seen.find("Comm Port Not Opened: cannot open tcp://" + address);
+    ASSERT_NE(lost, std::string::npos) << seen;
+    EXPECT_EQ(seen.rfind("1|" + ok, 0), 0u) << seen;
+    EXPECT_NE(seen.find(ok, lost), std::string::npos) << seen;
+    EXPECT_NE(seen.find("|--- tcp://" + address + " ---\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("exchange min/mean/max = #\n"), std::string::npos) << seen;
+}

@@ -126,8 +126,10 @@ int main(int argc, char** argv) {
         if (summary.polls == 1) {
             std::fprintf(stderr, "vornak-poll: %s\n", summary.lastFailure.c_str());
         } else {
-            std::fprintf(stderr, "vornak-poll: %u of %u polls failed, the last with: %s\n",
-                         summary.failed, summary.polls, summary.lastFailure.c_str());
+            std::fprintf(stderr, "vornak-poll: %u of %u %s failed, the last with: %s\n",
+                         summary.failed, summary.polls,
+                         options.slaves.size() > 1 ? "requests" : "polls",
+                         summary.lastFailure.c_str());
         }
         status = 1;
     }
