@@ -1,7 +1,9 @@
 #include "tools/slave/LineDevice.h"
 
+// The kernel's termios2 (any bit rate) instead of <termios.h>, which clashes with it.
+#include <asm/termbits.h>
 #include <fcntl.h>
-#include <termios.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,9 +16,11 @@ namespace {
 
 struct SpeedEntry {
     long baud;
-    speed_t speed;
+    tcflag_t code;
 };
 
+// The rates with a code of their own keep it, so that programs reading the line with the C
+// library's termios calls see them; any other goes as BOTHER with the exact figure.
 constexpr SpeedEntry kSpeeds[] = {
     {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
     {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
@@ -24,26 +28,31 @@ constexpr SpeedEntry kSpeeds[] = {
     {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
-bool FindSpeed(long baud, speed_t& speed) {
+tcflag_t SpeedCode(long baud) {
     for (const auto& entry : kSpeeds) {
         if (entry.baud == baud) {
-            speed = entry.speed;
-            return true;
+            return entry.code;
         }
     }
-    return false;
+    return BOTHER;
 }
 
 std::string Reason(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+// Within the 2 % a UART's clock divider rounds to.
+bool CloseEnough(long asked, unsigned int set) {
+    const long long off = static_cast<long long>(set) - asked;
+    return (off < 0 ? -off : off) * 50 <= asked;
+}
+
 }  // namespace
 
 bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, std::string& error) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        error = Reason("tcgetattr");
+    termios2 tio{};
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
+        error = Reason("TCGETS2");
         return false;
     }
     // Raw mode: no echo, no line editing, no signals, no character translation either way.
@@ -52,10 +61,7 @@ bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, s
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
-#ifdef CRTSCTS
-    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-#endif
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= options.dataBits == 7 ? CS7 : CS8;
     if (options.parity != Parity::None) {
         tio.c_cflag |= PARENB;
@@ -68,16 +74,27 @@ bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, s
     }
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
-    speed_t speed = B9600;
-    if (FindSpeed(options.baud, speed)) {
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
-    } else if (requireSpeed) {
-        error = "the line cannot run at " + std::to_string(options.baud) + " bit/s";
+    // No input rate of its own (B0 there), so input follows output.
+    tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
+    tio.c_cflag |= SpeedCode(options.baud);
+    tio.c_ospeed = static_cast<speed_t>(options.baud);
+    tio.c_ispeed = tio.c_ospeed;
+    if (ioctl(fd, TCSETS2, &tio) != 0) {
+        error = Reason("the line cannot be set to " + LineText(options));
         return false;
     }
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        error = Reason("tcsetattr");
+    if (!requireSpeed) {
+        return true;
+    }
+    // A driver sets the nearest rate its clock divides to, however far off, without a word.
+    termios2 set{};
+    if (ioctl(fd, TCGETS2, &set) != 0) {
+        error = Reason("TCGETS2");
+        return false;
+    }
+    if (!CloseEnough(options.baud, set.c_ospeed)) {
+        error = "the line cannot run at " + std::to_string(options.baud) +
+                " bit/s (the driver set " + std::to_string(set.c_ospeed) + ")";
         return false;
     }
     return true;

@@ -34,8 +34,8 @@ private:
     std::string m_strPath;
 };
 
-// Raw mode with the options' character format and, when the rate has a termios speed, the
-// bit rate. requireSpeed makes an unknown rate an error (a real line has to run at it).
+// Raw mode with the options' character format and bit rate. requireSpeed makes a rate the
+// driver does not set (more than 2 % off) an error: a real line has to run at it.
 bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, std::string& error);
 
 }  // namespace slave

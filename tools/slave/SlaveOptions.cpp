@@ -89,8 +89,8 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             }
             o.id = static_cast<int>(n);
         } else if (name == "--baud") {
-            if (!number(50, 4000000, n)) {
-                return bad("50 to 4000000");
+            if (!number(1, 4000000, n)) {
+                return bad("1 to 4000000");
             }
             o.baud = n;
         } else if (name == "--parity") {
@@ -222,7 +222,7 @@ opened, or a device that goes away, with 1.
 Options:
   --mode rtu|ascii      transmission mode (default rtu)
   --id N                slave address 1..255 (default 1)
-  --baud N              bit rate (default 9600)
+  --baud N              bit rate, 1..4000000 (default 9600)
   --parity none|odd|even  parity (default none)
   --data-bits 7|8       data bits (default 8)
   --stop-bits 1|2       stop bits (default 1)
