@@ -24,7 +24,7 @@ constexpr std::uint16_t kModbusReadError = 9;
 constexpr std::uint16_t kModbusPortNotOpen = 10;
 constexpr std::uint16_t kModbusLockTimeout = 11;
 // A request the master will not send: a count outside its function's range, or a read to the
-// broadcast address. Nothing goes on the line.
+// broadcast address. Nothing goes on the line. (12 stays without a text, as it always was.)
 constexpr std::uint16_t kModbusBadRequest = 13;
 constexpr std::uint16_t kModbusException = 0x8000;
 
@@ -41,7 +41,7 @@ constexpr std::uint8_t kFuncWriteMultipleRegisters = 16;
 // Broadcast: slave 0 addresses every slave and none answers. The write requests (5, 6, 15, 16)
 // to it go out and return kModbusOk once the request has left the line, without waiting for
 // anything; reads to it return kModbusBadRequest without sending. The caller keeps its own
-// turnaround delay before the next request.
+// turnaround delay before the next request. The rule holds for unit 0 on Modbus TCP as well.
 constexpr std::uint8_t kBroadcastSlave = 0;
 
 // The largest counts one request carries.
@@ -51,8 +51,9 @@ constexpr std::uint16_t kMaxWriteCoils = 1968;
 // How the master knows an RTU answer has ended. Silence waits for the character interval to
 // pass without a byte after the answer. Length ends the answer as soon as the bytes its
 // request calls for (or a 5-byte exception) are in, the character interval then being only
-// the longest gap allowed inside it. ASCII ends at its CR LF and MBAP at its length field
-// either way.
+// the longest gap allowed inside it. Bytes still coming within two character times of that end
+// make it overlong, a failure as under Silence; any later are purged before the next request.
+// ASCII ends at its CR LF and MBAP at its length field either way.
 enum class AnswerEnd : std::uint8_t { Silence, Length };
 
 // The abstract Modbus master: builds the requests, checks answers, unpacks data. The

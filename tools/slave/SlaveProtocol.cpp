@@ -44,7 +44,7 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     if (function < 1 || function > 6) {
         return ExceptionAnswer(request, kIllegalFunction);
     }
-    // All six functions carry exactly two 16-bit fields.
+    // Functions 1 to 6 carry exactly two 16-bit fields.
     if (request.size() != 6) {
         return ExceptionAnswer(request, kIllegalDataValue);
     }
