@@ -37,6 +37,14 @@ public:
     // One read that waits up to ms in all for the wanted bytes; ms 0 takes what has arrived.
     bool ReadWithin(std::uint8_t* data, std::uint32_t wanted, std::uint32_t ms,
                     std::uint32_t& received);
+    // Gives the port the time-outs its framing reads under, after a ReadWithin.
+    bool SetTimeouts(const SerialTimeouts& timeouts) {
+        if (!m_port.SetTimeouts(timeouts)) {
+            ClearErrors();
+            return false;
+        }
+        return true;
+    }
     // The port's queue counts; false when the port cannot tell.
     bool Status(SerialStatus& status) { return ReadErrors(&status); }
 

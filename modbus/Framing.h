@@ -25,6 +25,9 @@ public:
     virtual SerialTimeouts PortTimeouts(const LineTimes& times) const = 0;
     // The bytes to send for request[0, length); they stay valid until the next call.
     virtual std::span<const std::uint8_t> Wrap(ByteArray& request, std::uint16_t length) = 0;
+    // Where the framing can tell, ends the next Read as soon as an answer of this message
+    // length (or an exception) is in; 0 waits for the line's silence.
+    virtual void EndAnswerAt(std::uint16_t /*length*/) {}
     // Reads the answer to the request last wrapped: kModbusOk with what came held (perhaps
     // nothing), or the code of the failure.
     virtual std::uint16_t Read(CExchangeLine& line) = 0;

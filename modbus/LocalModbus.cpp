@@ -163,6 +163,17 @@ LineTimes CLocalModbus::Times() const {
 std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLength,
                                      ByteArray& response, std::uint16_t expectedLength,
                                      std::uint16_t* receivedLength) {
+    return Run(request, requestLength, response, expectedLength, receivedLength, true);
+}
+
+std::uint16_t CLocalModbus::Send(ByteArray& request, std::uint16_t requestLength) {
+    ByteArray response;
+    return Run(request, requestLength, response, 0, nullptr, false);
+}
+
+std::uint16_t CLocalModbus::Run(ByteArray& request, std::uint16_t requestLength,
+                                ByteArray& response, std::uint16_t expectedLength,
+                                std::uint16_t* receivedLength, bool expectAnswer) {
     if (response.size() < expectedLength) {
         response.resize(expectedLength, 0);
     }
@@ -179,9 +190,9 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
         CExchangeLine line(*m_hPort, Times());
         m_hPort->BeginExchange(m_dwTimeout);
         code = Exchange(framing, line, request, requestLength, response, expectedLength,
-                        receivedLength);
+                        receivedLength, expectAnswer);
         const std::string text = GetErrorText(code);
-        const std::string remark = framing.Remark();
+        const std::string remark = expectAnswer ? framing.Remark() : std::string();
         m_hPort->EndExchange(code, remark.empty() ? text : text + ": " + remark);
         if (line.DeviceGone()) {
             // An unplugged adapter is let go at once: its device node can come back under the
@@ -199,12 +210,17 @@ std::uint16_t CLocalModbus::Transact(ByteArray& request, std::uint16_t requestLe
 
 std::uint16_t CLocalModbus::Exchange(CFraming& framing, CExchangeLine& line, ByteArray& request,
                                      std::uint16_t requestLength, ByteArray& response,
-                                     std::uint16_t expectedLength, std::uint16_t* receivedLength) {
+                                     std::uint16_t expectedLength, std::uint16_t* receivedLength,
+                                     bool expectAnswer) {
     const std::span<const std::uint8_t> frame = framing.Wrap(request, requestLength);
     m_hPort->Purge(kPurgeAll);
     if (!line.Write(frame.data(), static_cast<std::uint32_t>(frame.size()))) {
         return kModbusWriteError;
     }
+    if (!expectAnswer) {
+        return kModbusOk;  // Write has waited for the transmit queue to empty
+    }
+    framing.EndAnswerAt(m_answerEnd == AnswerEnd::Length ? expectedLength : 0);
     const std::uint16_t read = framing.Read(line);
     if (read != kModbusOk) {
         return read;

@@ -22,6 +22,8 @@ public:
 
     std::uint16_t Transact(ByteArray& request, std::uint16_t requestLength, ByteArray& response,
                            std::uint16_t expectedLength, std::uint16_t* receivedLength) override;
+    // Writes the request and returns once it has left the line; nothing is read.
+    std::uint16_t Send(ByteArray& request, std::uint16_t requestLength) override;
     std::string GetErrorText(std::uint16_t code) const override;
     bool IsPortOpen() const override;
 
@@ -90,7 +92,13 @@ private:
     CFraming& Framing() const { return *m_framings[static_cast<std::size_t>(GetLineFraming())]; }
     std::uint16_t Exchange(CFraming& framing, CExchangeLine& line, ByteArray& request,
                            std::uint16_t requestLength, ByteArray& response,
-                           std::uint16_t expectedLength, std::uint16_t* receivedLength);
+                           std::uint16_t expectedLength, std::uint16_t* receivedLength,
+                           bool expectAnswer);
+    // Runs one exchange under the lock with the trace around it; expectAnswer false stops
+    // after the write.
+    std::uint16_t Run(ByteArray& request, std::uint16_t requestLength, ByteArray& response,
+                      std::uint16_t expectedLength, std::uint16_t* receivedLength,
+                      bool expectAnswer);
 
     // One of each, in FramingKind's order, so that a framing switched from another thread is
     // never freed under a running exchange, and each keeps its state (the next transaction

@@ -5,8 +5,7 @@
 
 namespace {
 
-constexpr std::uint16_t kRequestLength = 6;
-constexpr std::uint16_t kWriteEchoLength = 6;
+constexpr std::uint16_t kWriteEchoLength = 6;   // also the answer to 15 and 16: start and count
 constexpr std::uint16_t kReadHeaderLength = 3;  // slave, function, byte count
 constexpr std::uint16_t kCoilOn = 0xFF00;
 constexpr std::uint16_t kCoilOff = 0x0000;
@@ -34,6 +33,11 @@ std::size_t RegisterAnswerLength(std::uint16_t quantity) {
     return 2 * static_cast<std::size_t>(quantity) + kReadHeaderLength;
 }
 
+bool IsWrite(std::uint8_t function) {
+    return function == kFuncWriteSingleCoil || function == kFuncWriteSingleRegister ||
+           function == kFuncWriteMultipleCoils || function == kFuncWriteMultipleRegisters;
+}
+
 }  // namespace
 
 CModbus::CModbus() : m_wTries(1), m_dwLockTimeout(100), m_dwErrorDelay(0), m_bThrowOnError(false) {}
@@ -45,13 +49,28 @@ ByteArray CModbus::BuildRequest(std::uint8_t slave, std::uint8_t function, std::
     return {slave, function, HighByte(address), LowByte(address), HighByte(data), LowByte(data)};
 }
 
+// Functions 15 and 16: the six bytes of the others, then the data's byte count and the data.
+ByteArray CModbus::BuildWrite(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
+                              std::uint16_t quantity, const ByteArray& data) {
+    ByteArray request = BuildRequest(slave, function, start, quantity);
+    request.push_back(static_cast<std::uint8_t>(data.size()));
+    request.insert(request.end(), data.begin(), data.end());
+    return request;
+}
+
+std::uint16_t CModbus::Send(ByteArray& request, std::uint16_t requestLength) {
+    ByteArray response;
+    const std::uint16_t code = Transact(request, requestLength, response, 0, nullptr);
+    return code == kModbusTimeout ? kModbusOk : code;
+}
+
 std::uint16_t CModbus::CheckAnswer(const ByteArray& request, const ByteArray& response,
                                    std::size_t answerLength) {
     if (response.size() < answerLength) {
         return kModbusInvalidResponse;
     }
     const std::uint8_t function = request[1];
-    if (function == kFuncWriteSingleCoil || function == kFuncWriteSingleRegister) {
+    if (IsWrite(function)) {
         return std::equal(request.begin(), request.begin() + kWriteEchoLength, response.begin())
                    ? kModbusOk
                    : kModbusInvalidResponse;
@@ -62,13 +81,23 @@ std::uint16_t CModbus::CheckAnswer(const ByteArray& request, const ByteArray& re
 
 std::uint16_t CModbus::RunRequest(const ByteArray& request, std::size_t answerLength,
                                   const std::function<void(const ByteArray&)>& unpack) {
+    const auto requestLength = static_cast<std::uint16_t>(request.size());
+    if (request[0] == kBroadcastSlave) {
+        std::uint16_t code = kModbusBadRequest;
+        if (IsWrite(request[1])) {
+            ByteArray sent = request;
+            code = Send(sent, requestLength);
+        }
+        ThrowIfError(code);
+        return code;
+    }
     const std::uint16_t expectedLength = ClampLength(answerLength);
     ByteArray response(expectedLength, 0);
     std::uint16_t code = kModbusOk;
     std::uint16_t tries = 0;
     do {
         ByteArray sent = request;  // Transact appends the check to its copy
-        code = Transact(sent, kRequestLength, response, expectedLength, nullptr);
+        code = Transact(sent, requestLength, response, expectedLength, nullptr);
         if (code == kModbusOk) {
             code = CheckAnswer(request, response, answerLength);
         }
@@ -148,6 +177,40 @@ std::uint16_t CModbus::PresetSingleRegister(std::uint8_t slave, std::uint16_t ad
                       kWriteEchoLength, nullptr);
 }
 
+std::uint16_t CModbus::PresetMultipleRegisters(std::uint8_t slave, std::uint16_t start,
+                                               const WordArray& values) {
+    if (values.empty() || values.size() > kMaxWriteRegisters) {
+        ThrowIfError(kModbusBadRequest);
+        return kModbusBadRequest;
+    }
+    ByteArray data;
+    data.reserve(2 * values.size());
+    for (const std::uint16_t value : values) {
+        data.push_back(HighByte(value));
+        data.push_back(LowByte(value));
+    }
+    const auto quantity = static_cast<std::uint16_t>(values.size());
+    return RunRequest(BuildWrite(slave, kFuncWriteMultipleRegisters, start, quantity, data),
+                      kWriteEchoLength, nullptr);
+}
+
+std::uint16_t CModbus::ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
+                                          const ByteArray& states) {
+    if (states.empty() || states.size() > kMaxWriteCoils) {
+        ThrowIfError(kModbusBadRequest);
+        return kModbusBadRequest;
+    }
+    ByteArray data((states.size() + 7) / 8, 0);
+    for (std::size_t j = 0; j < states.size(); ++j) {
+        if (states[j] != 0) {
+            data[j / 8] = static_cast<std::uint8_t>(data[j / 8] | 1u << (j % 8));
+        }
+    }
+    const auto quantity = static_cast<std::uint16_t>(states.size());
+    return RunRequest(BuildWrite(slave, kFuncWriteMultipleCoils, start, quantity, data),
+                      kWriteEchoLength, nullptr);
+}
+
 bool CModbus::Lock() {
     return m_lock.Lock(m_dwLockTimeout);
 }
@@ -183,6 +246,8 @@ std::string CModbus::GetErrorText(std::uint16_t code) const {
             return "Comm Port Not Opened";
         case kModbusLockTimeout:
             return "Critical Section Lock Time-out Error";
+        case kModbusBadRequest:
+            return "Invalid Request";
         default:
             return "";
     }

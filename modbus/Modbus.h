@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,9 @@ constexpr std::uint16_t kModbusWriteError = 8;
 constexpr std::uint16_t kModbusReadError = 9;
 constexpr std::uint16_t kModbusPortNotOpen = 10;
 constexpr std::uint16_t kModbusLockTimeout = 11;
+// A request the master will not send: a count outside its function's range, or a read to the
+// broadcast address. Nothing goes on the line. (12 stays without a text, as it always was.)
+constexpr std::uint16_t kModbusBadRequest = 13;
 constexpr std::uint16_t kModbusException = 0x8000;
 
 // Function codes.
@@ -31,8 +35,28 @@ constexpr std::uint8_t kFuncReadHoldingRegisters = 3;
 constexpr std::uint8_t kFuncReadInputRegisters = 4;
 constexpr std::uint8_t kFuncWriteSingleCoil = 5;
 constexpr std::uint8_t kFuncWriteSingleRegister = 6;
+constexpr std::uint8_t kFuncWriteMultipleCoils = 15;
+constexpr std::uint8_t kFuncWriteMultipleRegisters = 16;
 
-// The abstract Modbus master: builds the six requests, checks answers, unpacks data. The
+// Broadcast: slave 0 addresses every slave and none answers. The write requests (5, 6, 15, 16)
+// to it go out and return kModbusOk once the request has left the line, without waiting for
+// anything; reads to it return kModbusBadRequest without sending. The caller keeps its own
+// turnaround delay before the next request. The rule holds for unit 0 on Modbus TCP as well.
+constexpr std::uint8_t kBroadcastSlave = 0;
+
+// The largest counts one request carries.
+constexpr std::uint16_t kMaxWriteRegisters = 123;
+constexpr std::uint16_t kMaxWriteCoils = 1968;
+
+// How the master knows an RTU answer has ended. Silence waits for the character interval to
+// pass without a byte after the answer. Length ends the answer as soon as the bytes its
+// request calls for (or a 5-byte exception) are in, the character interval then being only
+// the longest gap allowed inside it. Bytes still coming within two character times of that end
+// make it overlong, a failure as under Silence; any later are purged before the next request.
+// ASCII ends at its CR LF and MBAP at its length field either way.
+enum class AnswerEnd : std::uint8_t { Silence, Length };
+
+// The abstract Modbus master: builds the requests, checks answers, unpacks data. The
 // exchange on the line is the derived class's Transact.
 class CModbus : public CObject {
 public:
@@ -48,6 +72,9 @@ public:
     virtual std::uint16_t Transact(ByteArray& request, std::uint16_t requestLength,
                                    ByteArray& response, std::uint16_t expectedLength,
                                    std::uint16_t* receivedLength) = 0;
+    // Sends request[0, requestLength) without awaiting an answer, for broadcasts. This
+    // fallback runs a Transact and takes its time-out as success; a line master overrides it.
+    virtual std::uint16_t Send(ByteArray& request, std::uint16_t requestLength);
     virtual std::string GetErrorText(std::uint16_t code) const;
     virtual bool IsPortOpen() const = 0;
 
@@ -62,6 +89,16 @@ public:
     std::uint16_t PresetSingleCoil(std::uint8_t slave, std::uint16_t address, std::uint16_t state);
     std::uint16_t PresetSingleRegister(std::uint8_t slave, std::uint16_t address,
                                        std::uint16_t value);
+    // Function 16: 1..kMaxWriteRegisters values from start; the answer echoes start and count.
+    std::uint16_t PresetMultipleRegisters(std::uint8_t slave, std::uint16_t start,
+                                          const WordArray& values);
+    // Function 15: one byte per coil, nonzero for on, 1..kMaxWriteCoils of them from start;
+    // the answer echoes start and count.
+    std::uint16_t ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
+                                     const ByteArray& states);
+
+    void SetAnswerEnd(AnswerEnd end) { m_answerEnd = end; }
+    AnswerEnd GetAnswerEnd() const { return m_answerEnd; }
 
     bool Lock();
     void Unlock();
@@ -74,13 +111,17 @@ protected:
     std::uint32_t m_dwLockTimeout;
     std::uint32_t m_dwErrorDelay;
     bool m_bThrowOnError;
+    std::atomic<AnswerEnd> m_answerEnd{AnswerEnd::Silence};
 
 private:
     static ByteArray BuildRequest(std::uint8_t slave, std::uint8_t function, std::uint16_t address,
                                   std::uint16_t data);
+    static ByteArray BuildWrite(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
+                                std::uint16_t quantity, const ByteArray& data);
     static std::uint16_t CheckAnswer(const ByteArray& request, const ByteArray& response,
                                      std::size_t answerLength);
-    // The request cycle: exchange, check, unpack on success, up to m_wTries times.
+    // The request cycle: exchange, check, unpack on success, up to m_wTries times. A request
+    // to the broadcast address is sent once and never read.
     std::uint16_t RunRequest(const ByteArray& request, std::size_t answerLength,
                              const std::function<void(const ByteArray&)>& unpack);
     std::uint16_t ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,

@@ -21,7 +21,8 @@ constexpr std::uint8_t kPlanEmptyPoll = 0x02;   // an empty poll between the pie
 constexpr std::uint8_t kPlanFailAfter = 0x04;   // a read behind the answer fails
 constexpr std::uint8_t kPlanFailBefore = 0x08;  // the first read fails
 constexpr std::uint8_t kPlanWriteFails = 0x10;
-constexpr std::uint8_t kPlanNoDrain = 0x20;  // the transmit queue never empties
+constexpr std::uint8_t kPlanNoDrain = 0x20;    // the transmit queue never empties
+constexpr std::uint8_t kPlanLengthEnd = 0x40;  // RTU answers end by their length
 
 const RequestCase* g_case = nullptr;
 std::uint16_t g_mode = 0;
@@ -255,6 +256,46 @@ std::uint16_t ExpectedCode(std::uint16_t mode, const CScriptedPort& port, std::u
     return verdict.code;
 }
 
+// Slave 0: writes go out and nothing is read; reads are refused before anything is sent.
+void RunBroadcast(std::uint16_t mode, const RequestCase& c, CScriptedPort& port,
+                  CLocalModbus& master, const Bytes& request, std::size_t arraySize) {
+    const std::uint8_t function = FunctionOf(c);
+    ByteArray states(arraySize, 0x5A);
+    WordArray values(arraySize, 0xA5A5);
+    std::uint16_t code = 0;
+    switch (function) {
+        case kFuncReadCoils:
+            code = master.ReadCoils(c.slave, c.start, c.quantity, states);
+            break;
+        case kFuncReadDiscreteInputs:
+            code = master.ReadDiscreteInputs(c.slave, c.start, c.quantity, states);
+            break;
+        case kFuncReadHoldingRegisters:
+            code = master.ReadHoldingRegisters(c.slave, c.start, c.quantity, values);
+            break;
+        case kFuncReadInputRegisters:
+            code = master.ReadInputRegisters(c.slave, c.start, c.quantity, values);
+            break;
+        case kFuncWriteSingleCoil:
+            code = master.PresetSingleCoil(c.slave, c.start, c.quantity);
+            break;
+        default:
+            code = master.PresetSingleRegister(c.slave, c.start, c.quantity);
+            break;
+    }
+    FuzzCheck(port.delivered.empty() && port.failedReads == 0, "a broadcast reads nothing");
+    if (function <= kFuncReadInputRegisters) {
+        FuzzCheck(code == kModbusBadRequest && port.writes.empty(), "a broadcast read is refused");
+        FuzzCheck(states == ByteArray(arraySize, 0x5A), "a refused bit read keeps the states");
+        FuzzCheck(values == WordArray(arraySize, 0) || function <= kFuncReadDiscreteInputs,
+                  "a refused register read gives zeros");
+        return;
+    }
+    const bool written = port.writeOk && port.outQueueAfter == 0;
+    FuzzCheck(code == (written ? kModbusOk : kModbusWriteError), "broadcast write code");
+    CheckWire(mode, port, request);
+}
+
 }  // namespace
 
 void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& answer) {
@@ -264,6 +305,7 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
     CScriptedPort& port = *line.port;
     CLocalModbus& master = *line.master;
     ScriptAnswer(port, answer, c.cut, c.plan);
+    master.SetAnswerEnd((c.plan & kPlanLengthEnd) != 0 ? AnswerEnd::Length : AnswerEnd::Silence);
     const Bytes request = RequestBytes(c);
     const std::uint8_t function = FunctionOf(c);
     const std::size_t answerLength = AnswerLengthOf(c);
@@ -272,6 +314,11 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
     const std::size_t arraySize = ArraySizeOf(c);
     Bytes message;
 
+    if (c.slave == kBroadcastSlave && c.op < 6) {
+        RunBroadcast(mode, c, port, master, request, arraySize);
+        g_case = nullptr;
+        return;
+    }
     if (c.op == 6) {
         ByteArray sent = request;
         ByteArray response(arraySize, 0xA5);

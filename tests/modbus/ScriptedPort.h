@@ -20,7 +20,8 @@ public:
     struct Chunk {
         Bytes bytes;
         bool fails = false;
-        std::size_t taken = 0;  // bytes already read; an offset keeps byte-by-byte reads linear
+        std::size_t taken = 0;   // bytes already read; an offset keeps byte-by-byte reads linear
+        std::uint32_t atMs = 0;  // timed: when it arrives, counted from the last write
         std::size_t Left() const { return bytes.size() - taken; }
     };
 
@@ -37,6 +38,15 @@ public:
     void Answer(const Bytes& bytes) { reads.push_back({bytes}); }
     void Answer(const std::string& text) { Answer(Bytes(text.begin(), text.end())); }
     void FailRead() { reads.push_back({{}, true}); }
+
+    // Timed: a virtual clock that only Reads move. A chunk arrives at its atMs after the last
+    // write, and a Read keeps the port's time-outs as a driver would: it ends when it has its
+    // bytes, when the gap after a byte passes the interval, or at its total time-out.
+    bool timed = false;
+    std::uint32_t nowMs = 0;
+    void AnswerAt(std::uint32_t atMs, const Bytes& bytes) {
+        reads.push_back({bytes, false, 0, atMs});
+    }
 
     // Record.
     std::vector<std::string> opened;
@@ -101,6 +111,8 @@ public:
     }
 
 private:
+    std::uint32_t ReadTimed(std::uint8_t* data, std::uint32_t count);
+
     bool Fail(int error) {
         m_nLastError = error;
         return false;
@@ -110,4 +122,5 @@ private:
     std::atomic<bool> m_bAborted{false};  // Abort comes from any thread, as on a real line
     int m_nLastError = 0;
     std::string m_strDevice;
+    std::uint32_t m_writeAtMs = 0;
 };

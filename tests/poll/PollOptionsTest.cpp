@@ -7,6 +7,19 @@ using poll::ParsePollOptions;
 using poll::PollOptions;
 using Action = poll::PollParse::Action;
 
+namespace {
+
+// "1,1,...": n values.
+std::string List(std::size_t n) {
+    std::string list = "1";
+    for (std::size_t i = 1; i < n; ++i) {
+        list += ",1";
+    }
+    return list;
+}
+
+}  // namespace
+
 TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
     const struct {
         std::vector<std::string> args;
@@ -24,19 +37,61 @@ TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
                     o.stopBits == 2 && o.flow == 0x02 && o.timeoutMs == 250 &&
                     o.charIntervalMs == 20 && o.comPort == 16;
          }},
+        {{"-w", List(123), "COM1"}, [](const PollOptions& o) { return o.count == 123; }},
+        {{"-f", "1", "-w", List(1968), "COM1"},
+         [](const PollOptions& o) { return o.count == 1968; }},
         {{"/dev/ttyUSB0", "-a", "247", "-f", "4", "-r", "0x10", "-c", "125", "-o", "json", "-n",
           "0", "-i", "0", "--trace", "/tmp/t"},
          [](const PollOptions& o) {
-             return o.comPort == 0 && o.port == "/dev/ttyUSB0" && o.slave == 247 &&
-                    o.function == 4 && o.address == 0x10 && o.count == 125 &&
-                    o.format == OutputFormat::Json && o.polls == 0 && o.intervalMs == 0 &&
-                    o.trace == "/tmp/t";
+             return o.comPort == 0 && o.port == "/dev/ttyUSB0" &&
+                    o.slaves == std::vector<std::uint8_t>{247} && o.function == 4 &&
+                    o.address == 0x10 && o.count == 125 && o.format == OutputFormat::Json &&
+                    o.polls == 0 && o.intervalMs == 0 && o.trace == "/tmp/t";
          }},
         {{"--ref", "00001", "-f", "1", "-c", "2000", "COM1"},
          [](const PollOptions& o) { return o.address == 0 && o.count == 2000; }},
         {{"-f", "2", "--ref", "19999", "COM1"},
          [](const PollOptions& o) { return o.address == 9998; }},
-        {{"-w", "1A2Bh", "COM1"}, [](const PollOptions& o) { return o.write == 0x1A2B; }},
+        {{"-w", "1A2Bh", "COM1"},
+         [](const PollOptions& o) {
+             return o.write == std::vector<std::uint16_t>{0x1A2B} && poll::RequestFunction(o) == 6;
+         }},
+        // Lists and types: the registers each takes, and the function that writes them.
+        {{"-w", "1,0x2,3h", "COM1"},
+         [](const PollOptions& o) {
+             return o.write == std::vector<std::uint16_t>{1, 2, 3} && o.count == 3 &&
+                    poll::RequestFunction(o) == 16;
+         }},
+        {{"-w", "7", "--multiple", "COM1"},
+         [](const PollOptions& o) { return poll::RequestFunction(o) == 16; }},
+        {{"-f", "1", "-w", "1", "COM1"},
+         [](const PollOptions& o) { return poll::RequestFunction(o) == 5; }},
+        {{"-f", "1", "-w", "1,0,1", "COM1"},
+         [](const PollOptions& o) {
+             return o.write == std::vector<std::uint16_t>{1, 0, 1} &&
+                    poll::RequestFunction(o) == 15;
+         }},
+        {{"-T", "float32", "--order", "CDAB", "-w", "3.5,-1e3", "COM1"},
+         [](const PollOptions& o) {
+             return o.write == std::vector<std::uint16_t>{0, 0x4060, 0x0000, 0xC47A} &&
+                    poll::RequestFunction(o) == 16 && o.valueCount == 2;
+         }},
+        {{"-T", "string", "-w", "a,b", "COM1"},
+         [](const PollOptions& o) {
+             return o.write == std::vector<std::uint16_t>{0x612C, 0x6200};
+         }},
+        {{"-T", "float64", "--order", "GHEFCDAB", "-c", "31", "-f", "4", "COM1"},
+         [](const PollOptions& o) {
+             return o.count == 124 && o.valueCount == 31 && o.order == poll::WordOrder::Cdab;
+         }},
+        {{"-T", "string", "-c", "9", "COM1"}, [](const PollOptions& o) { return o.count == 5; }},
+        {{"-a", "1,3,5-7", "-b", "921600", "--retries", "10", "--turnaround", "0", "COM1"},
+         [](const PollOptions& o) {
+             return o.slaves == std::vector<std::uint8_t>{1, 3, 5, 6, 7} && o.baud == 921600 &&
+                    o.retries == 10 && o.turnaroundMs == 0;
+         }},
+        {{"-a", "0", "-w", "5", "COM1"},
+         [](const PollOptions& o) { return o.slaves == std::vector<std::uint8_t>{0}; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -53,9 +108,37 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{}, Action::Error, "no PORT"},
         {{"COM1", "COM2"}, Action::Error, "unexpected 'COM2'"},
         {{"COM17"}, Action::Error, "bad PORT 'COM17'"},
-        {{"-b", "9601", "COM1"}, Action::Error, "bad value for --baud: '9601'"},
+        {{"-b", "4000001", "COM1"}, Action::Error, "bad value for --baud: '4000001'"},
+        {{"-b", "0", "COM1"}, Action::Error, "1 to 4000000"},
         {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp or udp"},
-        {{"-a", "0", "COM1"}, Action::Error, "--slave"},
+        {{"-a", "0", "COM1"}, Action::Error, "--slave 0 broadcasts and takes writes only"},
+        {{"-a", "3-1", "COM1"}, Action::Error, "bad value for --slave: '3-1' (1 to 255, a list"},
+        {{"-a", "1,,2", "COM1"}, Action::Error, "--slave"},
+        {{"-a", "256", "COM1"}, Action::Error, "--slave"},
+        {{"-T", "int16", "-w", "32768", "COM1"},
+         Action::Error,
+         "bad value for --write: '32768' (-32768 to 32767)"},
+        {{"-T", "float32", "-w", "1e39", "COM1"}, Action::Error, "(a float32 such as"},
+        {{"-T", "uint32", "-w", "-1", "COM1"}, Action::Error, "(0 to 4294967295)"},
+        {{"-T", "bin", "-w", "102", "COM1"}, Action::Error, "binary digits"},
+        {{"-w", "1,,2", "COM1"}, Action::Error, "bad value for --write: ''"},
+        {{"-w", List(124), "COM1"},
+         Action::Error,
+         "--write: 124 registers are more than one request takes (123)"},
+        {{"-T", "int64", "-w", List(31), "COM1"}, Action::Error, "124 registers"},
+        {{"-f", "1", "-w", List(1969), "COM1"}, Action::Error, "1969 coils"},
+        {{"-T", "float32", "-c", "63", "COM1"},
+         Action::Error,
+         "bad value for --count: 63 (1 to 62 float32 values for function 3)"},
+        {{"-T", "string", "-c", "251", "COM1"}, Action::Error, "(1 to 250 characters"},
+        {{"--order", "CDAB", "COM1"}, Action::Error, "--order needs a 32-bit or 64-bit --type"},
+        {{"--order", "CDAB", "-T", "int16", "COM1"}, Action::Error, "--order needs"},
+        {{"--order", "ACBD", "COM1"}, Action::Error, "bad value for --order: 'ACBD' (ABCD, CDAB"},
+        {{"-T", "float32", "-f", "1", "COM1"}, Action::Error, "--type needs function 3 or 4"},
+        {{"-T", "int32", "-f", "2", "COM1"}, Action::Error, "--type needs function 3 or 4"},
+        {{"-T", "int8", "COM1"}, Action::Error, "bad value for --type: 'int8' (uint16, int16"},
+        {{"--retries", "11", "COM1"}, Action::Error, "bad value for --retries: '11' (0 to 10)"},
+        {{"-a", "0", "-f", "4", "COM1"}, Action::Error, "--slave 0"},
         {{"-c", "126", "COM1"}, Action::Error, "1 to 125 for function 3"},
         {{"-f", "1", "-c", "2001", "COM1"}, Action::Error, "1 to 2000"},
         {{"-r", "65535", "-c", "2", "COM1"}, Action::Error, "past address 65535"},
@@ -66,7 +149,7 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"-w", "65536", "COM1"}, Action::Error, "--write"},
         {{"-w", "1", "-f", "4", "COM1"}, Action::Error, "function 3"},
         {{"-w", "2", "-f", "1", "COM1"}, Action::Error, "1 (on) or 0 (off)"},
-        {{"-w", "1", "-c", "2", "COM1"}, Action::Error, "leave --count at 1"},
+        {{"-w", "1", "-c", "2", "COM1"}, Action::Error, "leave --count out"},
         {{"-o", "xml", "COM1"}, Action::Error, "table, csv or json"},
         {{"COM1", "-c"}, Action::Error, "--count needs a value"},
         {{"--colour", "COM1"}, Action::Error, "unknown option --colour"},

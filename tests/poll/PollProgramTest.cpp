@@ -29,12 +29,19 @@ std::vector<std::string> Words(const std::string& line) {
 }
 
 // A run as the user sees it: "status|standard output|standard error", with each time stamp
-// (2026-12-08T16:01:21.123+00:00) shown as '@'.
+// (2026-12-08T16:01:21.123+00:00) shown as '@' and the summary's exchange times as '#'.
 std::string Poll(const std::string& args, const std::function<void(pid_t)>& during = {}) {
     static const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    static const std::regex figures(R"(= \d+\.\d{3}/\d+\.\d{3}/\d+\.\d{3} ms)");
     const SlaveRun run = RunProgramToEnd(VORNAK_POLL_PATH, Words(args), 20s, during);
     return std::to_string(run.status) + "|" + std::regex_replace(run.out, time, "@") + "|" +
-           run.err;
+           std::regex_replace(run.err, figures, "= #");
+}
+
+// The summary a run of more than one poll ends with.
+std::string Summary(const std::string& port, const std::string& counts, bool timed = true) {
+    return "--- " + port + " ---\n" + counts + "\n" +
+           (timed ? "exchange min/mean/max = #\n" : "no answer to time\n");
 }
 
 class PollProgram : public ::testing::TestWithParam<std::string> {
@@ -96,13 +103,16 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
     for (const auto& [format, head, poll, timedOut] : formats) {
         SCOPED_TRACE(format);
         EXPECT_EQ(Run(m_slave, "--ref 40017 -c 2 -n 2 -i 50 -o " + format),
-                  "0|" + head + poll + poll + "|");
+                  "0|" + head + poll + poll + "|" +
+                      Summary(m_slave.Path(), "2 polls, 2 requests, 2 OK, 0 failed"));
         EXPECT_EQ(Run(m_silent, "-t 100 -r 7 -c 3 -o " + format),
                   "1|" + head + timedOut + "|vornak-poll: Time-out Error\n");
     }
     EXPECT_EQ(Run(m_silent, "-t 100 -n 3 -i 0"),
-              "1|Time-out Error\nTime-out Error\nTime-out Error\n|"
-              "vornak-poll: 3 of 3 polls failed, the last with: Time-out Error\n");
+              "1|Time-out Error\nTime-out Error\nTime-out Error\n|" +
+                  Summary(m_silent.Path(), "3 polls, 3 requests, 0 OK, 3 failed (3 Time-out Error)",
+                          false) +
+                  "vornak-poll: 3 of 3 polls failed, the last with: Time-out Error\n");
 
     // A coil: written on, then read back with its neighbour off as reference 0xxxx, through
     // COM5 of the settings file's Port Map.
@@ -124,9 +134,13 @@ TEST_P(PollProgram, WritesThenReadsBackOrTimesOutInEachFormat) {
 // Cut short before any poll ended, the status is the shell's for that signal.
 TEST_P(PollProgram, StopSignalEndsTheRunAtOnce) {
     const std::tuple<const CSlaveProcess&, int, std::string> cases[] = {
-        {m_silent, SIGINT, "130||"},
-        {m_silent, SIGTERM, "143||"},
-        {m_slave, SIGTERM, "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|"},
+        {m_silent, SIGINT,
+         "130||" + Summary(m_silent.Path(), "0 polls, 0 requests, 0 OK, 0 failed", false)},
+        {m_silent, SIGTERM,
+         "143||" + Summary(m_silent.Path(), "0 polls, 0 requests, 0 OK, 0 failed", false)},
+        {m_slave, SIGTERM,
+         "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|" +
+             Summary(m_slave.Path(), "1 poll, 1 request, 1 OK, 0 failed")},
     };
     for (const auto& [slave, sig, expected] : cases) {
         std::chrono::steady_clock::time_point sent;
@@ -232,3 +246,84 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
 }
 
 }  // namespace
+
+namespace {
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+// A float pair written as a list by function 16 and read back in CDAB; a broadcast that goes
+// out unanswered and lands; one silent slave among the asked ones; a retry that mends a lost
+// answer, each try in the trace.
+TEST(PollProgramMaster, WritesListsBroadcastsAsksSeveralSlavesAndRetries) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--fault-plan", "....s."}));
+    const std::string line = " " + slave.Path();
+    EXPECT_EQ(Poll("-T float32 --order CDAB -r 10 -w 3.5,-1e3" + line),
+              "0|[Address : 0x000a / 40011 ] float32 = 3.5\n"
+              "[Address : 0x000c / 40013 ] float32 = -1000\nOK\n|");
+    EXPECT_EQ(Poll("-r 10 -c 4 -o json" + line),
+              R"(0|{"time":"@","slave":1,"function":3,"address":10,"values":[0,16480,0,50298],)"
+              R"("code":0,"text":"OK"})"
+              "\n|");
+    EXPECT_EQ(Poll("-T float32 --order CDAB -r 10 -c 2 -o csv" + line),
+              "0|time,slave,function,address,type,value,result\n@,1,3,10,float32,3.5,OK\n"
+              "@,1,3,12,float32,-1000,OK\n|");
+    ASSERT_TRUE(slave.WaitForLines(IsFrame("rx"), 3, 2s));
+    const auto write = ParseSlaveLogLine(slave.Lines()[0]);
+    ASSERT_TRUE(write);
+    ASSERT_EQ(write->bytes.size(), 17u);
+    EXPECT_EQ(std::vector<std::uint8_t>(write->bytes.begin(), write->bytes.end() - 2),
+              (std::vector<std::uint8_t>{0x01, 0x10, 0x00, 0x0A, 0x00, 0x04, 0x08, 0x00, 0x00, 0x40,
+                                         0x60, 0x00, 0x00, 0xC4, 0x7A}));
+
+    EXPECT_EQ(Poll("-a 0 -r 7 -w 99" + line),
+              "0|[Address : 0x0007 / 40008 ] = 0x0063, 99\nbroadcast sent\n|");
+    EXPECT_EQ(
+        Poll("-a 2,1 -r 7 -t 200 -o csv" + line),
+        "1|time,slave,function,address,value,result\n@,2,3,7,,Time-out Error\n"
+        "@,1,3,7,99,OK\n|vornak-poll: 1 of 2 requests failed, the last with: Time-out Error\n");
+
+    // The plan's fifth answer is lost; the retry gets the sixth.
+    const std::string trace = ::testing::TempDir() + "poll-retry-" + std::to_string(::getpid());
+    std::filesystem::remove(trace);
+    EXPECT_EQ(Poll("--retries 2 -t 200 --trace " + trace + line),
+              "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|");
+    std::ifstream in(trace);
+    const std::string traced(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(Count(traced, " tx 01 03 00 00 00 01 84 0A"), 2u) << traced;
+    EXPECT_EQ(Count(traced, "result 1 Time-out Error"), 1u) << traced;
+    std::filesystem::remove(trace);
+}
+
+// A run until interrupted outlives its server: the lost connection shows in its row, the run
+// opens the line again once the server is back, and Ctrl-C ends it with the summary.
+TEST(PollProgramMaster, LongRunReconnectsAfterTheServerRestartsAndSumsUp) {
+    auto server = std::make_unique<CSlaveProcess>();
+    ASSERT_TRUE(server->Start({"--tcp", "0"}));
+    const std::string address = server->Path();
+    const std::string port = address.substr(address.rfind(':') + 1);
+    const std::string seen = Poll("-n 0 -i 100 -t 300 tcp://" + address, [&](pid_t pid) {
+        std::this_thread::sleep_for(400ms);
+        server->Stop(SIGTERM);
+        std::this_thread::sleep_for(500ms);
+        server = std::make_unique<CSlaveProcess>();
+        EXPECT_TRUE(server->Start({"--tcp", port}));
+        std::this_thread::sleep_for(600ms);
+        ::kill(pid, SIGINT);
+    });
+    const std::string ok = "[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n";
+    const std::size_t lost = seen.find("Comm Port Not Opened: cannot open tcp://" + address);
+    ASSERT_NE(lost, std::string::npos) << seen;
+    EXPECT_EQ(seen.rfind("1|" + ok, 0), 0u) << seen;
+    EXPECT_NE(seen.find(ok, lost), std::string::npos) << seen;
+    EXPECT_NE(seen.find("|--- tcp://" + address + " ---\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("exchange min/mean/max = #\n"), std::string::npos) << seen;
+}

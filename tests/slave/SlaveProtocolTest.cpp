@@ -83,8 +83,19 @@ TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
         {{7, 6, 0xFF, 0xFF, 0, 0}, 2},
         {{7, 0, 0, 0, 0, 1}, 1},
         {{7, 7, 0, 0, 0, 1}, 1},
-        {{7, 15, 0, 0, 0, 1}, 1},
-        {{7, 16, 0, 0, 0, 1}, 1},
+        {{7, 15, 0, 0, 0, 1}, 3},  // no byte count
+        {{7, 16, 0, 0, 0, 1}, 3},
+        {{7, 15, 0, 0, 0, 0, 0}, 3},
+        {{7, 15, 0, 0, 0x07, 0xB1, 0xF7}, 3},  // 1969 coils
+        {{7, 15, 0, 0, 0, 9, 1, 0xFF}, 3},     // byte count 1 for 9 coils
+        {{7, 15, 0, 0, 0, 9, 2, 0xFF}, 3},     // one data byte short
+        {{7, 15, 0, 95, 0, 6, 1, 0x3F}, 2},
+        {{7, 16, 0, 0, 0, 0, 0}, 3},
+        {{7, 16, 0, 0, 0, 124, 248}, 3},
+        {{7, 16, 0, 0, 0, 2, 4, 0, 1, 0, 2, 0}, 3},  // one byte more than counted
+        {{7, 16, 0, 0, 0, 2, 2, 0, 1}, 3},
+        {{7, 16, 0, 99, 0, 2, 4, 0, 1, 0, 2}, 2},
+        {{7, 16, 0xFF, 0xFF, 0, 1, 2, 0, 1}, 2},
         {{7, 0x81, 0, 0, 0, 1}, 1},
         {{7, 0xFF}, 1},
         {{7, 3, 0, 0, 0}, 3},
@@ -101,6 +112,26 @@ TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
     for (int i = 0; i < bank.Size(); ++i) {
         ASSERT_EQ(bank.HoldingRegister(i), 0);
     }
+}
+
+TEST_F(SlaveProtocolTest, WriteMultipleEchoesStartAndQuantity) {
+    EXPECT_EQ(Answer({7, 16, 0, 1, 0, 2, 4, 0x12, 0x34, 0xAB, 0xCD}), (Bytes{7, 16, 0, 1, 0, 2}));
+    EXPECT_EQ(Answer({7, 3, 0, 0, 0, 3}), (Bytes{7, 3, 6, 0, 0, 0x12, 0x34, 0xAB, 0xCD}));
+    // Ten coils from 3, lowest bit first: 1,0,1,1,0,0,0,0 then 0,1.
+    EXPECT_EQ(Answer({7, 15, 0, 3, 0, 10, 2, 0x0D, 0x02}), (Bytes{7, 15, 0, 3, 0, 10}));
+    EXPECT_EQ(Answer({7, 1, 0, 0, 0, 16}), (Bytes{7, 1, 2, 0x68, 0x10}));
+    // The largest of each, at the end of the tables.
+    CRegisterBank big(65536);
+    CSlaveProtocol wide(big, 1);
+    Bytes registers{1, 16, 0xFF, 0x85, 0, 123, 246};
+    registers.resize(7 + 246, 0x5A);
+    EXPECT_EQ(wide.Handle(registers, 0).answer, (Bytes{1, 16, 0xFF, 0x85, 0, 123}));
+    EXPECT_EQ(big.HoldingRegister(65535), 0x5A5A);
+    Bytes coils{1, 15, 0xF8, 0x50, 0x07, 0xB0, 246};
+    coils.resize(7 + 246, 0xFF);
+    EXPECT_EQ(wide.Handle(coils, 0).answer, (Bytes{1, 15, 0xF8, 0x50, 0x07, 0xB0}));
+    EXPECT_TRUE(big.Coil(65535));
+    EXPECT_FALSE(big.Coil(0xF84F));
 }
 
 TEST_F(SlaveProtocolTest, LargestReadsFitExactly) {

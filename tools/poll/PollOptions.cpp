@@ -16,7 +16,19 @@ namespace poll {
 
 namespace {
 
-enum LongOnly { kParity = 256, kDataBits, kStopBits, kFlow, kCharInterval, kRef, kTrace };
+enum LongOnly {
+    kParity = 256,
+    kDataBits,
+    kStopBits,
+    kFlow,
+    kCharInterval,
+    kRef,
+    kTrace,
+    kMultiple,
+    kOrder,
+    kRetries,
+    kTurnaround
+};
 
 const option kOptions[] = {
     {"mode", required_argument, nullptr, 'm'},
@@ -33,6 +45,11 @@ const option kOptions[] = {
     {"ref", required_argument, nullptr, kRef},
     {"count", required_argument, nullptr, 'c'},
     {"write", required_argument, nullptr, 'w'},
+    {"multiple", no_argument, nullptr, kMultiple},
+    {"type", required_argument, nullptr, 'T'},
+    {"order", required_argument, nullptr, kOrder},
+    {"retries", required_argument, nullptr, kRetries},
+    {"turnaround", required_argument, nullptr, kTurnaround},
     {"interval", required_argument, nullptr, 'i'},
     {"polls", required_argument, nullptr, 'n'},
     {"format", required_argument, nullptr, 'o'},
@@ -41,8 +58,11 @@ const option kOptions[] = {
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
-constexpr std::uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr char kShortOptions[] = ":m:b:t:a:f:r:c:w:i:n:o:hV";
+constexpr std::uint32_t kMaxBaud = 4000000;
+constexpr char kShortOptions[] = ":m:b:t:a:f:r:c:w:T:i:n:o:hV";
+constexpr std::size_t kMaxWriteRegisters = 123;
+constexpr std::size_t kMaxWriteCoils = 1968;
+constexpr std::size_t kMaxSlaves = 256;
 
 std::string OptionName(int code) {
     for (const option& o : kOptions) {
@@ -129,8 +149,70 @@ int ComPortNumber(const std::string& port) {
     return *n >= 1 && *n <= 16 ? static_cast<int>(*n) : -1;
 }
 
+// "1,3,5-7": addresses 0 to 255 in the order given; nullopt for anything else.
+std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text) {
+    std::vector<std::uint8_t> slaves;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = text.substr(start, comma - start);
+        const std::size_t dash = item.find('-');
+        const auto low = ParseDecimal(item.substr(0, dash), 0, 255);
+        const auto high =
+            dash == std::string_view::npos ? low : ParseDecimal(item.substr(dash + 1), 0, 255);
+        if (!low || !high || *high < *low || slaves.size() + (*high - *low) >= kMaxSlaves) {
+            return std::nullopt;
+        }
+        for (std::uint32_t id = *low; id <= *high; ++id) {
+            slaves.push_back(static_cast<std::uint8_t>(id));
+        }
+        start = comma + 1;
+    }
+    return slaves;
+}
+
+// The -w list in the type: registers for a register table, states for coils.
+std::string ParseWrites(PollOptions& o, std::string_view list) {
+    std::vector<std::string_view> items;
+    if (o.type == ValueType::String) {
+        items.push_back(list);  // a comma is a character of the text
+    } else {
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            items.push_back(list.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
+    o.write.clear();
+    for (const std::string_view item : items) {
+        if (o.function == 1) {
+            if (item != "0" && item != "1") {
+                return "bad value for --write: '" + std::string(item) +
+                       "' (a coil is written as 1 (on) or 0 (off))";
+            }
+            o.write.push_back(item == "1" ? 1 : 0);
+            continue;
+        }
+        const auto words = EncodeValue(o.type, o.order, item);
+        if (!words) {
+            return "bad value for --write: '" + std::string(item) + "' (" + TypeRange(o.type) + ")";
+        }
+        o.write.insert(o.write.end(), words->begin(), words->end());
+    }
+    const std::size_t limit = o.function == 1 ? kMaxWriteCoils : kMaxWriteRegisters;
+    if (o.write.size() > limit) {
+        return "--write: " + std::to_string(o.write.size()) +
+               (o.function == 1 ? " coils" : " registers") + " are more than one request takes (" +
+               std::to_string(limit) + ")";
+    }
+    o.valueCount = static_cast<std::uint16_t>(items.size());
+    o.count = static_cast<std::uint16_t>(o.write.size());
+    return {};
+}
+
 // What the options cannot check one by one.
-std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref) {
+std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
+                         std::optional<std::string_view> writeList, bool countGiven,
+                         bool orderGiven) {
     if (ref) {
         const int base = ReferenceBaseOf(o.function);
         if (*ref < static_cast<std::uint32_t>(base) ||
@@ -141,35 +223,62 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref) {
         }
         o.address = static_cast<std::uint16_t>(*ref - static_cast<std::uint32_t>(base));
     }
-    const std::uint32_t limit = o.function <= 2 ? 2000 : 125;
-    if (o.count < 1 || o.count > limit) {
-        return "bad value for --count: " + std::to_string(o.count) + " (1 to " +
-               std::to_string(limit) + " for function " + std::to_string(o.function) + ")";
+    if (o.type != ValueType::Uint16 && o.function <= 2) {
+        return "--type needs function 3 or 4 (registers); coils and inputs are bits";
     }
-    if (o.address + o.count - 1 > 0xFFFF) {
-        return "--address and --count run past address 65535";
+    if (orderGiven && !IsWide(o.type)) {
+        return "--order needs a 32-bit or 64-bit --type (int32, uint32, float32, int64, uint64, "
+               "float64)";
     }
-    if (o.write) {
+    const bool broadcast =
+        std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end();
+    if (writeList) {
         if (o.function == 2 || o.function == 4) {
             return "--write needs function 3 (a register) or 1 (a coil)";
         }
-        if (o.count != 1) {
-            return "--write writes one value; leave --count at 1";
+        if (countGiven) {
+            return "--count: a write takes its count from the --write list; leave --count out";
         }
-        if (o.function == 1 && *o.write > 1) {
-            return "a coil is written as 1 (on) or 0 (off)";
+        if (std::string problem = ParseWrites(o, *writeList); !problem.empty()) {
+            return problem;
         }
+    } else {
+        if (broadcast) {
+            return "--slave 0 broadcasts and takes writes only; a read needs 1 to 255";
+        }
+        const std::size_t limit = o.function <= 2 ? 2000 : 125;
+        const std::size_t registers = RegistersFor(o.type, o.valueCount);
+        if (o.valueCount < 1 || registers > limit) {
+            const std::size_t most =
+                o.type == ValueType::String ? limit * 2 : limit / RegistersPerValue(o.type);
+            const std::string what = o.type == ValueType::String ? " characters"
+                                     : o.type == ValueType::Uint16
+                                         ? ""
+                                         : std::string(" ") + TypeName(o.type) + " values";
+            return "bad value for --count: " + std::to_string(o.valueCount) + " (1 to " +
+                   std::to_string(most) + what + " for function " + std::to_string(o.function) +
+                   ")";
+        }
+        o.count = static_cast<std::uint16_t>(registers);
+    }
+    if (o.address + o.count - 1 > 0xFFFF) {
+        return "--address and --count run past address 65535";
     }
     return {};
 }
 
 }  // namespace
 
-std::uint8_t RequestFunction(const PollOptions& options) {
-    if (!options.write) {
-        return options.function;
+std::uint8_t RequestFunction(const PollOptions& o) {
+    if (o.write.empty()) {
+        return o.function;
     }
-    return options.function == 1 ? 5 : 6;
+    const bool multiple =
+        o.multiple || o.write.size() > 1 || IsWide(o.type) || o.type == ValueType::String;
+    if (o.function == 1) {
+        return multiple ? 15 : 5;
+    }
+    return multiple ? 16 : 6;
 }
 
 PollParse ParsePollOptions(const std::vector<std::string>& args) {
@@ -192,7 +301,10 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
 
     std::optional<std::uint32_t> ref;
+    std::optional<std::string_view> writeList;
     bool addressGiven = false;
+    bool countGiven = false;
+    bool orderGiven = false;
     opterr = 0;
     optind = 0;  // glibc: start afresh, also after an earlier parse
     for (;;) {
@@ -226,11 +338,8 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("rtu, ascii, tcp or udp");
                 break;
             case 'b':
-                n = ParseDecimal(value, 1, 0xFFFFFFFF);
-                if (!n || std::find(std::begin(kBaudRates), std::end(kBaudRates), *n) ==
-                              std::end(kBaudRates))
-                    return bad("1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200");
-                o.baud = *n;
+                if (!Store(ParseDecimal(value, 1, kMaxBaud), o.baud))
+                    return bad("1 to 4000000 bit/s, as the port's driver takes it");
                 break;
             case kParity:
                 if (!Store(Choose(value, kParities), o.parity))
@@ -257,8 +366,8 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("1 to 60000 ms");
                 break;
             case 'a':
-                if (!Store(ParseDecimal(value, 1, 255), o.slave))
-                    return bad("1 to 255");
+                if (!Store(ParseSlaves(value), o.slaves))
+                    return bad("1 to 255, a list such as 1,3,5-7, or 0 to broadcast a write");
                 break;
             case 'f':
                 if (!Store(ParseDecimal(value, 1, 4), o.function))
@@ -275,12 +384,38 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("a reference number such as 40001");
                 break;
             case 'c':
-                if (!Store(ParseDecimal(value, 0, 0xFFFF), o.count))
-                    return bad("a number of registers or bits");
+                if (!Store(ParseDecimal(value, 0, 0xFFFF), o.valueCount))
+                    return bad("a number of values, registers or bits");
+                countGiven = true;
                 break;
             case 'w':
-                if (!Store(ParseNumber(value, 0xFFFF), o.write))
-                    return bad("0 to 65535, decimal, 0x1A2B or 1A2Bh");
+                if (value.empty())
+                    return bad("a value or a comma-separated list of values");
+                writeList = value;
+                break;
+            case kMultiple:
+                o.multiple = true;
+                break;
+            case 'T':
+                if (!Store(ParseValueType(value), o.type))
+                    return bad(
+                        "uint16, int16, hex, bin, int32, uint32, float32, int64, uint64, "
+                        "float64 or string");
+                break;
+            case kOrder:
+                if (!Store(ParseWordOrder(value), o.order))
+                    return bad(
+                        "ABCD, CDAB, BADC or DCBA (64-bit: ABCDEFGH, GHEFCDAB, "
+                        "BADCFEHG, HGFEDCBA)");
+                orderGiven = true;
+                break;
+            case kRetries:
+                if (!Store(ParseDecimal(value, 0, 10), o.retries))
+                    return bad("0 to 10");
+                break;
+            case kTurnaround:
+                if (!Store(ParseDecimal(value, 0, 60000), o.turnaroundMs))
+                    return bad("0 to 60000 ms");
                 break;
             case 'i':
                 if (!Store(ParseDecimal(value, 0, 86400000), o.intervalMs))
@@ -320,7 +455,8 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     if (addressGiven && ref) {
         return fail("give --address or --ref, not both");
     }
-    if (std::string problem = CheckRequest(o, ref); !problem.empty()) {
+    if (std::string problem = CheckRequest(o, ref, writeList, countGiven, orderGiven);
+        !problem.empty()) {
         return fail(problem);
     }
     return result;
@@ -329,8 +465,8 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
 std::string PollUsageText() {
     return R"(Usage: vornak-poll [OPTIONS] PORT
 
-Reads registers or bits of one Modbus slave on a serial line (RTU or ASCII) or over the
-network (Modbus TCP or UDP), or writes one, and prints what came back. PORT is COM1 to COM16
+Reads registers or bits of Modbus slaves on a serial line (RTU or ASCII) or over the network
+(Modbus TCP or UDP), or writes them, and prints what came back. PORT is COM1 to COM16
 (mapped as vornak maps them: VORNAK_COM<n>, then the "Port Map" of
 ~/.config/Quorvix/Vornak.ini, then the serial devices found at start, then /dev/ttyS<n-1>), a
 device path, or a URL the port layer takes (socket://HOST:PORT, rfc2217://HOST:PORT,
@@ -339,32 +475,46 @@ alone (port 502 by default). A tcp:// or udp:// line speaks Modbus TCP whatever 
 
 Line:
   -m, --mode rtu|ascii|tcp|udp  transmission mode (rtu)
-  -b, --baud N                1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 (9600)
+  -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600)
       --parity none|even|odd  parity (none)
       --data-bits 7|8         data bits (8)
       --stop-bits 1|2         stop bits (1)
       --flow none|dtrdsr|rtscts|xonxoff   flow control (none)
   -t, --timeout MS            response time-out (1000)
-      --char-interval MS      silence that ends an answer (20; at least 4 characters)
+      --char-interval MS      the longest gap inside an answer, which ends at its length
+                              (50; at least 4 characters)
+      --retries N             repeat an exchange that got no good answer, 0 to 10 times (0)
+      --turnaround MS         pause after a broadcast before the next request (100)
 Request:
-  -a, --slave N               slave address 1..255 (1)
+  -a, --slave LIST            slave addresses 1..255, such as 1,3,5-7, asked in turn each
+                              poll (1); 0 broadcasts a write
   -f, --function 1|2|3|4      coils, discrete inputs, holding or input registers (3)
   -r, --address A             first address from 0, decimal or 0x hex (0)
       --ref N                 first address as a reference number: 4xxxx for function 3,
                               3xxxx for 4, 1xxxx for 2, 0xxxx for 1 (40001 = address 0)
-  -c, --count N               registers 1..125 or bits 1..2000 (1)
-  -w, --write VALUE           write VALUE at the address instead (function 6; with -f 1,
-                              function 5, 1 on or 0 off); decimal, 0x1A2B or 1A2Bh
+  -c, --count N               values of the type (registers 1..125, bits 1..2000; a string's
+                              characters) (1)
+  -T, --type TYPE             uint16, int16, hex, bin, int32, uint32, float32, int64, uint64,
+                              float64 or string (two characters a register) (uint16)
+      --order ORDER           ABCD, CDAB, BADC or DCBA for 32-bit types, also for 64-bit
+                              (or ABCDEFGH, GHEFCDAB, BADCFEHG, HGFEDCBA) (ABCD)
+  -w, --write LIST            write the comma-separated values at the address instead: one
+                              16-bit value by function 6 (a coil, -f 1: 5), several by 16
+                              (coils: 15), up to 123 registers or 1968 coils; values in the
+                              type (uint16: decimal, 0x1A2B or 1A2Bh; coils 1 or 0)
+      --multiple              write one value by function 16 (coils: 15)
 Polling and output:
   -i, --interval MS           from the start of one poll to the next (1000)
   -n, --polls N               number of polls, 0 until interrupted (1)
-  -o, --format table|csv|json one line per register as vornak lists it, then the result;
-                              csv: time,slave,function,address,value,result;
-                              json: one object per poll and line (table)
+  -o, --format table|csv|json one line per value as vornak lists registers, then the result;
+                              csv: time,slave,function,address[,type],value,result;
+                              json: one object per request and line (table)
       --trace FILE            append every frame to FILE (as VORNAK_TRACE)
   -h, --help                  this text
   -V, --version               the version
 
+A run of more than one poll opens a lost line again at the next poll and ends with a summary
+on standard error: polls, failures by result, least, mean and greatest exchange time.
 Exit status: 0 when every exchange succeeded, 1 when any failed (the last failure's text
 on standard error), 2 for bad usage or a port that does not open. SIGINT and SIGTERM end
 the run at once, also while an answer is awaited.

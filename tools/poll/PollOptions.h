@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/poll/PollValues.h"
+
 namespace poll {
 
 enum class OutputFormat { Table, Csv, Json };
@@ -24,13 +26,21 @@ struct PollOptions {
     std::uint8_t stopBits = 0;  // 0 one, 2 two
     std::uint8_t flow = 0;      // kFlow* flags
     std::uint32_t timeoutMs = 1000;
-    std::uint32_t charIntervalMs = 20;  // outlasts a USB adapter's 16 ms delivery bursts
+    // The longest gap inside an answer, whose end its length marks: it outlasts a USB adapter's
+    // 16 ms delivery bursts and a network's pieces.
+    std::uint32_t charIntervalMs = 50;
     // The request.
-    std::uint8_t slave = 1;
-    std::uint8_t function = 3;  // the read function; a write uses 5 or 6 at the same table
+    std::vector<std::uint8_t> slaves{1};  // asked in turn each poll; 0 broadcasts a write
+    std::uint8_t function = 3;  // the read function; a write uses 5, 6, 15 or 16 at its table
     std::uint16_t address = 0;
-    std::uint16_t count = 1;
-    std::optional<std::uint16_t> write;
+    std::uint16_t count = 1;       // registers or bits in the request
+    std::uint16_t valueCount = 1;  // values of the type (a string's characters)
+    ValueType type = ValueType::Uint16;
+    WordOrder order = WordOrder::Abcd;
+    std::vector<std::uint16_t> write;  // registers or coil states to write; empty for a read
+    bool multiple = false;             // 15 / 16 even for one value
+    std::uint32_t retries = 0;
+    std::uint32_t turnaroundMs = 100;  // the pause after a broadcast
     // Polling and output.
     std::uint32_t intervalMs = 1000;
     std::uint32_t polls = 1;  // 0: until interrupted
@@ -51,7 +61,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args);
 
 std::string PollUsageText();
 
-// The function code a poll sends: the read function, or 5 / 6 for a write.
+// The function code a poll sends: the read function, or 5, 6, 15 or 16 for a write.
 std::uint8_t RequestFunction(const PollOptions& options);
 
 }  // namespace poll

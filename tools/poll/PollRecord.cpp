@@ -9,13 +9,59 @@ namespace poll {
 
 namespace {
 
-std::string Table(const PollRecord& r) {
-    std::string out;
-    for (std::size_t i = 0; i < r.values.size(); ++i) {
-        out += FormatRegisterLine(r.address, static_cast<int>(i), r.referenceBase, r.values[i]);
-        out += '\n';
+// Values as typed, each at its first register; bits and plain registers one each.
+struct Shown {
+    std::size_t offset;
+    std::string text;
+};
+
+bool Typed(const PollRecord& r) {
+    return r.type != ValueType::Uint16 && !r.values.empty() &&
+           (r.function == 3 || r.function == 4 || r.function == 6 || r.function == 16);
+}
+
+std::vector<Shown> ShownValues(const PollRecord& r) {
+    std::vector<Shown> shown;
+    if (!Typed(r)) {
+        for (std::size_t i = 0; i < r.values.size(); ++i) {
+            shown.push_back({i, std::to_string(r.values[i])});
+        }
+        return shown;
     }
-    return out + r.text + '\n';
+    if (r.type == ValueType::String) {
+        shown.push_back({0, DecodeValue(r.type, r.order, r.values.data(), r.values.size())});
+        return shown;
+    }
+    const std::size_t step = RegistersPerValue(r.type);
+    for (std::size_t i = 0; i + step <= r.values.size(); i += step) {
+        shown.push_back({i, DecodeValue(r.type, r.order, r.values.data() + i, step)});
+    }
+    return shown;
+}
+
+std::string SlavePrefix(const PollRecord& r) {
+    return r.nameSlave ? "[Slave " + std::to_string(r.slave) + "] " : std::string();
+}
+
+std::string Table(const PollRecord& r) {
+    const std::string prefix = SlavePrefix(r);
+    std::string out;
+    if (!Typed(r)) {
+        for (std::size_t i = 0; i < r.values.size(); ++i) {
+            out += prefix;
+            out += FormatRegisterLine(r.address, static_cast<int>(i), r.referenceBase, r.values[i]);
+            out += '\n';
+        }
+    } else {
+        for (const Shown& v : ShownValues(r)) {
+            char head[64];
+            const long address = static_cast<long>(r.address + v.offset);
+            std::snprintf(head, sizeof head, "[Address : 0x%04lx / %ld ] ", address,
+                          address + r.referenceBase);
+            out += prefix + head + TypeName(r.type) + " = " + v.text + '\n';
+        }
+    }
+    return out + prefix + r.text + '\n';
 }
 
 // The fixed texts need no quoting; a field with a comma, quote or line break would get it.
@@ -33,13 +79,15 @@ std::string CsvField(const std::string& text) {
 std::string Csv(const PollRecord& r) {
     const std::string head =
         IsoTime(r.time) + ',' + std::to_string(r.slave) + ',' + std::to_string(r.function) + ',';
+    const std::string type =
+        r.type != ValueType::Uint16 ? std::string(TypeName(r.type)) + ',' : std::string();
     const std::string tail = ',' + CsvField(r.text) + '\n';
     if (r.values.empty()) {
-        return head + std::to_string(r.address) + ',' + tail;
+        return head + std::to_string(r.address) + ',' + type + tail;
     }
     std::string out;
-    for (std::size_t i = 0; i < r.values.size(); ++i) {
-        out += head + std::to_string(r.address + i) + ',' + std::to_string(r.values[i]) + tail;
+    for (const Shown& v : ShownValues(r)) {
+        out += head + std::to_string(r.address + v.offset) + ',' + type + CsvField(v.text) + tail;
     }
     return out;
 }
@@ -66,12 +114,16 @@ std::string Json(const PollRecord& r) {
     out += ",\"slave\":" + std::to_string(r.slave);
     out += ",\"function\":" + std::to_string(r.function);
     out += ",\"address\":" + std::to_string(r.address);
+    if (r.type != ValueType::Uint16) {
+        out += ",\"type\":" + JsonString(TypeName(r.type));
+    }
     out += ",\"values\":[";
-    for (std::size_t i = 0; i < r.values.size(); ++i) {
-        if (i > 0) {
-            out += ',';
-        }
-        out += std::to_string(r.values[i]);
+    const bool typed = Typed(r);
+    bool first = true;
+    for (const Shown& v : ShownValues(r)) {
+        out += first ? "" : ",";
+        first = false;
+        out += !typed || IsJsonNumber(r.type, v.text) ? v.text : JsonString(v.text);
     }
     out += "],\"code\":" + std::to_string(r.code);
     out += ",\"text\":" + JsonString(r.text) + "}\n";
@@ -95,8 +147,12 @@ std::string IsoTime(std::chrono::system_clock::time_point time) {
     return stamp;
 }
 
-std::string FormatHeader(OutputFormat format) {
-    return format == OutputFormat::Csv ? "time,slave,function,address,value,result\n" : "";
+std::string FormatHeader(OutputFormat format, ValueType type) {
+    if (format != OutputFormat::Csv) {
+        return "";
+    }
+    return type == ValueType::Uint16 ? "time,slave,function,address,value,result\n"
+                                     : "time,slave,function,address,type,value,result\n";
 }
 
 std::string FormatRecord(OutputFormat format, const PollRecord& record) {

@@ -9,42 +9,47 @@
 
 namespace poll {
 
-PollRecord PollOnce(CModbus& master, const PollOptions& o) {
-    PollRecord r;
-    r.time = std::chrono::system_clock::now();
-    r.slave = o.slave;
-    r.function = RequestFunction(o);
-    r.address = o.address;
-    r.referenceBase = ReferenceBaseOf(o.function);
-    if (o.write) {
-        r.code = r.function == kFuncWriteSingleCoil
-                     ? master.PresetSingleCoil(o.slave, o.address, *o.write)
-                     : master.PresetSingleRegister(o.slave, o.address, *o.write);
-        if (r.code == kModbusOk) {
-            r.values = {*o.write};
-        }
-    } else if (o.function <= kFuncReadDiscreteInputs) {
-        ByteArray states(o.count);
-        r.code = o.function == kFuncReadCoils
-                     ? master.ReadCoils(o.slave, o.address, o.count, states)
-                     : master.ReadDiscreteInputs(o.slave, o.address, o.count, states);
-        if (r.code == kModbusOk) {
-            r.values.assign(states.begin(), states.end());
-        }
-    } else {
-        WordArray words(o.count);
-        r.code = o.function == kFuncReadHoldingRegisters
-                     ? master.ReadHoldingRegisters(o.slave, o.address, o.count, words)
-                     : master.ReadInputRegisters(o.slave, o.address, o.count, words);
-        if (r.code == kModbusOk) {
-            r.values = std::move(words);
-        }
-    }
-    r.text = master.GetErrorText(r.code);
-    return r;
+namespace {
+
+// Results that no repeat can mend: an answer came (an exception), or the line is gone.
+bool WorthRetrying(std::uint16_t code) {
+    return code != kModbusOk && (code & kModbusException) == 0 && code != kModbusPortNotOpen;
 }
 
-namespace {
+// Lost adapter, dead server: the line must be opened again before anything goes through.
+bool LineLost(std::uint16_t code) {
+    return code == kModbusWriteError || code == kModbusReadError || code == kModbusPortNotOpen;
+}
+
+std::uint16_t Exchange(CModbus& master, const PollOptions& o, std::uint8_t slave,
+                       std::uint8_t function, std::vector<std::uint16_t>& values) {
+    switch (function) {
+        case kFuncWriteSingleCoil:
+            return master.PresetSingleCoil(slave, o.address, o.write[0]);
+        case kFuncWriteSingleRegister:
+            return master.PresetSingleRegister(slave, o.address, o.write[0]);
+        case kFuncWriteMultipleCoils:
+            return master.ForceMultipleCoils(slave, o.address,
+                                             ByteArray(o.write.begin(), o.write.end()));
+        case kFuncWriteMultipleRegisters:
+            return master.PresetMultipleRegisters(slave, o.address, o.write);
+        case kFuncReadCoils:
+        case kFuncReadDiscreteInputs: {
+            ByteArray states(o.count);
+            const std::uint16_t code =
+                function == kFuncReadCoils
+                    ? master.ReadCoils(slave, o.address, o.count, states)
+                    : master.ReadDiscreteInputs(slave, o.address, o.count, states);
+            values.assign(states.begin(), states.end());
+            return code;
+        }
+        default:
+            values.resize(o.count);
+            return function == kFuncReadHoldingRegisters
+                       ? master.ReadHoldingRegisters(slave, o.address, o.count, values)
+                       : master.ReadInputRegisters(slave, o.address, o.count, values);
+    }
+}
 
 // errno of a failed write or flush, 0 when the text is out.
 int Print(const std::string& text, std::FILE* out) {
@@ -55,11 +60,63 @@ int Print(const std::string& text, std::FILE* out) {
     return errno != 0 ? errno : EIO;
 }
 
+void Count(PollSummary& summary, const PollRecord& record) {
+    ++summary.polls;
+    if (record.code != kModbusOk) {
+        ++summary.failed;
+        summary.lastFailure = record.text;
+        ++summary.failures[record.text.substr(0, record.text.find(':'))];
+    }
+    const bool answered = record.code == kModbusOk || (record.code & kModbusException) != 0;
+    if (answered && record.slave != 0) {
+        summary.leastMs = summary.answered == 0 ? record.exchangeMs
+                                                : std::min(summary.leastMs, record.exchangeMs);
+        summary.greatestMs = std::max(summary.greatestMs, record.exchangeMs);
+        summary.totalMs += record.exchangeMs;
+        ++summary.answered;
+    }
+}
+
 }  // namespace
 
-PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop) {
+PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, CStopRequest* stop) {
+    PollRecord r;
+    r.time = std::chrono::system_clock::now();
+    r.slave = slave;
+    r.function = RequestFunction(o);
+    r.address = o.address;
+    r.referenceBase = ReferenceBaseOf(o.function);
+    r.type = o.type;
+    r.order = o.order;
+    r.nameSlave = o.slaves.size() > 1;
+    std::vector<std::uint16_t> values;
+    for (std::uint32_t attempt = 0;; ++attempt) {
+        const auto start = std::chrono::steady_clock::now();
+        r.code = Exchange(master, o, slave, r.function, values);
+        r.exchangeMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        const bool stopped = stop != nullptr && stop->IsRequested();
+        if (attempt >= o.retries || !WorthRetrying(r.code) || stopped || slave == 0) {
+            break;
+        }
+    }
+    if (r.code == kModbusOk) {
+        r.values = o.write.empty() ? std::move(values) : o.write;
+    }
+    r.text = slave == 0 && r.code == kModbusOk ? "broadcast sent" : master.GetErrorText(r.code);
+    if (slave == 0 && stop != nullptr) {
+        // Nothing answers a broadcast: the slaves get the turnaround to act on it.
+        stop->WaitUntil(std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(o.turnaroundMs));
+    }
+    return r;
+}
+
+PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
+                     const LineKeeper* keeper) {
     PollSummary summary;
-    summary.outputError = Print(FormatHeader(o.format), out);
+    summary.outputError = Print(FormatHeader(o.format, o.type), out);
     if (summary.outputError != 0) {
         return summary;
     }
@@ -75,21 +132,60 @@ PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CSto
         if (stop.IsRequested()) {
             break;
         }
-        const PollRecord record = PollOnce(master, o);
-        if (record.code != kModbusOk && stop.IsRequested()) {
-            break;
-        }
-        summary.outputError = Print(FormatRecord(o.format, record), out);
-        ++summary.polls;
-        if (record.code != kModbusOk) {
-            ++summary.failed;
-            summary.lastFailure = record.text;
-        }
-        if (summary.outputError != 0) {
-            break;
+        std::string reason;
+        const bool lineBack = keeper == nullptr || master.IsPortOpen() || keeper->open(reason);
+        const std::uint32_t before = summary.polls;
+        for (const std::uint8_t slave : o.slaves) {
+            PollRecord record;
+            if (lineBack) {
+                record = PollOnce(master, o, slave, &stop);
+            } else {
+                record.time = std::chrono::system_clock::now();
+                record.slave = slave;
+                record.function = RequestFunction(o);
+                record.address = o.address;
+                record.type = o.type;
+                record.nameSlave = o.slaves.size() > 1;
+                record.code = kModbusPortNotOpen;
+                record.text = master.GetErrorText(record.code) + ": " + reason;
+            }
+            if (record.code != kModbusOk && stop.IsRequested()) {
+                return summary;
+            }
+            summary.outputError = Print(FormatRecord(o.format, record), out);
+            summary.rounds += summary.polls == before ? 1 : 0;  // counted once it shows
+            Count(summary, record);
+            if (summary.outputError != 0) {
+                return summary;
+            }
+            if (keeper != nullptr && lineBack && LineLost(record.code)) {
+                // The rest of this poll would only fail the same way; the next one reopens.
+                keeper->drop();
+                break;
+            }
         }
     }
     return summary;
+}
+
+std::string FormatSummary(const PollSummary& s, const std::string& port) {
+    std::string out = "--- " + port + " ---\n";
+    out += std::to_string(s.rounds) + (s.rounds == 1 ? " poll, " : " polls, ") +
+           std::to_string(s.polls) + (s.polls == 1 ? " request, " : " requests, ") +
+           std::to_string(s.polls - s.failed) + " OK, " + std::to_string(s.failed) + " failed";
+    const char* separator = " (";
+    for (const auto& [text, count] : s.failures) {
+        out += separator + std::to_string(count) + " " + text;
+        separator = ", ";
+    }
+    out += s.failures.empty() ? "\n" : ")\n";
+    if (s.answered == 0) {
+        return out + "no answer to time\n";
+    }
+    char times[128];
+    std::snprintf(times, sizeof times, "exchange min/mean/max = %.3f/%.3f/%.3f ms\n", s.leastMs,
+                  s.totalMs / s.answered, s.greatestMs);
+    return out + times;
 }
 
 }  // namespace poll

@@ -105,7 +105,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
         return 2;
     }
-    const poll::PollSummary summary = poll::RunPolls(master, options, stdout, stop);
+    // A long run outlives an unplugged adapter or a restarted server: it opens the line again.
+    const bool longRun = options.polls != 1;
+    const poll::LineKeeper keeper{[&](std::string& why) {
+                                      return !stop.IsRequested() &&
+                                             poll::OpenLine(master, options, why);
+                                  },
+                                  [&] { master.Close(); }};
+    const poll::PollSummary summary =
+        poll::RunPolls(master, options, stdout, stop, longRun ? &keeper : nullptr);
+    if (longRun) {
+        std::fflush(stdout);
+        std::fputs(poll::FormatSummary(summary, options.port).c_str(), stderr);
+    }
     int status = 0;
     if (summary.polls == 0 && stop.IsRequested()) {
         // Cut short before anything came back: the shell's status for death by that signal.
@@ -114,8 +126,10 @@ int main(int argc, char** argv) {
         if (summary.polls == 1) {
             std::fprintf(stderr, "vornak-poll: %s\n", summary.lastFailure.c_str());
         } else {
-            std::fprintf(stderr, "vornak-poll: %u of %u polls failed, the last with: %s\n",
-                         summary.failed, summary.polls, summary.lastFailure.c_str());
+            std::fprintf(stderr, "vornak-poll: %u of %u %s failed, the last with: %s\n",
+                         summary.failed, summary.polls,
+                         options.slaves.size() > 1 ? "requests" : "polls",
+                         summary.lastFailure.c_str());
         }
         status = 1;
     }

@@ -6,6 +6,9 @@ namespace {
 
 constexpr int kMaxBits = 2000;
 constexpr int kMaxRegisters = 125;
+constexpr int kMaxWriteBits = 1968;
+constexpr int kMaxWriteRegisters = 123;
+constexpr std::size_t kWriteHeader = 7;  // address, function, start, quantity, byte count
 
 Bytes ExceptionAnswer(const Bytes& request, std::uint8_t code) {
     return {request[0], static_cast<std::uint8_t>(request[1] | 0x80), code};
@@ -35,10 +38,13 @@ SlaveReply CSlaveProtocol::Handle(const Bytes& request, std::uint64_t elapsedMs)
 
 Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     const std::uint8_t function = request[1];
+    if (function == 15 || function == 16) {
+        return WriteMultiple(request);
+    }
     if (function < 1 || function > 6) {
         return ExceptionAnswer(request, kIllegalFunction);
     }
-    // All six functions carry exactly two 16-bit fields.
+    // Functions 1 to 6 carry exactly two 16-bit fields.
     if (request.size() != 6) {
         return ExceptionAnswer(request, kIllegalDataValue);
     }
@@ -81,6 +87,36 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
             m_bank.SetHoldingRegister(address, static_cast<std::uint16_t>(field));
             return request;
     }
+}
+
+// Functions 15 and 16: start, quantity, then the byte count and exactly that many data bytes.
+Bytes CSlaveProtocol::WriteMultiple(const Bytes& request) {
+    if (request.size() < kWriteHeader) {
+        return ExceptionAnswer(request, kIllegalDataValue);
+    }
+    const bool coils = request[1] == 15;
+    const int start = request[2] << 8 | request[3];
+    const int quantity = request[4] << 8 | request[5];
+    const std::size_t byteCount = request[6];
+    const int most = coils ? kMaxWriteBits : kMaxWriteRegisters;
+    const auto needed = static_cast<std::size_t>(coils ? (quantity + 7) / 8 : 2 * quantity);
+    if (quantity == 0 || quantity > most || byteCount != needed ||
+        request.size() != kWriteHeader + byteCount) {
+        return ExceptionAnswer(request, kIllegalDataValue);
+    }
+    if (start + quantity > m_bank.Size()) {
+        return ExceptionAnswer(request, kIllegalDataAddress);
+    }
+    const std::uint8_t* data = request.data() + kWriteHeader;
+    for (int i = 0; i < quantity; ++i) {
+        if (coils) {
+            m_bank.SetCoil(start + i, (data[i / 8] >> (i % 8) & 1) != 0);
+        } else {
+            m_bank.SetHoldingRegister(
+                start + i, static_cast<std::uint16_t>(data[2 * i] << 8 | data[2 * i + 1]));
+        }
+    }
+    return Bytes(request.begin(), request.begin() + 6);
 }
 
 Bytes CSlaveProtocol::ReadBits(const Bytes& request, int start, int quantity,

@@ -32,6 +32,7 @@ public:
 
 private:
     Bytes Execute(const Bytes& request, std::uint64_t elapsedMs);
+    Bytes WriteMultiple(const Bytes& request);
     Bytes ReadBits(const Bytes& request, int start, int quantity, std::uint64_t elapsedMs);
     Bytes ReadRegisters(const Bytes& request, int start, int quantity, std::uint64_t elapsedMs);
 

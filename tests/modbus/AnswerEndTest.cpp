@@ -1,0 +1,102 @@
+// RTU answers ended by their length, against the scripted port's virtual clock.
+#include "tests/modbus/LineFixture.h"
+
+namespace {
+
+constexpr std::uint32_t kInterval = 50;
+constexpr std::uint16_t kCount = 125;
+
+// The answer to a read of 125 holding registers from 0: 253 bytes and the CRC.
+Bytes FullAnswer() {
+    Bytes message{0x01, 0x03, 2 * kCount};
+    for (std::uint16_t i = 0; i < kCount; ++i) {
+        message.push_back(static_cast<std::uint8_t>(i >> 8));
+        message.push_back(static_cast<std::uint8_t>(i & 0xFF));
+    }
+    return WithCrc(message);
+}
+
+class AnswerEndTest : public LineTest {
+protected:
+    void SetUp() override {
+        port.timed = true;
+        master.SetCharInterval(kInterval);
+        OpenLine(0);
+        master.SetTimeout(1000);
+        ASSERT_TRUE(master.Open(1, 9600, 0));
+    }
+    // Plays the answer as bursts, each (at, bytes); returns the code and when the read ended.
+    std::pair<std::uint16_t, std::uint32_t> Read(
+        const std::vector<std::pair<std::uint32_t, Bytes>>& bursts) {
+        port.Reset();
+        port.nowMs = 0;
+        for (const auto& [at, bytes] : bursts) {
+            port.AnswerAt(at, bytes);
+        }
+        WordArray got(kCount, 0xEEEE);
+        const std::uint16_t code = master.ReadHoldingRegisters(1, 0, kCount, got);
+        if (code == kModbusOk) {
+            for (std::uint16_t i = 0; i < kCount; ++i) {
+                EXPECT_EQ(got[i], i);
+            }
+        }
+        return {code, port.nowMs};
+    }
+};
+
+// Two bursts, by default 16 ms apart, the second ending the answer at 21 ms.
+std::vector<std::pair<std::uint32_t, Bytes>> Bursts(const Bytes& answer, std::size_t split,
+                                                    std::uint32_t secondAt = 21) {
+    return {{5, Bytes(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(split))},
+            {secondAt, Bytes(answer.begin() + static_cast<std::ptrdiff_t>(split), answer.end())}};
+}
+
+}  // namespace
+
+TEST_F(AnswerEndTest, SilenceWaitsTheIntervalLengthEndsAtTheLastByte) {
+    EXPECT_EQ(master.GetAnswerEnd(), AnswerEnd::Silence);
+    const auto silence = Read(Bursts(FullAnswer(), 128));
+    EXPECT_EQ(silence, std::make_pair(kModbusOk, 21 + kInterval));
+
+    master.SetAnswerEnd(AnswerEnd::Length);
+    for (const std::size_t split : {std::size_t{2}, std::size_t{4}, std::size_t{128}}) {
+        const auto [code, endMs] = Read(Bursts(FullAnswer(), split));
+        EXPECT_EQ(code, kModbusOk) << split;
+        EXPECT_GE(endMs, 21u);
+        EXPECT_LE(endMs, 21u + 5u) << split;  // a few character times, not the interval
+    }
+    // The port keeps the framing's time-outs for the next exchange.
+    ASSERT_TRUE(port.timeouts.has_value());
+    EXPECT_EQ(port.timeouts->ReadIntervalTimeout, kInterval);
+}
+
+TEST_F(AnswerEndTest, LengthEndedAnswersFailAsBefore) {
+    master.SetAnswerEnd(AnswerEnd::Length);
+    Bytes badCrc = FullAnswer();
+    badCrc.back() ^= 1;
+    Bytes overlong = FullAnswer();
+    overlong.push_back(0x00);
+    const Bytes full = FullAnswer();
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::uint32_t, Bytes>> bursts;
+        std::uint16_t code;
+        std::uint32_t latestEndMs;
+    };
+    const Row rows[] = {
+        {"bad CRC", Bursts(badCrc, 100), kModbusCrcError, 30},
+        {"overlong in its burst", Bursts(overlong, 100), kModbusCrcError, 30},
+        {"overlong a byte later", {{5, full}, {6, {0x00}}}, kModbusCrcError, 15},
+        {"gap past the interval", Bursts(full, 100, 5 + kInterval + 10), kModbusCrcError,
+         5 + kInterval + 5},
+        {"short", {{5, Bytes(full.begin(), full.end() - 1)}}, kModbusCrcError, 5 + kInterval + 5},
+        {"exception", {{5, {0x01, 0x83, 0x02, 0xC0, 0xF1}}}, kModbusException + 2, 15},
+        {"exception bad CRC", {{5, {0x01, 0x83, 0x02, 0xC0, 0xF2}}}, kModbusCrcError, 15},
+        {"nothing", {}, kModbusTimeout, 1000 + 4 + 5},
+    };
+    for (const Row& row : rows) {
+        const auto [code, endMs] = Read(row.bursts);
+        EXPECT_EQ(code, row.code) << row.what;
+        EXPECT_LE(endMs, row.latestEndMs) << row.what;
+    }
+}

@@ -1,0 +1,104 @@
+#include "tests/modbus/LineFixture.h"
+
+namespace {
+
+class WriteMultipleTest : public LineTest {
+protected:
+    void SetUp() override { OpenLine(0); }
+};
+
+const WordArray kTwoValues{0x000A, 0x0102};
+// Coils 0x13.. on, off, on, on, off, off, on, on, on, off; any nonzero byte is on.
+const ByteArray kTenStates{1, 0, 0xFF, 1, 0, 0, 2, 1, 1, 0};
+
+}  // namespace
+
+TEST_F(WriteMultipleTest, RequestsOnTheWire) {
+    port.Answer(WithCrc({0x11, 0x10, 0x00, 0x01, 0x00, 0x02}));
+    EXPECT_EQ(master.PresetMultipleRegisters(0x11, 1, kTwoValues), kModbusOk);
+    port.Answer(WithCrc({0x11, 0x0F, 0x00, 0x13, 0x00, 0x0A}));
+    EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), kModbusOk);
+    EXPECT_EQ(port.writes,
+              (std::vector<Bytes>{
+                  {0x11, 0x10, 0x00, 0x01, 0x00, 0x02, 0x04, 0x00, 0x0A, 0x01, 0x02, 0xC6, 0xF0},
+                  {0x11, 0x0F, 0x00, 0x13, 0x00, 0x0A, 0x02, 0xCD, 0x01, 0xBF, 0x0B}}));
+}
+
+TEST_F(WriteMultipleTest, AnswersThatDoNotEchoFail) {
+    struct Row {
+        Bytes answer;  // with its CRC added, unless raw
+        bool raw;
+        std::uint16_t code;
+    };
+    const Row rows[] = {
+        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02}, false, kModbusOk},
+        {{0x11, 0x10, 0x00, 0x02, 0x00, 0x02}, false, kModbusInvalidResponse},  // start
+        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x03}, false, kModbusInvalidResponse},  // quantity
+        {{0x12, 0x10, 0x00, 0x01, 0x00, 0x02}, false, kModbusInvalidResponse},  // slave
+        {{0x11, 0x06, 0x00, 0x01, 0x00, 0x02}, false, kModbusInvalidResponse},  // function
+        {{0x11, 0x10, 0x00, 0x01, 0x00}, false, kModbusCrcError},               // short
+        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00}, true, kModbusCrcError},
+        {{0x11, 0x90, 0x02}, false, kModbusException + 2},
+        {{}, true, kModbusTimeout},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.answer));
+        port.Reset();
+        if (!row.answer.empty()) {
+            port.Answer(row.raw ? row.answer : WithCrc(row.answer));
+        }
+        EXPECT_EQ(master.PresetMultipleRegisters(0x11, 1, kTwoValues), row.code);
+        if (row.answer.size() == 6) {
+            Bytes coils = row.answer;  // the same answer to function 15
+            coils[1] = static_cast<std::uint8_t>(coils[1] == 0x10 ? 0x0F : coils[1]);
+            coils[3] = static_cast<std::uint8_t>(coils[3] + 0x12);
+            coils[5] = static_cast<std::uint8_t>(coils[5] + 8);
+            port.Answer(WithCrc(coils));
+            EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), row.code);
+        }
+    }
+}
+
+TEST_F(WriteMultipleTest, CountsOutOfRangeAreNotSent) {
+    EXPECT_EQ(master.PresetMultipleRegisters(1, 0, {}), kModbusBadRequest);
+    EXPECT_EQ(master.PresetMultipleRegisters(1, 0, WordArray(124, 0)), kModbusBadRequest);
+    EXPECT_EQ(master.ForceMultipleCoils(1, 0, {}), kModbusBadRequest);
+    EXPECT_EQ(master.ForceMultipleCoils(1, 0, ByteArray(1969, 1)), kModbusBadRequest);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(master.GetErrorText(kModbusBadRequest), "Invalid Request");
+
+    port.Answer(WithCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x7B}));
+    EXPECT_EQ(master.PresetMultipleRegisters(1, 0, WordArray(123, 0x5A5A)), kModbusOk);
+    port.Answer(WithCrc({0x01, 0x0F, 0x00, 0x00, 0x07, 0xB0}));
+    EXPECT_EQ(master.ForceMultipleCoils(1, 0, ByteArray(1968, 1)), kModbusOk);
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[0].size(), 7u + 246u + 2u);
+    EXPECT_EQ(port.writes[1].size(), 7u + 246u + 2u);
+    EXPECT_EQ(port.writes[1][6], 246);
+    EXPECT_EQ(port.writes[1][7 + 245], 0xFF);
+}
+
+TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
+    port.Answer(WithCrc({0x00, 0x06, 0x00, 0x01, 0x00, 0x02}));  // never taken
+    EXPECT_EQ(master.PresetSingleCoil(0, 1, 1), kModbusOk);
+    EXPECT_EQ(master.PresetSingleRegister(0, 1, 2), kModbusOk);
+    EXPECT_EQ(master.PresetMultipleRegisters(0, 1, kTwoValues), kModbusOk);
+    EXPECT_EQ(master.ForceMultipleCoils(0, 0x13, kTenStates), kModbusOk);
+    EXPECT_EQ(port.calls, (std::vector<std::string>(4, "write")));
+    EXPECT_EQ(port.writes.size(), 4u);
+    EXPECT_EQ(port.writes[3],
+              (Bytes{0x00, 0x0F, 0x00, 0x13, 0x00, 0x0A, 0x02, 0xCD, 0x01, 0x7F, 0x5B}));
+    EXPECT_EQ(port.reads.size(), 1u);
+
+    ByteArray states(1, 7);
+    WordArray words(1, 7);
+    EXPECT_EQ(master.ReadCoils(0, 0, 1, states), kModbusBadRequest);
+    EXPECT_EQ(master.ReadDiscreteInputs(0, 0, 1, states), kModbusBadRequest);
+    EXPECT_EQ(master.ReadHoldingRegisters(0, 0, 1, words), kModbusBadRequest);
+    EXPECT_EQ(master.ReadInputRegisters(0, 0, 1, words), kModbusBadRequest);
+    EXPECT_EQ(port.writes.size(), 4u);
+    EXPECT_EQ(states, ByteArray{7});
+
+    port.writeOk = false;  // a broadcast that cannot be written says so
+    EXPECT_EQ(master.PresetSingleRegister(0, 1, 2), kModbusWriteError);
+}
