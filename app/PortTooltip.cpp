@@ -37,10 +37,15 @@ QString PortTooltip(int port) {
     QString note = SourceNote(port, device.source);
     std::string error;
     const std::optional<LineAddress> address = ParseLineAddress(device.path, error);
-    if (address && address->kind == LineKind::Socket) {
-        note += QStringLiteral(", line settings set on the server");
-    } else if (address && address->kind == LineKind::Rfc2217) {
-        note += QStringLiteral(", line settings sent to the server");
+    if (const char* settings = address ? LineSettingsNote(address->kind) : nullptr) {
+        note += QStringLiteral(", ") + QString::fromUtf8(settings);
+        // MBAP frames end by their length and take no serial setting: only the time-out and
+        // the scan time of the dialog still count there.
+        if (address->kind == LineKind::Tcp || address->kind == LineKind::Udp) {
+            note += QStringLiteral(
+                ": bit rate, parity, data size, stop bits, flow control, "
+                "mode, character interval");
+        }
     } else {
         // A device the process may not look at counts as absent: opening it would fail as well.
         std::error_code failed;

@@ -19,6 +19,7 @@
 #include "framework/NumberText.h"
 #include "framework/ProfileStore.h"
 #include "framework/TemplateBuilder.h"
+#include "lines/LineAddress.h"
 #include "lines/PortResolver.h"
 #include "scan/EditRefresh.h"
 #include "scan/ResponseLines.h"
@@ -139,6 +140,24 @@ void CVornakView::UpdateControls() {
     m_editAddrDec->setText(m_strAddrDec);
 }
 
+namespace {
+
+// On a Modbus TCP or UDP line the frames carry the MBAP header whatever the RTU/ASCII choice
+// says, so the pane names the line's framing; the map is read anew, as an open reads it.
+QString ModePaneText(const MainEnv& env) {
+    const int number = PortNumber(env);
+    std::string error;
+    const std::optional<LineAddress> address =
+        number <= kComPorts ? ParseLineAddress(ResolvePort(number).path, error) : std::nullopt;
+    if (address && address->kind == LineKind::Tcp)
+        return QStringLiteral("Mode : TCP");
+    if (address && address->kind == LineKind::Udp)
+        return QStringLiteral("Mode : UDP");
+    return env.byTransMode == 0 ? QStringLiteral("Mode : RTU") : QStringLiteral("Mode : ASCII");
+}
+
+}  // namespace
+
 void CVornakView::UpdateStatusPanes() {
     if (!m_statusPanes)
         return;
@@ -146,10 +165,7 @@ void CVornakView::UpdateStatusPanes() {
     if (m_env.byBaudRate < std::size(kBaudRates)) {
         m_statusPanes(ID_INDICATOR_BAUD, QStringLiteral("BPS : %1").arg(BaudRate(m_env)), false);
     }
-    m_statusPanes(
-        ID_INDICATOR_MODE,
-        m_env.byTransMode == 0 ? QStringLiteral("Mode : RTU") : QStringLiteral("Mode : ASCII"),
-        false);
+    m_statusPanes(ID_INDICATOR_MODE, ModePaneText(m_env), false);
     m_statusPanes(
         ID_INDICATOR_SCAN_TIME,
         QStringLiteral("Scan Time : %1ms").arg(static_cast<std::int32_t>(m_env.dwScanTime)), false);
@@ -207,10 +223,13 @@ void CVornakView::OnDblclkList(int item) {
     if (!m_pModbus || m_pList->Count() == 0 || item < 0 || item >= m_pList->Count())
         return;
     CWaitCursor wait;
-    if (!m_pModbus->IsPortOpen() && !OpenPort()) {
-        wait.Restore();
-        ReportOpenFailure();
-        return;
+    if (!m_pModbus->IsPortOpen()) {
+        if (!OpenPort()) {
+            wait.Restore();
+            ReportOpenFailure();
+            return;
+        }
+        UpdateStatusPanes();  // the open read the port map anew
     }
     m_byWriteKind = 0;
     m_modbusEnv.wReadAddr =

@@ -36,9 +36,12 @@ void CVornakView::SetScanning(bool scanning) {
 void CVornakView::OnScanStart() {
     if (!m_pModbus)
         return;
-    if (!m_pModbus->IsPortOpen() && !OpenPort()) {
-        ReportOpenFailure();
-        return;
+    if (!m_pModbus->IsPortOpen()) {
+        if (!OpenPort()) {
+            ReportOpenFailure();
+            return;
+        }
+        UpdateStatusPanes();  // the open read the port map anew
     }
     m_nScanCount = 0;
     m_nErrorCount = 0;

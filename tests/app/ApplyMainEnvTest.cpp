@@ -107,3 +107,15 @@ TEST_F(ScanFixture, RtuConfirmationKeepsTheOldCharacterInterval) {
     View()->OnCommSettings();
     EXPECT_EQ(View()->Env().byPort, 0);
 }
+
+TEST_F(ScanFixture, ModbusTcpMappedBeforeTheOpenNamesThePaneAndScans) {
+    ASSERT_TRUE(Start({"--tcp", "0"}, kFastScan));
+    // "127.0.0.1:PORT" alone is a path: a serial line as far as the pane knows.
+    EXPECT_EQ(Pane(*app, ID_INDICATOR_MODE), "Mode : RTU");
+    qputenv("VORNAK_COM1", QByteArray::fromStdString("tcp://" + slave.Path()));
+    View()->OnScanStart();
+    EXPECT_EQ(Pane(*app, ID_INDICATOR_MODE), "Mode : TCP");
+    ASSERT_TRUE(WaitForCycles(3));
+    View()->OnScanStop();
+    EXPECT_EQ(View()->ErrorCount(), 0);
+}

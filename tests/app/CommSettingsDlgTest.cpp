@@ -496,6 +496,8 @@ TEST_F(CommSettingsDlgTest, PortTooltipsNameTheDeviceAndWhetherItIsThere) {
     CScopedEnv com4("VORNAK_COM4", nullptr);
     CScopedEnv com5("VORNAK_COM5", "socket://127.0.0.1:4001?echo");
     CScopedEnv com6("VORNAK_COM6", "/dev/null?rs485");
+    CScopedEnv com7("VORNAK_COM7", "tcp://127.0.0.1:5020");
+    CScopedEnv com8("VORNAK_COM8", "udp://127.0.0.1");
     RescanSerialDevices("/nonexistent-vornak-root");
     InstallPortResolver([](int port) -> std::optional<std::string> {
         if (port == 4) {
@@ -517,6 +519,11 @@ TEST_F(CommSettingsDlgTest, PortTooltipsNameTheDeviceAndWhetherItIsThere) {
                                      "settings set on the server)"));
     EXPECT_EQ(tip(5), QStringLiteral("COM6 → /dev/null?rs485 (VORNAK_COM6, present, RS-485: "
                                      "direction control known after the first open)"));
+    const QString unused = QStringLiteral(
+        ", line settings do not apply: bit rate, parity, data "
+        "size, stop bits, flow control, mode, character interval)");
+    EXPECT_EQ(tip(6), "COM7 → tcp://127.0.0.1:5020 (VORNAK_COM7, Modbus TCP" + unused);
+    EXPECT_EQ(tip(7), "COM8 → udp://127.0.0.1 (VORNAK_COM8, Modbus UDP" + unused);
     for (int i = 0; i < port->count(); ++i) {
         EXPECT_TRUE(tip(i).startsWith(QStringLiteral("COM%1 → ").arg(i + 1)));
     }

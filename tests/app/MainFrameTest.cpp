@@ -220,6 +220,22 @@ TEST_F(MainFrameTest, StoredSettingsReachThePanes) {
     EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_SCAN_TIME), "Scan Time : 250ms");
 }
 
+TEST_F(MainFrameTest, ModePaneNamesModbusTcpAndUdpLinesWhateverTheMode) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"COM2=tcp://127.0.0.1:5020", "Mode : TCP"},
+        {"COM2=udp://127.0.0.1", "Mode : UDP"},
+        {"COM2=/dev/null", "Mode : ASCII"},
+    };
+    for (const auto& [map, pane] : rows) {
+        SCOPED_TRACE(map);
+        ASSERT_TRUE(home.WriteIni(QByteArray("[Main Env]\nCOM Port=1\nTrans Mode=1\n[Port Map]\n") +
+                                  map + "\n"));
+        CVornakApp app;
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_EQ(Pane(app.MainFrame(), ID_INDICATOR_MODE), pane);
+    }
+}
+
 TEST_F(MainFrameTest, UnknownBitRateLeavesItsPaneAlone) {
     ASSERT_TRUE(home.WriteIni("[Main Env]\nCOM Bps=9\n"));
     CVornakApp app;
