@@ -117,13 +117,11 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
     }
 }
 
+constexpr const char* kNoComPort = "no Telnet COM Port Control (RFC 2217) answer";
 const HostileCase kCases[] = {
-    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, LineKind::Rfc2217, false,
-     "no Telnet COM Port Control (RFC 2217) answer", true},
-    {"Rfc2217OptionStorm", Hostility::OptionStorm, LineKind::Rfc2217, false,
-     "no Telnet COM Port Control (RFC 2217) answer", false},
-    {"Rfc2217Silent", Hostility::Silent, LineKind::Rfc2217, false,
-     "no Telnet COM Port Control (RFC 2217) answer", false},
+    {"Rfc2217FloodWhileNegotiating", Hostility::Flood, LineKind::Rfc2217, false, kNoComPort, true},
+    {"Rfc2217OptionStorm", Hostility::OptionStorm, LineKind::Rfc2217, false, kNoComPort, false},
+    {"Rfc2217Silent", Hostility::Silent, LineKind::Rfc2217, false, kNoComPort, false},
     {"SocketBacklogFull", Hostility::BacklogFull, LineKind::Socket, false,
      "no answer from 127.0.0.1 port", false},
     {"Rfc2217FloodWhileExchanging", Hostility::FloodAfterComPort, LineKind::Rfc2217, true, "",

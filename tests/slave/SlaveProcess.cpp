@@ -122,26 +122,32 @@ CSlaveProcess::~CSlaveProcess() {
 bool CSlaveProcess::Start(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     all.push_back("--log");
-    const Spawned s = Spawn(VORNAK_SLAVE_PATH, all, false);
-    if (s.pid < 0) {
+    if (!StartProgram(VORNAK_SLAVE_PATH, all, std::chrono::seconds(5))) {
         return false;
     }
-    m_pid = s.pid;
-    m_reader = std::thread([this, fd = s.outFd] { ReadOutput(fd); });
-
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_changed.wait_for(lock, std::chrono::seconds(5),
-                            [this] { return !m_lines.empty() || m_bEof; }) ||
-        m_lines.empty()) {
-        return false;
-    }
-    m_strFirstLine = m_lines.front();
     static const std::regex listening("^vornak-slave: listening on (\\S+) \\(.*\\)$");
     std::smatch match;
     if (!std::regex_match(m_strFirstLine, match, listening)) {
         return false;
     }
     m_strPath = match[1];
+    return true;
+}
+
+bool CSlaveProcess::StartProgram(const std::string& program, const std::vector<std::string>& args,
+                                 std::chrono::milliseconds timeout) {
+    const Spawned s = Spawn(program, args, false);
+    if (s.pid < 0) {
+        return false;
+    }
+    m_pid = s.pid;
+    m_reader = std::thread([this, fd = s.outFd] { ReadOutput(fd); });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_changed.wait_for(lock, timeout, [this] { return !m_lines.empty() || m_bEof; }) ||
+        m_lines.empty()) {
+        return false;
+    }
+    m_strFirstLine = m_lines.front();
     return true;
 }
 

@@ -23,6 +23,9 @@ public:
 
     // Starts the slave with the arguments (--log is added) and waits for its first line.
     bool Start(const std::vector<std::string>& args);
+    // Starts any program and waits for its first line; false when none came.
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args,
+                      std::chrono::milliseconds timeout);
 
     const std::string& Path() const { return m_strPath; }
     const std::string& FirstLine() const { return m_strFirstLine; }

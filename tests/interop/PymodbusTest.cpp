@@ -1,0 +1,136 @@
+// vornak-poll and the master against pymodbus's Modbus server (pymodbus_server.py beside this
+// file): every function the master has over TCP and UDP, the values checked against the script's
+// datastore, writes read back, the answers to a bad address and a unit the device is not; and a
+// server killed mid-run, found gone by the next exchange, read again after the next Open.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <regex>
+#include <sstream>
+
+#include "SlaveProcess.h"
+#include "modbus/LocalModbus.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
+// "status|function address [values] text" from vornak-poll's JSON line.
+std::string Poll(const std::string& args) {
+    static const std::regex answer(
+        R"re("function":(\d+),"address":(\d+),"values":(\[[^\]]*\]),"code":\d+,"text":"([^"]*)")re");
+    const SlaveRun run = RunProgramToEnd(VORNAK_POLL_PATH, Words(args + " -o json"), 20s);
+    std::smatch m;
+    if (!std::regex_search(run.out, m, answer)) {
+        return std::to_string(run.status) + "|" + run.out + run.err;
+    }
+    return std::to_string(run.status) + "|" + m.str(1) + " " + m.str(2) + " " + m.str(3) + " " +
+           m.str(4);
+}
+
+// The script's input registers: 0xA000 + address, all 125.
+std::string InputRegisters() {
+    std::string values;
+    for (int i = 0; i < 125; ++i) {
+        values.push_back(i == 0 ? '[' : ',');
+        values.append(std::to_string(0xA000 + i));
+    }
+    return values + "]";
+}
+
+// The server for the parameter's kind, "tcp" or "udp"; the test is skipped without pymodbus.
+class Pymodbus : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        Serve(0);
+        if (server->FirstLine().rfind("no pymodbus", 0) == 0) {
+            GTEST_SKIP() << server->FirstLine() << " (scripts/deps.sh installs python3-pymodbus)";
+        }
+        ASSERT_NE(port, 0) << server->FirstLine();
+    }
+    // Starts the script on the port, 0 for a free one; port is where it serves, 0 if nowhere.
+    void Serve(int at) {
+        server.emplace();
+        server->StartProgram(VORNAK_PYTHON,
+                             {VORNAK_PYMODBUS_SERVER, GetParam(), std::to_string(at)}, 20s);
+        const std::string& first = server->FirstLine();
+        port = first.rfind("ready ", 0) == 0 ? std::stoi(first.substr(6)) : 0;
+    }
+
+    std::optional<CSlaveProcess> server;
+    int port = 0;
+};
+
+TEST_P(Pymodbus, EveryFunctionReadsAndWritesTheDatastore) {
+    // In order: each write is read back by the row after it.
+    const std::pair<std::string, std::string> cases[] = {
+        {"-f 1 -c 17", "0|1 0 [1,0,1,1,0,0,1,0,1,1,1,1,0,0,0,0,1] OK"},
+        {"-f 2 --ref 10003 -c 8", "0|2 2 [1,0,1,0,0,1,1,0] OK"},
+        {"-f 3 -c 8", "0|3 0 [4660,65535,0,1,40000,32768,255,12345] OK"},
+        {"-f 4 --ref 30121 -c 5", "0|4 120 [41080,41081,41082,41083,41084] OK"},
+        {"-f 4 -c 125", "0|4 0 " + InputRegisters() + " OK"},
+        {"-f 1 -r 5 -w 1", "0|5 5 [1] OK"},
+        {"-f 1 -r 4 -c 3", "0|1 4 [0,1,1] OK"},
+        {"-f 1 -r 2 -w 0", "0|5 2 [0] OK"},
+        {"-f 1 -c 4", "0|1 0 [1,0,0,1] OK"},
+        {"-r 2 -w 0xBEEF", "0|6 2 [48879] OK"},
+        {"-r 1 -c 3", "0|3 1 [65535,48879,1] OK"},
+        {"-r 100 -c 2", "1|3 100 [] Slave Device Return an Exception Code 2"},
+        {"-a 2 -t 300", "1|3 0 [] Time-out Error"},
+    };
+    const std::string line = " -m " + GetParam() + " 127.0.0.1:" + std::to_string(port);
+    for (const auto& [args, expected] : cases) {
+        EXPECT_EQ(Poll(args + line), expected) << args;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Network, Pymodbus, ::testing::Values("tcp", "udp"));
+
+class PymodbusKilled : public Pymodbus {};
+
+TEST_P(PymodbusKilled, TheNextExchangeFailsThenTheNextOpenReadsAgain) {
+    const WordArray holding = {0x1234, 0xFFFF, 0, 1, 40000, 0x8000, 0x00FF, 12345};
+    ::setenv("VORNAK_COM9", ("tcp://127.0.0.1:" + std::to_string(port)).c_str(), 1);
+    CLocalModbus master;
+    master.SetTimeout(1000);
+    WordArray values;
+    const auto read = [&] {
+        values.assign(holding.size(), 0xDEAD);
+        return master.ReadHoldingRegisters(1, 0, static_cast<std::uint16_t>(holding.size()),
+                                           values);
+    };
+    ASSERT_TRUE(master.Open(9, 9600, 0)) << master.GetPortErrorText();
+    for (int i = 0; i < 2; ++i) {  // the second on the same connection
+        ASSERT_EQ(read(), kModbusOk);
+        EXPECT_EQ(values, holding);
+    }
+
+    server->Stop(SIGKILL);
+    const std::uint16_t lost = read();
+    EXPECT_TRUE(lost == kModbusReadError || lost == kModbusWriteError) << lost;
+    EXPECT_FALSE(master.IsPortOpen());
+    EXPECT_EQ(read(), kModbusPortNotOpen);
+
+    const int was = port;
+    Serve(was);
+    ASSERT_EQ(port, was) << server->FirstLine();
+    ASSERT_TRUE(master.Open(9, 9600, 0)) << master.GetPortErrorText();
+    ASSERT_EQ(read(), kModbusOk);
+    EXPECT_EQ(values, holding);
+    master.Close();
+    ::unsetenv("VORNAK_COM9");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tcp, PymodbusKilled, ::testing::Values("tcp"));
+
+}  // namespace
