@@ -120,18 +120,6 @@ TEST_F(SlaveProtocolTest, WriteMultipleEchoesStartAndQuantity) {
     // Ten coils from 3, lowest bit first: 1,0,1,1,0,0,0,0 then 0,1.
     EXPECT_EQ(Answer({7, 15, 0, 3, 0, 10, 2, 0x0D, 0x02}), (Bytes{7, 15, 0, 3, 0, 10}));
     EXPECT_EQ(Answer({7, 1, 0, 0, 0, 16}), (Bytes{7, 1, 2, 0x68, 0x10}));
-    // The largest of each, at the end of the tables.
-    CRegisterBank big(65536);
-    CSlaveProtocol wide(big, 1);
-    Bytes registers{1, 16, 0xFF, 0x85, 0, 123, 246};
-    registers.resize(7 + 246, 0x5A);
-    EXPECT_EQ(wide.Handle(registers, 0).answer, (Bytes{1, 16, 0xFF, 0x85, 0, 123}));
-    EXPECT_EQ(big.HoldingRegister(65535), 0x5A5A);
-    Bytes coils{1, 15, 0xF8, 0x50, 0x07, 0xB0, 246};
-    coils.resize(7 + 246, 0xFF);
-    EXPECT_EQ(wide.Handle(coils, 0).answer, (Bytes{1, 15, 0xF8, 0x50, 0x07, 0xB0}));
-    EXPECT_TRUE(big.Coil(65535));
-    EXPECT_FALSE(big.Coil(0xF84F));
 }
 
 TEST_F(SlaveProtocolTest, LargestReadsFitExactly) {
