@@ -82,7 +82,7 @@ std::uint16_t CModbus::CheckAnswer(const ByteArray& request, const ByteArray& re
 std::uint16_t CModbus::RunRequest(const ByteArray& request, std::size_t answerLength,
                                   const std::function<void(const ByteArray&)>& unpack) {
     const auto requestLength = static_cast<std::uint16_t>(request.size());
-    if (request[0] == kBroadcastSlave) {
+    if (m_bBroadcast && request[0] == kBroadcastSlave) {
         std::uint16_t code = kModbusBadRequest;
         if (IsWrite(request[1])) {
             ByteArray sent = request;

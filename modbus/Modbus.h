@@ -24,7 +24,8 @@ constexpr std::uint16_t kModbusReadError = 9;
 constexpr std::uint16_t kModbusPortNotOpen = 10;
 constexpr std::uint16_t kModbusLockTimeout = 11;
 // A request the master will not send: a count outside its function's range, or a read to the
-// broadcast address. Nothing goes on the line. (12 stays without a text, as it always was.)
+// broadcast address while broadcasts are on. Nothing goes on the line. (12 stays without a text, as
+// it always was.)
 constexpr std::uint16_t kModbusBadRequest = 13;
 constexpr std::uint16_t kModbusException = 0x8000;
 
@@ -38,10 +39,11 @@ constexpr std::uint8_t kFuncWriteSingleRegister = 6;
 constexpr std::uint8_t kFuncWriteMultipleCoils = 15;
 constexpr std::uint8_t kFuncWriteMultipleRegisters = 16;
 
-// Broadcast: slave 0 addresses every slave and none answers. The write requests (5, 6, 15, 16)
-// to it go out and return kModbusOk once the request has left the line, without waiting for
-// anything; reads to it return kModbusBadRequest without sending. The caller keeps its own
-// turnaround delay before the next request. The rule holds for unit 0 on Modbus TCP as well.
+// Broadcast, when the master is told to (SetBroadcast): slave 0 addresses every slave and none
+// answers. The write requests (5, 6, 15, 16) to it go out and return kModbusOk once the request
+// has left the line, without waiting for anything; reads to it return kModbusBadRequest without
+// sending. The caller keeps its own turnaround delay before the next request. Off by default:
+// slave 0 is then exchanged like any other (some Modbus TCP devices answer unit 0).
 constexpr std::uint8_t kBroadcastSlave = 0;
 
 // The largest counts one request carries.
@@ -97,6 +99,7 @@ public:
     std::uint16_t ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
                                      const ByteArray& states);
 
+    void SetBroadcast(bool on) { m_bBroadcast = on; }
     void SetAnswerEnd(AnswerEnd end) { m_answerEnd = end; }
     AnswerEnd GetAnswerEnd() const { return m_answerEnd; }
 
@@ -112,6 +115,7 @@ protected:
     std::uint32_t m_dwErrorDelay;
     bool m_bThrowOnError;
     std::atomic<AnswerEnd> m_answerEnd{AnswerEnd::Silence};
+    std::atomic<bool> m_bBroadcast{false};
 
 private:
     static ByteArray BuildRequest(std::uint8_t slave, std::uint8_t function, std::uint16_t address,

@@ -306,6 +306,7 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
     CLocalModbus& master = *line.master;
     ScriptAnswer(port, answer, c.cut, c.plan);
     master.SetAnswerEnd((c.plan & kPlanLengthEnd) != 0 ? AnswerEnd::Length : AnswerEnd::Silence);
+    master.SetBroadcast(true);
     const Bytes request = RequestBytes(c);
     const std::uint8_t function = FunctionOf(c);
     const std::size_t answerLength = AnswerLengthOf(c);

@@ -70,6 +70,7 @@ TEST_F(WriteMultipleTest, CountsOutOfRangeAreNotSent) {
 
 TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
     port.Answer(WithCrc({0x00, 0x06, 0x00, 0x01, 0x00, 0x02}));  // never taken
+    master.SetBroadcast(true);
     EXPECT_EQ(master.PresetSingleCoil(0, 1, 1), kModbusOk);
     EXPECT_EQ(master.PresetSingleRegister(0, 1, 2), kModbusOk);
     EXPECT_EQ(master.PresetMultipleRegisters(0, 1, kTwoValues), kModbusOk);
@@ -91,4 +92,11 @@ TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
 
     port.writeOk = false;  // a broadcast that cannot be written says so
     EXPECT_EQ(master.PresetSingleRegister(0, 1, 2), kModbusWriteError);
+
+    // Off, slave 0 is asked like any other and its answer awaited.
+    port.writeOk = true;
+    master.SetBroadcast(false);
+    const std::size_t sent = port.writes.size();
+    EXPECT_NE(master.ReadHoldingRegisters(0, 0, 1, words), kModbusBadRequest);
+    EXPECT_EQ(port.writes.size(), sent + 1);
 }

@@ -60,6 +60,7 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     master.SetCharInterval(o.charIntervalMs);
     // An answer ends when its length is in, so a long interval costs nothing on a good line.
     master.SetAnswerEnd(AnswerEnd::Length);
+    master.SetBroadcast(true);
     master.SetDataBits(o.dataBits);
     master.SetStopBits(o.stopBits);
     master.SetFlowControl(o.flow);
