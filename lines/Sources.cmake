@@ -7,6 +7,7 @@ set(VORNAK_LINES_SOURCES
     LineAddress.cpp
     LinePort.cpp
     ModbusUdpPort.cpp
+    NetworkPort.cpp
     PortKinds.cpp
     PortMapFile.cpp
     PortResolver.cpp
