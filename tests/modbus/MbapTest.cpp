@@ -57,20 +57,19 @@ TEST_F(MbapTest, ExceptionsAndFramesThatDoNotFit) {
         {Adu(1, {0x01, 0x83, 0x02}), 0x8002},
         {Adu(2, {0x01, 0x83}), 3},        // an exception without its code
         {Adu(3, {0x01, 0x03, 0x00}), 3},  // shorter than asked for
-        {Adu(4, 0, {0x01}), 3},
-        {Adu(5, 1, {0x01}), 3},  // no room for a function
-        {Adu(6, 255, {0x01}), 3},
-        {Adu(7, 65535, {0x01}), 3},
-        {Bytes{0x00, 0x08, 0x00}, 3},  // half a header, then silence
-        {Adu(9, 5, {0x01, 0x03, 0x02}), 3},
-        {Adu(9, kMessage1234), 1}};  // the answer to the last exchange, not this one
+        {Adu(4, 1, {0x01}), 3},           // no room for a function
+        {Adu(5, 255, {0x01}), 3},
+        {Adu(6, 65535, {0x01}), 3},
+        {Bytes{0x00, 0x07, 0x00}, 3},  // half a header, then silence
+        {Adu(8, 5, {0x01, 0x03, 0x02}), 3},
+        {Adu(8, kMessage1234), 1}};  // the answer to the last exchange, not this one
     for (const auto& [answer, code] : cases) {
         port.Answer(answer);
         values = {7};
         EXPECT_EQ(ReadOne(), code) << port.results.size();
         EXPECT_EQ(values, WordArray{0});
     }
-    EXPECT_EQ(port.results[6], "3 CRC Error: length field 65535");
+    EXPECT_EQ(port.results[5], "3 CRC Error: length field 65535");
 }
 
 // With real time on a pseudo-terminal: a frame cut short, or answers of no request in flight
