@@ -24,37 +24,25 @@ TEST_F(WriteMultipleTest, RequestsOnTheWire) {
                   {0x11, 0x0F, 0x00, 0x13, 0x00, 0x0A, 0x02, 0xCD, 0x01, 0xBF, 0x0B}}));
 }
 
+// The echo of start and quantity only: other slaves, functions and frames fail alike for all.
 TEST_F(WriteMultipleTest, AnswersThatDoNotEchoFail) {
-    struct Row {
-        Bytes answer;  // with its CRC added, unless raw
-        bool raw;
-        std::uint16_t code;
+    const std::pair<Bytes, std::uint16_t> rows[] = {
+        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02}, kModbusOk},
+        {{0x11, 0x10, 0x00, 0x02, 0x00, 0x02}, kModbusInvalidResponse},  // start
+        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x03}, kModbusInvalidResponse},  // quantity
+        {{0x11, 0x90, 0x02}, kModbusException + 2},
     };
-    const Row rows[] = {
-        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02}, false, kModbusOk},
-        {{0x11, 0x10, 0x00, 0x02, 0x00, 0x02}, false, kModbusInvalidResponse},  // start
-        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x03}, false, kModbusInvalidResponse},  // quantity
-        {{0x12, 0x10, 0x00, 0x01, 0x00, 0x02}, false, kModbusInvalidResponse},  // slave
-        {{0x11, 0x06, 0x00, 0x01, 0x00, 0x02}, false, kModbusInvalidResponse},  // function
-        {{0x11, 0x10, 0x00, 0x01, 0x00}, false, kModbusCrcError},               // short
-        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00}, true, kModbusCrcError},
-        {{0x11, 0x90, 0x02}, false, kModbusException + 2},
-        {{}, true, kModbusTimeout},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.answer));
-        port.Reset();
-        if (!row.answer.empty()) {
-            port.Answer(row.raw ? row.answer : WithCrc(row.answer));
-        }
-        EXPECT_EQ(master.PresetMultipleRegisters(0x11, 1, kTwoValues), row.code);
-        if (row.answer.size() == 6) {
-            Bytes coils = row.answer;  // the same answer to function 15
-            coils[1] = static_cast<std::uint8_t>(coils[1] == 0x10 ? 0x0F : coils[1]);
+    for (const auto& [answer, code] : rows) {
+        SCOPED_TRACE(::testing::PrintToString(answer));
+        port.Answer(WithCrc(answer));
+        EXPECT_EQ(master.PresetMultipleRegisters(0x11, 1, kTwoValues), code);
+        if (answer.size() == 6) {
+            Bytes coils = answer;  // the same answer to function 15
+            coils[1] = 0x0F;
             coils[3] = static_cast<std::uint8_t>(coils[3] + 0x12);
             coils[5] = static_cast<std::uint8_t>(coils[5] + 8);
             port.Answer(WithCrc(coils));
-            EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), row.code);
+            EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), code);
         }
     }
 }
@@ -76,17 +64,12 @@ TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
     EXPECT_EQ(master.PresetMultipleRegisters(0, 1, kTwoValues), kModbusOk);
     EXPECT_EQ(master.ForceMultipleCoils(0, 0x13, kTenStates), kModbusOk);
     EXPECT_EQ(port.calls, (std::vector<std::string>(4, "write")));
-    EXPECT_EQ(port.writes.size(), 4u);
     EXPECT_EQ(port.writes[3],
               (Bytes{0x00, 0x0F, 0x00, 0x13, 0x00, 0x0A, 0x02, 0xCD, 0x01, 0x7F, 0x5B}));
     EXPECT_EQ(port.reads.size(), 1u);
 
     ByteArray states(1, 7);
-    WordArray words(1, 7);
     EXPECT_EQ(master.ReadCoils(0, 0, 1, states), kModbusBadRequest);
-    EXPECT_EQ(master.ReadDiscreteInputs(0, 0, 1, states), kModbusBadRequest);
-    EXPECT_EQ(master.ReadHoldingRegisters(0, 0, 1, words), kModbusBadRequest);
-    EXPECT_EQ(master.ReadInputRegisters(0, 0, 1, words), kModbusBadRequest);
     EXPECT_EQ(port.writes.size(), 4u);
     EXPECT_EQ(states, ByteArray{7});
 
@@ -97,6 +80,7 @@ TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
     port.writeOk = true;
     master.SetBroadcast(false);
     const std::size_t sent = port.writes.size();
+    WordArray words(1, 7);
     EXPECT_NE(master.ReadHoldingRegisters(0, 0, 1, words), kModbusBadRequest);
     EXPECT_EQ(port.writes.size(), sent + 1);
 }

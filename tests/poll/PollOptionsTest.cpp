@@ -6,6 +6,8 @@ using poll::OutputFormat;
 using poll::ParsePollOptions;
 using poll::PollOptions;
 using Action = poll::PollParse::Action;
+using poll::RequestFunction;
+using Regs = std::vector<std::uint16_t>;
 
 namespace {
 
@@ -53,32 +55,28 @@ TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
         {{"-f", "2", "--ref", "19999", "COM1"},
          [](const PollOptions& o) { return o.address == 9998; }},
         {{"-w", "1A2Bh", "COM1"},
-         [](const PollOptions& o) {
-             return o.write == std::vector<std::uint16_t>{0x1A2B} && poll::RequestFunction(o) == 6;
-         }},
+         [](const PollOptions& o) { return o.write == Regs{0x1A2B} && RequestFunction(o) == 6; }},
         // Lists and types: the registers each takes, and the function that writes them.
         {{"-w", "1,0x2,3h", "COM1"},
          [](const PollOptions& o) {
-             return o.write == std::vector<std::uint16_t>{1, 2, 3} && o.count == 3 &&
-                    poll::RequestFunction(o) == 16;
+             return o.write == Regs{1, 2, 3} && o.count == 3 && RequestFunction(o) == 16;
          }},
         {{"-w", "7", "--multiple", "COM1"},
-         [](const PollOptions& o) { return poll::RequestFunction(o) == 16; }},
+         [](const PollOptions& o) { return RequestFunction(o) == 16; }},
         {{"-f", "1", "-w", "1", "COM1"},
-         [](const PollOptions& o) { return poll::RequestFunction(o) == 5; }},
+         [](const PollOptions& o) { return RequestFunction(o) == 5; }},
         {{"-f", "1", "-w", "1,0,1", "COM1"},
          [](const PollOptions& o) {
-             return o.write == std::vector<std::uint16_t>{1, 0, 1} &&
-                    poll::RequestFunction(o) == 15;
+             return o.write == Regs{1, 0, 1} && RequestFunction(o) == 15;
          }},
         {{"-T", "float32", "--order", "CDAB", "-w", "3.5,-1e3", "COM1"},
          [](const PollOptions& o) {
-             return o.write == std::vector<std::uint16_t>{0, 0x4060, 0x0000, 0xC47A} &&
-                    poll::RequestFunction(o) == 16 && o.valueCount == 2;
+             return o.write == Regs{0, 0x4060, 0x0000, 0xC47A} && RequestFunction(o) == 16 &&
+                    o.valueCount == 2;
          }},
         {{"-T", "string", "-w", "a,b", "COM1"},
          [](const PollOptions& o) {
-             return o.write == std::vector<std::uint16_t>{0x612C, 0x6200};
+             return o.write == Regs{0x612C, 0x6200};
          }},
         {{"-T", "float64", "--order", "GHEFCDAB", "-c", "31", "-f", "4", "COM1"},
          [](const PollOptions& o) {
@@ -108,18 +106,15 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{}, Action::Error, "no PORT"},
         {{"COM1", "COM2"}, Action::Error, "unexpected 'COM2'"},
         {{"COM17"}, Action::Error, "bad PORT 'COM17'"},
-        {{"-b", "4000001", "COM1"}, Action::Error, "bad value for --baud: '4000001'"},
-        {{"-b", "0", "COM1"}, Action::Error, "1 to 4000000"},
+        {{"-b", "0", "COM1"}, Action::Error, "bad value for --baud: '0' (1 to 4000000"},
         {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp or udp"},
         {{"-a", "0", "COM1"}, Action::Error, "--slave 0 broadcasts and takes writes only"},
         {{"-a", "3-1", "COM1"}, Action::Error, "bad value for --slave: '3-1' (1 to 255, a list"},
-        {{"-a", "1,,2", "COM1"}, Action::Error, "--slave"},
         {{"-a", "256", "COM1"}, Action::Error, "--slave"},
         {{"-T", "int16", "-w", "32768", "COM1"},
          Action::Error,
          "bad value for --write: '32768' (-32768 to 32767)"},
         {{"-T", "float32", "-w", "1e39", "COM1"}, Action::Error, "(a float32 such as"},
-        {{"-T", "uint32", "-w", "-1", "COM1"}, Action::Error, "(0 to 4294967295)"},
         {{"-T", "bin", "-w", "102", "COM1"}, Action::Error, "binary digits"},
         {{"-w", "1,,2", "COM1"}, Action::Error, "bad value for --write: ''"},
         {{"-w", List(124), "COM1"},
@@ -132,13 +127,10 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
          "bad value for --count: 63 (1 to 62 float32 values for function 3)"},
         {{"-T", "string", "-c", "251", "COM1"}, Action::Error, "(1 to 250 characters"},
         {{"--order", "CDAB", "COM1"}, Action::Error, "--order needs a 32-bit or 64-bit --type"},
-        {{"--order", "CDAB", "-T", "int16", "COM1"}, Action::Error, "--order needs"},
         {{"--order", "ACBD", "COM1"}, Action::Error, "bad value for --order: 'ACBD' (ABCD, CDAB"},
         {{"-T", "float32", "-f", "1", "COM1"}, Action::Error, "--type needs function 3 or 4"},
-        {{"-T", "int32", "-f", "2", "COM1"}, Action::Error, "--type needs function 3 or 4"},
         {{"-T", "int8", "COM1"}, Action::Error, "bad value for --type: 'int8' (uint16, int16"},
         {{"--retries", "11", "COM1"}, Action::Error, "bad value for --retries: '11' (0 to 10)"},
-        {{"-a", "0", "-f", "4", "COM1"}, Action::Error, "--slave 0"},
         {{"-c", "126", "COM1"}, Action::Error, "1 to 125 for function 3"},
         {{"-f", "1", "-c", "2001", "COM1"}, Action::Error, "1 to 2000"},
         {{"-r", "65535", "-c", "2", "COM1"}, Action::Error, "past address 65535"},
