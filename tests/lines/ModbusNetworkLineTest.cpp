@@ -1,7 +1,5 @@
-// udp:// against a peer on 127.0.0.1 that this test drives by hand: reads keep their bounds, a
-// stranger's datagram never reaches the line, "port unreachable" fails it, and an abort ends a
-// read. tcp:// is socket://'s class with MBAP framing; requests and answers over both against
-// the simulator are vornak-poll's tests.
+// udp:// against a peer on 127.0.0.1 driven by hand. tcp:// is socket://'s class with MBAP
+// framing; exchanges over both against the simulator are vornak-poll's tests.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -65,10 +63,10 @@ struct Peer {
 const Bytes kRequest = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x11, 0x03, 0x00, 0x6B, 0x00, 0x01};
 const Bytes kAnswer = {0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x11, 0x03, 0x02, 0x12, 0x34};
 
-Bytes ReadAll(CSerialPort& port, std::uint32_t room = 300) {
-    Bytes data(room);
+Bytes ReadAll(CSerialPort& port) {
+    Bytes data(300);
     std::uint32_t got = 0;
-    EXPECT_TRUE(port.Read(data.data(), room, &got)) << port.LastError();
+    EXPECT_TRUE(port.Read(data.data(), 300, &got)) << port.LastError();
     data.resize(got);
     return data;
 }
@@ -131,11 +129,7 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
 }
 
 TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
-    int closed = 0;
-    {
-        Socket gone;
-        closed = gone.Bind(SOCK_DGRAM);
-    }
+    const int closed = Socket().Bind(SOCK_DGRAM);  // closed again at once
     CModbusUdpPort port;
     ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(closed)));
     ASSERT_TRUE(port.SetTimeouts({100, 0, 5000, 0, 1000}));
