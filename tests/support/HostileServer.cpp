@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -24,7 +25,7 @@ sockaddr_in Loopback(int port) {
         AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
 }
 
-// Waits up to a slice for the events; the revents.
+// The revents within a slice.
 short PollOne(int fd, short events) {
     pollfd p{fd, events, 0};
     return ::poll(&p, 1, kSliceMs) > 0 ? p.revents : 0;
@@ -69,17 +70,15 @@ void CHostileServer::Stop() {
         m_run.join();
     }
     for (int* fd : {&m_nListen, &m_fillers[0], &m_fillers[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+        ::close(std::exchange(*fd, -1));  // -1 is refused harmlessly
     }
 }
 
 void CHostileServer::Serve(Hostility how) {
     const Clock::time_point end = Clock::now() + std::chrono::seconds(kLifeS);
+    const auto live = [&] { return !m_bStop && Clock::now() < end; };
     int conn = -1;
-    while (conn < 0 && !m_bStop && Clock::now() < end) {
+    while (conn < 0 && live()) {
         if ((PollOne(m_nListen, POLLIN) & POLLIN) != 0) {
             conn = ::accept4(m_nListen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         }
@@ -91,7 +90,6 @@ void CHostileServer::Serve(Hostility how) {
         const std::uint8_t accept[] = {kIac, kDo, kComPort};
         (void)::send(conn, accept, sizeof accept, MSG_NOSIGNAL);
     }
-    const auto live = [&] { return !m_bStop && Clock::now() < end; };
     std::vector<std::uint8_t> pattern;
     if (how == Hostility::OptionStorm) {
         for (int i = 0; i < 4096; ++i) {
