@@ -20,11 +20,6 @@ constexpr std::uint8_t kDo = 253;
 constexpr std::uint8_t kComPort = 44;
 constexpr int kSliceMs = 20;
 
-sockaddr_in Loopback(int port) {
-    return sockaddr_in{
-        AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-}
-
 // The revents within a slice.
 short PollOne(int fd, short events) {
     pollfd p{fd, events, 0};
@@ -38,12 +33,11 @@ bool CHostileServer::Start(Hostility how) {
     m_bStop = false;
     m_nFromClient = 0;
     m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(0);
+    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t len = sizeof a;
     // A backlog of 0 holds one completed connection; the next SYN is dropped.
-    const int backlog = how == Hostility::BacklogFull ? 0 : 4;
     if (m_nListen < 0 || ::bind(m_nListen, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-        ::listen(m_nListen, backlog) != 0 ||
+        ::listen(m_nListen, how == Hostility::BacklogFull ? 0 : 4) != 0 ||
         ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         Stop();
         return false;
@@ -53,10 +47,9 @@ bool CHostileServer::Start(Hostility how) {
         m_run = std::thread([this, how] { Serve(how); });
         return true;
     }
-    const sockaddr_in to = Loopback(m_nPort);
     for (int& filler : m_fillers) {
         filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        (void)::connect(filler, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        (void)::connect(filler, reinterpret_cast<const sockaddr*>(&a), sizeof a);
     }
     // The first filler completes and sits in the queue; the second is already held back.
     for (int i = 0; i < 50 && (PollOne(m_fillers[0], POLLOUT) & POLLOUT) == 0; ++i) {
