@@ -24,12 +24,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A socket bound on 127.0.0.1; every receive gives up after 2 s so that no test can hang.
-struct Socket {
-    int fd = -1;
-    ~Socket() { ::close(fd); }
-    int Bind(int type) {
-        fd = ::socket(AF_INET, type, 0);
+// A UDP socket bound on 127.0.0.1 that answers the client it last heard; every receive gives up
+// after 2 s so that no test can hang.
+struct Peer {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in client{};
+    int port = Bind();
+    ~Peer() { ::close(fd); }
+
+    int Bind() const {
         const timeval limit{2, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         sockaddr_in at{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
@@ -38,24 +41,16 @@ struct Socket {
                         ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len) == 0;
         return ok ? ntohs(at.sin_port) : 0;
     }
-};
-
-// The server end: receives one datagram, answers the client it came from.
-struct Peer {
-    Socket bound;
-    sockaddr_in client{};
-    int port = bound.Bind(SOCK_DGRAM);
-
     Bytes ReceiveOnce() {
         Bytes data(1024);
         socklen_t len = sizeof client;
-        const long n = ::recvfrom(bound.fd, data.data(), data.size(), 0,
-                                  reinterpret_cast<sockaddr*>(&client), &len);
+        const long n =
+            ::recvfrom(fd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&client), &len);
         data.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         return data;
     }
     void Send(const Bytes& data, int from = -1) {
-        ::sendto(from >= 0 ? from : bound.fd, data.data(), data.size(), 0,
+        ::sendto(from >= 0 ? from : fd, data.data(), data.size(), 0,
                  reinterpret_cast<sockaddr*>(&client), sizeof client);
     }
 };
@@ -103,8 +98,8 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
     std::uint32_t written = 0;
     ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &written));
     EXPECT_EQ(peer.ReceiveOnce(), kRequest);
-    Socket stranger;
-    ASSERT_NE(stranger.Bind(SOCK_DGRAM), 0);
+    const Peer stranger;
+    ASSERT_NE(stranger.port, 0);
     peer.Send({0xEE, 0xEE, 0xEE}, stranger.fd);  // sent first: it would be read first
     peer.Send(kAnswer);
     EXPECT_EQ(ReadAll(port), kAnswer);
@@ -129,7 +124,7 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
 }
 
 TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
-    const int closed = Socket().Bind(SOCK_DGRAM);  // closed again at once
+    const int closed = Peer().port;  // closed again at once
     CModbusUdpPort port;
     ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(closed)));
     ASSERT_TRUE(port.SetTimeouts({100, 0, 5000, 0, 1000}));
