@@ -102,8 +102,7 @@ TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
             const Stopwatch watch;
             client->Send(row.request);
             const bool none = row.answer.empty();
-            const Bytes answer = client->Receive(none ? 1 : row.answer.size(), none ? 300ms : 2s);
-            EXPECT_EQ(answer, row.answer);
+            EXPECT_EQ(client->Receive(none ? 1 : row.answer.size(), none ? 300ms : 2s), row.answer);
             EXPECT_GE(watch.Ms(), row.lateMs);
             if (&row == rows) {
                 EXPECT_EQ(slave->FirstLine(),
@@ -147,10 +146,8 @@ TEST(SlaveNet, ABrokenStreamClosesOnlyItsConnection) {
             broken->Send(row.bytes);
             if (row.hangUp) {
                 broken.reset();
-            } else if (tcp) {
-                EXPECT_TRUE(broken->Closed(4s));  // the 2 s bound on a request, and 2 s to spare
-            } else {
-                EXPECT_TRUE(broken->Receive(1, 300ms).empty());
+            } else {  // over TCP, the 2 s bound on a request and 2 s to spare
+                EXPECT_TRUE(tcp ? broken->Closed(4s) : broken->Receive(1, 300ms).empty());
             }
             // A hang-up is told well before the 2 s bound would have cut the request off.
             EXPECT_TRUE(
