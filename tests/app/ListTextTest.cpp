@@ -1,6 +1,5 @@
-// Every entry of every drop-down list shows whole, in the closed box and in the open list, as
-// the shown window painted it: its ink is as tall as the text drawn freely in the same font,
-// with a clear row inside the item rectangle above and below it.
+// Every entry of every drop-down list shows whole, closed and open, as the shown window painted
+// it: its ink as tall as the text drawn freely in the same font, clear rows above and below.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>

@@ -24,26 +24,20 @@ std::string MarksOf(QDialog& dlg, int id) {
     const QImage img = GrabPainted(*FindControl<QPushButton>(&dlg, id));
     const auto ring = [&](int in, COLORREF colour, int parity) {
         const QRect r = img.rect().adjusted(in, in, -in, -in);
-        bool all = true;
         for (int y = r.top(); y <= r.bottom(); ++y) {
             for (int x = r.left(); x <= r.right(); ++x) {
                 const bool edge =
                     x == r.left() || x == r.right() || y == r.top() || y == r.bottom();
                 const bool on = parity < 0 || ((x - r.left() + y - r.top()) & 1) == parity;
                 if (edge && (RefFromColor(img.pixelColor(x, y)) == colour) != on) {
-                    all = false;
+                    return false;
                 }
             }
         }
-        return all;
+        return true;
     };
-    std::string marks = ring(0, GetSysColor(COLOR_3DDKSHADOW), -1) ? "frame " : "";
-    return marks +
+    return std::string(ring(0, GetSysColor(COLOR_3DDKSHADOW), -1) ? "frame " : "") +
            (ring(1 + CPushButtonStyle::kFocusInset, GetSysColor(COLOR_BTNTEXT), 0) ? "dots" : "");
-}
-
-void Tab() {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
 }
 
 TEST(PushButtonFocus, TheMarksFollowTheFocusInEveryDialog) {
@@ -72,7 +66,7 @@ TEST(PushButtonFocus, TheMarksFollowTheFocusInEveryDialog) {
             if (d.dlg == &settings && step == 0) {
                 FindControl<QWidget>(&settings, IDC_SCAN_TIME)->setFocus();
             }
-            Tab();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         d.dlg->close();
     }

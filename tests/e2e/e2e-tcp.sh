@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Drives the built vornak under Xvfb over Modbus TCP: COM1=tcp://127.0.0.1:PORT in the Port Map
-# names the mode pane whatever the RTU/ASCII choice, scans vornak-slave --tcp, writes a value by
-# double-click, fails as an unplugged adapter when the slave dies and reads again after a stop
-# and a start once a slave listens there again.
+# The built vornak under Xvfb over Modbus TCP (COM1=tcp://127.0.0.1:PORT in the Port Map): the mode
+# pane, a scan of vornak-slave --tcp, a write, and the slave's death taken as an unplugged adapter.
 set -uo pipefail
 vornak=$1
 slave=$2
@@ -21,7 +19,7 @@ fail() {
 start_xvfb 121 150 || fail "Xvfb did not start"
 unset VORNAK_COM1 VORNAK_TRACE
 
-# Starts a slave on 127.0.0.1:$1 (0: a free port) logging to $2; sets slave_pid and port.
+# A slave on 127.0.0.1:$1 (0: a free port) logging to $2; sets slave_pid and port.
 start_slave() {
     "$slave" --tcp "$1" --log >"$2" 2>&1 &
     slave_pid=$!
@@ -34,27 +32,15 @@ start_slave 0 "$work/tcp1.log"
 
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/Quorvix"
-# Stored settings: COM1 mapped to $1, mode $2 (0 RTU, 1 ASCII), 300 ms period, slave 1, six
-# holding registers from 4.
+# COM1 mapped to $1, mode $2 (0 RTU, 1 ASCII); six holding registers from 4 of slave 1.
 write_ini() {
-    cat >"$XDG_CONFIG_HOME/Quorvix/Vornak.ini" <<INI
-[Main Env]
-Scan Time=300
-Time Outs=300
-Trans Mode=$2
-[ModBus Env]
-Salve ID=1
-Read Func=0
-Read Addr=4
-Read Quan=6
-[Port Map]
-COM1=$1
-INI
+    printf '%s\n' '[Main Env]' 'Scan Time=300' 'Time Outs=300' "Trans Mode=$2" '[ModBus Env]' \
+        'Salve ID=1' 'Read Func=0' 'Read Addr=4' 'Read Quan=6' '[Port Map]' "COM1=$1" \
+        >"$XDG_CONFIG_HOME/Quorvix/Vornak.ini"
 }
 export QT_QPA_PLATFORM=xcb
 
-# The status bar as the program first paints it with COM1 mapped to $1 in mode $2 (nothing is
-# opened before a scan starts). Only the mode pane can tell these apart.
+# The status bar as first painted (nothing is opened before a scan): only the mode pane differs.
 status_bar() {
     write_ini "$1" "$2"
     VORNAK_STARTUP_SNAPSHOT="$work/$3.png" timeout 20 "$vornak" >/dev/null 2>&1 ||
@@ -89,15 +75,18 @@ status_end() {
                               END { print m + 0 }'
 }
 
-# Requests in the simulator's log: an MBAP header (six bytes), then the PDU with the unit id.
+# Requests in the simulator's log $1: an MBAP header (six bytes), then unit 1 and the PDU $2.
 requests() { grep -cE " rx ([0-9A-F]{2} ){6}01 $2( |$)" "$1" || true; }
 read_pdu='03 00 04 00 06'
+# 동작(&A), then the keys to its item: Down to 데이타 스캔 시작, Up Up to 중지, Up to 종료.
+menu() {
+    xdotool key --window "$wid" alt+a
+    sleep 0.4
+    xdotool key "$@" Return
+    sleep 1.5
+}
 
-# 동작(&A) -> 데이타 스캔 시작 (the settings come first, then a separator).
-xdotool key --window "$wid" alt+a
-sleep 0.4
-xdotool key Down Return
-sleep 1.5
+menu Down
 reads=$(requests "$work/tcp1.log" "$read_pdu")
 [ "$reads" -ge 3 ] || fail "expected at least 3 reads over tcp:// in 1.5 s, saw $reads"
 echo "e2e-tcp: $reads reads over tcp://127.0.0.1:$port"
@@ -118,12 +107,10 @@ xdotool key --window "$dialog" Tab space
 sleep 1
 [ "$(requests "$work/tcp1.log" '06 00 0[4-9A-F] 12 34')" -ge 1 ] ||
     fail "the write did not reach the slave over tcp://"
-echo "e2e-tcp: write of 0x1234 seen: $(grep -E ' rx .* 01 06 ' "$work/tcp1.log" | tail -1)"
 import -window root "$out/tcp-scanning.png" 2>/dev/null
 
-# The slave dies: the running request fails and the line is let go. A slave listening again
-# on the same port hears nothing while the scan goes on (every cycle fails at once with
-# "Comm Port Not Opened"), then a stop and a start connect again.
+# The slave dies: the line is let go, and a slave listening again on the port hears nothing
+# while the scan goes on ("Comm Port Not Opened" at once), only after a stop and a start.
 kill -9 "$slave_pid"
 wait "$slave_pid" 2>/dev/null
 sleep 1
@@ -137,23 +124,13 @@ ok_end=$(status_end "$out/tcp-scanning.png") lost_end=$(status_end "$out/tcp-los
 [ "$(requests "$work/tcp2.log" "$read_pdu")" = 0 ] ||
     fail "the scan connected again by itself instead of failing as an unplugged adapter"
 kill -0 "$vornak_pid" 2>/dev/null || fail "vornak ended when the slave died"
-# 데이타 스캔 중지 (up past 종료), then 데이타 스캔 시작.
-xdotool key --window "$wid" alt+a
-sleep 0.4
-xdotool key Up Up Return
-sleep 0.5
-xdotool key --window "$wid" alt+a
-sleep 0.4
-xdotool key Down Return
-sleep 1.5
+menu Up Up
+menu Down
 reads=$(requests "$work/tcp2.log" "$read_pdu")
 [ "$reads" -ge 3 ] || fail "expected at least 3 reads after the stop and start, saw $reads"
 echo "e2e-tcp: after the slave came back, a stop and a start gave $reads reads"
 
-# 종료 (the last item).
-xdotool key --window "$wid" alt+a
-sleep 0.3
-xdotool key Up Return
+menu Up
 for _ in $(seq 50); do kill -0 "$vornak_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$vornak_pid" 2>/dev/null && fail "vornak did not end on 종료"
 echo "e2e-tcp: 1 passed, 0 failed"

@@ -1,7 +1,5 @@
 // vornak-poll and the master against pymodbus's Modbus server (pymodbus_server.py beside this
-// file): every function the master has over TCP and UDP, the values checked against the script's
-// datastore, writes read back, the answers to a bad address and a unit the device is not; and a
-// server killed mid-run, found gone by the next exchange, read again after the next Open.
+// file) over TCP and UDP, the values checked against the script's datastore.
 
 #include <gtest/gtest.h>
 
@@ -40,10 +38,9 @@ std::string Poll(const std::string& args) {
 
 // The script's input registers: 0xA000 + address, all 125.
 std::string InputRegisters() {
-    std::string values;
+    std::string values = "[";
     for (int i = 0; i < 125; ++i) {
-        values.push_back(i == 0 ? '[' : ',');
-        values.append(std::to_string(0xA000 + i));
+        values.append(i == 0 ? "" : ",").append(std::to_string(0xA000 + i));
     }
     return values + "]";
 }
@@ -77,12 +74,10 @@ TEST_P(Pymodbus, EveryFunctionReadsAndWritesTheDatastore) {
         {"-f 1 -c 17", "0|1 0 [1,0,1,1,0,0,1,0,1,1,1,1,0,0,0,0,1] OK"},
         {"-f 2 --ref 10003 -c 8", "0|2 2 [1,0,1,0,0,1,1,0] OK"},
         {"-f 3 -c 8", "0|3 0 [4660,65535,0,1,40000,32768,255,12345] OK"},
-        {"-f 4 --ref 30121 -c 5", "0|4 120 [41080,41081,41082,41083,41084] OK"},
         {"-f 4 -c 125", "0|4 0 " + InputRegisters() + " OK"},
         {"-f 1 -r 5 -w 1", "0|5 5 [1] OK"},
-        {"-f 1 -r 4 -c 3", "0|1 4 [0,1,1] OK"},
         {"-f 1 -r 2 -w 0", "0|5 2 [0] OK"},
-        {"-f 1 -c 4", "0|1 0 [1,0,0,1] OK"},
+        {"-f 1 -r 2 -c 4", "0|1 2 [0,1,0,1] OK"},
         {"-r 2 -w 0xBEEF", "0|6 2 [48879] OK"},
         {"-r 1 -c 3", "0|3 1 [65535,48879,1] OK"},
         {"-r 100 -c 2", "1|3 100 [] Slave Device Return an Exception Code 2"},

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""pymodbus's Modbus server on 127.0.0.1 for the interop tests: pymodbus_server.py tcp|udp PORT.
+"""pymodbus's Modbus server on 127.0.0.1: pymodbus_server.py tcp|udp PORT (0: a free one).
 
-PORT 0 takes a free one. Prints "ready PORT" once it answers, then serves unit 1 until killed;
-prints "no pymodbus" and exits when the package is missing.
+Prints "ready PORT" once it answers and serves unit 1 until killed, or "no pymodbus" and exits.
 """
 
 import logging
@@ -20,8 +19,6 @@ except ImportError as error:
     sys.exit(3)
 
 KIND = socket.SOCK_DGRAM if sys.argv[1] == "udp" else socket.SOCK_STREAM
-# A read of holding register 0, answered once the server serves.
-PROBE = bytes([0, 1, 0, 0, 0, 6, 1, 3, 0, 0, 0, 1])
 
 
 def announce(port):
@@ -30,7 +27,7 @@ def announce(port):
             probe.settimeout(0.1)
             try:
                 probe.connect(("127.0.0.1", port))
-                probe.send(PROBE)
+                probe.send(bytes([0, 1, 0, 0, 0, 6, 1, 3, 0, 0, 0, 1]))  # holding register 0
                 if probe.recv(260):
                     print("ready %d" % port, flush=True)
                     return

@@ -1,6 +1,5 @@
-// The network line kinds against servers that flood, storm with Telnet options, say nothing or
-// never complete a connection: every open and every exchange ends within its bound, keeps its
-// memory, and an abort from another thread ends it at once.
+// The network line kinds against the servers of HostileServer.h: every open and exchange ends
+// within its bound, keeps its memory, and an abort from another thread ends it at once.
 
 #include "tests/support/HostileServer.h"
 
@@ -28,12 +27,9 @@ long StatusKb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string name;
     long kb = 0;
-    while (status >> name) {
-        if (name == field + ":" && status >> kb) {
-            return kb;
-        }
+    while (status >> name && !(name == field + ":" && status >> kb)) {
     }
-    return 0;
+    return kb;
 }
 
 struct HostileCase {
@@ -55,8 +51,7 @@ Outcome OpenAndExchange(const HostileCase& c, CSocketSerialPort& port,
     if (!c.exchanges) {
         return {};
     }
-    const SerialTimeouts timeouts{100, 0, 1000, 0, 1000};
-    if (!port.SetLine(MasterDcb(19200)) || !port.SetTimeouts(timeouts)) {
+    if (!port.SetLine(MasterDcb(19200)) || !port.SetTimeouts({100, 0, 1000, 0, 1000})) {
         return {port.LastError(), "setting up"};
     }
     const std::uint8_t request[] = {1, 3, 0, 0, 0, 1, 0x84, 0x0A};

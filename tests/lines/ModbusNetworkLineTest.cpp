@@ -1,7 +1,5 @@
-// udp:// against a peer on 127.0.0.1 that this test drives by hand: reads keep their bounds, a
-// stranger's datagram never reaches the line, "port unreachable" fails it, and an abort ends a
-// read. tcp:// is socket://'s class with MBAP framing; requests and answers over both against
-// the simulator are vornak-poll's tests.
+// udp:// against a peer on 127.0.0.1 driven by hand. tcp:// is socket://'s class with MBAP
+// framing; exchanges over both against the simulator are vornak-poll's tests.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -26,12 +24,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A socket bound on 127.0.0.1; every receive gives up after 2 s so that no test can hang.
-struct Socket {
-    int fd = -1;
-    ~Socket() { ::close(fd); }
-    int Bind(int type) {
-        fd = ::socket(AF_INET, type, 0);
+// A UDP socket bound on 127.0.0.1 that answers the client it last heard; every receive gives up
+// after 2 s so that no test can hang.
+struct Peer {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in client{};
+    int port = Bind();
+    ~Peer() { ::close(fd); }
+
+    int Bind() const {
         const timeval limit{2, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         sockaddr_in at{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
@@ -40,24 +41,16 @@ struct Socket {
                         ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len) == 0;
         return ok ? ntohs(at.sin_port) : 0;
     }
-};
-
-// The server end: receives one datagram, answers the client it came from.
-struct Peer {
-    Socket bound;
-    sockaddr_in client{};
-    int port = bound.Bind(SOCK_DGRAM);
-
     Bytes ReceiveOnce() {
         Bytes data(1024);
         socklen_t len = sizeof client;
-        const long n = ::recvfrom(bound.fd, data.data(), data.size(), 0,
-                                  reinterpret_cast<sockaddr*>(&client), &len);
+        const long n =
+            ::recvfrom(fd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&client), &len);
         data.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         return data;
     }
     void Send(const Bytes& data, int from = -1) {
-        ::sendto(from >= 0 ? from : bound.fd, data.data(), data.size(), 0,
+        ::sendto(from >= 0 ? from : fd, data.data(), data.size(), 0,
                  reinterpret_cast<sockaddr*>(&client), sizeof client);
     }
 };
@@ -65,10 +58,10 @@ struct Peer {
 const Bytes kRequest = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x11, 0x03, 0x00, 0x6B, 0x00, 0x01};
 const Bytes kAnswer = {0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x11, 0x03, 0x02, 0x12, 0x34};
 
-Bytes ReadAll(CSerialPort& port, std::uint32_t room = 300) {
-    Bytes data(room);
+Bytes ReadAll(CSerialPort& port) {
+    Bytes data(300);
     std::uint32_t got = 0;
-    EXPECT_TRUE(port.Read(data.data(), room, &got)) << port.LastError();
+    EXPECT_TRUE(port.Read(data.data(), 300, &got)) << port.LastError();
     data.resize(got);
     return data;
 }
@@ -105,8 +98,8 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
     std::uint32_t written = 0;
     ASSERT_TRUE(port.Write(kRequest.data(), static_cast<std::uint32_t>(kRequest.size()), &written));
     EXPECT_EQ(peer.ReceiveOnce(), kRequest);
-    Socket stranger;
-    ASSERT_NE(stranger.Bind(SOCK_DGRAM), 0);
+    const Peer stranger;
+    ASSERT_NE(stranger.port, 0);
     peer.Send({0xEE, 0xEE, 0xEE}, stranger.fd);  // sent first: it would be read first
     peer.Send(kAnswer);
     EXPECT_EQ(ReadAll(port), kAnswer);
@@ -131,11 +124,7 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
 }
 
 TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
-    int closed = 0;
-    {
-        Socket gone;
-        closed = gone.Bind(SOCK_DGRAM);
-    }
+    const int closed = Peer().port;  // closed again at once
     CModbusUdpPort port;
     ASSERT_TRUE(port.Open("127.0.0.1:" + std::to_string(closed)));
     ASSERT_TRUE(port.SetTimeouts({100, 0, 5000, 0, 1000}));

@@ -33,8 +33,7 @@ TEST(TraceFileTest, AFailedWriteIsToldOnceAndIsTheStateUntilAWriteGoesThrough) {
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 4;
+    const rlimit small{4, old.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     for (int i = 0; i < 2; ++i) {
         file.Append("0123456789");

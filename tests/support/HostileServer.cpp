@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,12 +20,7 @@ constexpr std::uint8_t kDo = 253;
 constexpr std::uint8_t kComPort = 44;
 constexpr int kSliceMs = 20;
 
-sockaddr_in Loopback(int port) {
-    return sockaddr_in{
-        AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-}
-
-// Waits up to a slice for the events; the revents.
+// The revents within a slice.
 short PollOne(int fd, short events) {
     pollfd p{fd, events, 0};
     return ::poll(&p, 1, kSliceMs) > 0 ? p.revents : 0;
@@ -37,12 +33,11 @@ bool CHostileServer::Start(Hostility how) {
     m_bStop = false;
     m_nFromClient = 0;
     m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(0);
+    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t len = sizeof a;
     // A backlog of 0 holds one completed connection; the next SYN is dropped.
-    const int backlog = how == Hostility::BacklogFull ? 0 : 4;
     if (m_nListen < 0 || ::bind(m_nListen, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-        ::listen(m_nListen, backlog) != 0 ||
+        ::listen(m_nListen, how == Hostility::BacklogFull ? 0 : 4) != 0 ||
         ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         Stop();
         return false;
@@ -52,10 +47,9 @@ bool CHostileServer::Start(Hostility how) {
         m_run = std::thread([this, how] { Serve(how); });
         return true;
     }
-    const sockaddr_in to = Loopback(m_nPort);
     for (int& filler : m_fillers) {
         filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        (void)::connect(filler, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        (void)::connect(filler, reinterpret_cast<const sockaddr*>(&a), sizeof a);
     }
     // The first filler completes and sits in the queue; the second is already held back.
     for (int i = 0; i < 50 && (PollOne(m_fillers[0], POLLOUT) & POLLOUT) == 0; ++i) {
@@ -69,17 +63,15 @@ void CHostileServer::Stop() {
         m_run.join();
     }
     for (int* fd : {&m_nListen, &m_fillers[0], &m_fillers[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+        ::close(std::exchange(*fd, -1));  // -1 is refused harmlessly
     }
 }
 
 void CHostileServer::Serve(Hostility how) {
     const Clock::time_point end = Clock::now() + std::chrono::seconds(kLifeS);
+    const auto live = [&] { return !m_bStop && Clock::now() < end; };
     int conn = -1;
-    while (conn < 0 && !m_bStop && Clock::now() < end) {
+    while (conn < 0 && live()) {
         if ((PollOne(m_nListen, POLLIN) & POLLIN) != 0) {
             conn = ::accept4(m_nListen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         }
@@ -91,7 +83,6 @@ void CHostileServer::Serve(Hostility how) {
         const std::uint8_t accept[] = {kIac, kDo, kComPort};
         (void)::send(conn, accept, sizeof accept, MSG_NOSIGNAL);
     }
-    const auto live = [&] { return !m_bStop && Clock::now() < end; };
     std::vector<std::uint8_t> pattern;
     if (how == Hostility::OptionStorm) {
         for (int i = 0; i < 4096; ++i) {

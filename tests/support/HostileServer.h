@@ -22,11 +22,10 @@ public:
 
     ~CHostileServer() { Stop(); }
 
-    // Listens on a free port and starts; false when no socket could be had.
+    // Listens on a free port; false when no socket could be had.
     bool Start(Hostility how);
     void Stop();
     std::string Endpoint() const { return "127.0.0.1:" + std::to_string(m_nPort); }
-    // What the client has sent so far.
     std::uint64_t BytesFromClient() const { return m_nFromClient; }
 
 private:
