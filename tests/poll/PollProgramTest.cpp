@@ -304,3 +304,14 @@ TEST(PollProgramMaster, LongRunReconnectsAfterTheServerRestartsAndSumsUp) {
     EXPECT_NE(seen.find("|--- tcp://" + address + " ---\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("exchange min/mean/max = #\n"), std::string::npos) << seen;
 }
+
+// A USB adapter's 16 ms bursts on a paced 9600 line: the defaults read every 125-register answer.
+TEST(PollProgramMaster, DefaultsReadEveryAnswerThroughUsbBursts) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--pace", "--burst", "16"}));
+    const std::string seen = Poll("-c 125 -n 3 -i 0 -o csv " + slave.Path());
+    EXPECT_EQ(seen.rfind("0|", 0), 0u) << seen;
+    EXPECT_NE(seen.find("|--- " + slave.Path() + " ---\n3 polls, 3 requests, 3 OK, 0 failed\n"),
+              std::string::npos)
+        << seen;
+}
