@@ -1,5 +1,5 @@
 // vornak-poll and the master against pymodbus's Modbus server (pymodbus_server.py beside this
-// file) over TCP and UDP, the values checked against the script's datastore.
+// file) over TCP, UDP and an RTU line, the values checked against the script's datastore.
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,8 @@ std::string InputRegisters() {
     return values + "]";
 }
 
-// The server for the parameter's kind, "tcp" or "udp"; the test is skipped without pymodbus.
+// The server for the parameter's kind, "tcp", "udp" or "rtu"; the test is skipped without
+// pymodbus.
 class Pymodbus : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
@@ -53,7 +54,7 @@ protected:
         if (server->FirstLine().rfind("no pymodbus", 0) == 0) {
             GTEST_SKIP() << server->FirstLine() << " (scripts/deps.sh installs python3-pymodbus)";
         }
-        ASSERT_NE(port, 0) << server->FirstLine();
+        ASSERT_FALSE(where.empty()) << server->FirstLine();
     }
     // Starts the script on the port, 0 for a free one; port is where it serves, 0 if nowhere.
     void Serve(int at) {
@@ -61,10 +62,16 @@ protected:
         server->StartProgram(VORNAK_PYTHON,
                              {VORNAK_PYMODBUS_SERVER, GetParam(), std::to_string(at)}, 20s);
         const std::string& first = server->FirstLine();
-        port = first.rfind("ready ", 0) == 0 ? std::stoi(first.substr(6)) : 0;
+        where = first.rfind("ready ", 0) == 0 ? first.substr(6) : "";
+        port = GetParam() != "rtu" && !where.empty() ? std::stoi(where) : 0;
+    }
+    // vornak-poll's line to the server.
+    std::string Line() const {
+        return " -m " + GetParam() + (GetParam() == "rtu" ? " " : " 127.0.0.1:") + where;
     }
 
     std::optional<CSlaveProcess> server;
+    std::string where;  // the port, or the path of the line's other end
     int port = 0;
 };
 
@@ -80,16 +87,19 @@ TEST_P(Pymodbus, EveryFunctionReadsAndWritesTheDatastore) {
         {"-f 1 -r 2 -c 4", "0|1 2 [0,1,0,1] OK"},
         {"-r 2 -w 0xBEEF", "0|6 2 [48879] OK"},
         {"-r 1 -c 3", "0|3 1 [65535,48879,1] OK"},
+        {"-r 3 -w 7,8", "0|16 3 [7,8] OK"},
+        {"-f 1 -r 8 -w 1,0,1", "0|15 8 [1,0,1] OK"},
+        {"-r 2 -c 3", "0|3 2 [48879,7,8] OK"},
+        {"-f 1 -r 7 -c 4", "0|1 7 [0,1,0,1] OK"},
         {"-r 100 -c 2", "1|3 100 [] Slave Device Return an Exception Code 2"},
         {"-a 2 -t 300", "1|3 0 [] Time-out Error"},
     };
-    const std::string line = " -m " + GetParam() + " 127.0.0.1:" + std::to_string(port);
     for (const auto& [args, expected] : cases) {
-        EXPECT_EQ(Poll(args + line), expected) << args;
+        EXPECT_EQ(Poll(args + Line()), expected) << args;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Network, Pymodbus, ::testing::Values("tcp", "udp"));
+INSTANTIATE_TEST_SUITE_P(Lines, Pymodbus, ::testing::Values("tcp", "udp", "rtu"));
 
 class PymodbusKilled : public Pymodbus {};
 

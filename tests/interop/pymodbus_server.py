@@ -1,19 +1,27 @@
 #!/usr/bin/env python3
-"""pymodbus's Modbus server on 127.0.0.1: pymodbus_server.py tcp|udp PORT (0: a free one).
+"""pymodbus's Modbus server on 127.0.0.1: pymodbus_server.py tcp|udp PORT (0: a free one), or
+its RTU server on a pseudo-terminal pair: pymodbus_server.py rtu.
 
-Prints "ready PORT" once it answers and serves unit 1 until killed, or "no pymodbus" and exits.
+Prints "ready PORT" (or "ready PATH", the pair's other end) once it answers and serves unit 1
+until killed, or "no pymodbus" and exits.
 """
 
+import ctypes
 import logging
+import os
+import select
 import socket
+import subprocess
 import sys
 import threading
 import time
+import tty
 
 try:
     from pymodbus.datastore import ModbusSequentialDataBlock as Block
     from pymodbus.datastore import ModbusServerContext, ModbusSlaveContext
-    from pymodbus.server import StartTcpServer, StartUdpServer
+    from pymodbus.server import StartSerialServer, StartTcpServer, StartUdpServer
+    from pymodbus.transaction import ModbusRtuFramer
 except ImportError as error:
     print("no pymodbus: %s" % error, flush=True)  # also a dependency of it missing
     sys.exit(3)
@@ -35,12 +43,33 @@ def announce(port):
                 time.sleep(0.02)
 
 
-port = int(sys.argv[2])
+def announce_rtu(path):
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+    tty.setraw(fd)
+    for _ in range(100):
+        os.write(fd, bytes([1, 3, 0, 0, 0, 1, 0x84, 0x0A]))  # holding register 0
+        if select.select([fd], [], [], 0.2)[0]:
+            time.sleep(0.2)  # the answers to earlier probes too, before the tests ask
+            os.read(fd, 4096)
+            os.close(fd)
+            print("ready " + path, flush=True)
+            return
+
+
+logging.disable()  # pymodbus reports every client that leaves; the tests judge by the answers
+if sys.argv[1] == "rtu":
+    ends = "/tmp/vornak-pymodbus-%d-" % os.getpid()
+    # socat ends with this script, also when the test kills it.
+    subprocess.Popen(["socat", "pty,raw,echo=0,link=%sserver" % ends,
+                      "pty,raw,echo=0,link=%sclient" % ends],
+                     preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15))
+    while not (os.path.exists(ends + "server") and os.path.exists(ends + "client")):
+        time.sleep(0.01)
+port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
 if port == 0:
     with socket.socket(socket.AF_INET, KIND) as free:
         free.bind(("127.0.0.1", 0))
         port = free.getsockname()[1]
-logging.disable()  # pymodbus reports every client that leaves; the tests judge by the answers
 # zero_mode: request address N is datastore entry N, with no offset of one.
 store = ModbusSlaveContext(
     co=Block(0, [1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 1, 0, 0, 0, 0, 1]),
@@ -49,6 +78,11 @@ store = ModbusSlaveContext(
     ir=Block(0, [0xA000 + i for i in range(125)]),
     zero_mode=True,
 )
-threading.Thread(target=announce, args=(port,), daemon=True).start()
-start = StartUdpServer if KIND == socket.SOCK_DGRAM else StartTcpServer
-start(context=ModbusServerContext(slaves={1: store}, single=False), address=("127.0.0.1", port))
+context = ModbusServerContext(slaves={1: store}, single=False)
+if sys.argv[1] == "rtu":
+    threading.Thread(target=announce_rtu, args=(ends + "client",), daemon=True).start()
+    StartSerialServer(context=context, framer=ModbusRtuFramer, port=ends + "server", baudrate=9600)
+else:
+    threading.Thread(target=announce, args=(port,), daemon=True).start()
+    start = StartUdpServer if KIND == socket.SOCK_DGRAM else StartTcpServer
+    start(context=context, address=("127.0.0.1", port))
