@@ -126,15 +126,23 @@ TEST_P(SlaveMasterTest, ExceptionsComeBackAsCodes) {
     EXPECT_EQ(master.Transact(request, 6, response, 0, nullptr), kModbusException + 1);
 }
 
-// The longest write in each framing; coils and broadcasts are WriteMultiple's and vornak-poll's.
+// The longest writes in each framing; broadcasts are WriteMultiple's and vornak-poll's.
 TEST_P(SlaveMasterTest, WriteMultipleReadsBack) {
-    StartAndOpen({"--size", "200"});
+    StartAndOpen({"--size", "2000"});
     WordArray values(123);
     std::iota(values.begin(), values.end(), std::uint16_t{0x100});
     EXPECT_EQ(master.PresetMultipleRegisters(1, 77, values), kModbusOk);
     WordArray back(123, 0);
     ASSERT_EQ(master.ReadHoldingRegisters(1, 77, 123, back), kModbusOk);
     EXPECT_EQ(back, values);
+    ByteArray coils(1968);
+    for (std::size_t i = 0; i < coils.size(); ++i) {
+        coils[i] = i % 3 == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(master.ForceMultipleCoils(1, 5, coils), kModbusOk);
+    ByteArray states(1968, 7);
+    ASSERT_EQ(master.ReadCoils(1, 5, 1968, states), kModbusOk);
+    EXPECT_EQ(states, coils);
 }
 
 TEST_P(SlaveMasterTest, AnotherSlaveAddressTimesOut) {
