@@ -147,7 +147,7 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
             const double each = i == 0 ? o.timeoutMs : spent / static_cast<double>(i);
             const std::string line = FormatScanProgress(i, total, o.slaves[i], summary.found,
                                                         each * static_cast<double>(total - i));
-            std::fprintf(progress, "\r%s", line.c_str());
+            std::fprintf(progress, "\r%s\033[K", line.c_str());  // a shorter line leaves no tail
             std::fflush(progress);
         }
         const PollRecord record = PollOnce(master, o, o.slaves[i], &stop);
