@@ -90,6 +90,24 @@ TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
          }},
         {{"-a", "0", "-w", "5", "COM1"},
          [](const PollOptions& o) { return o.slaves == std::vector<std::uint8_t>{0}; }},
+        // A scan: 1-247 unless given, and a time-out of the wire time (RTU at 9600: 8 + 7
+        // characters of 11 bits, 18 ms) plus 50 ms.
+        {{"--scan", "COM1"},
+         [](const PollOptions& o) {
+             return o.scan && o.slaves.size() == 247 && o.slaves.front() == 1 &&
+                    o.slaves.back() == 247 && o.timeoutMs == 68;
+         }},
+        {{"--scan", "1-3,9", "COM1", "-t", "300"},
+         [](const PollOptions& o) {
+             return o.slaves == std::vector<std::uint8_t>{1, 2, 3, 9} && o.timeoutMs == 300;
+         }},
+        {{"COM1", "--scan=5", "-m", "ascii", "-b", "19200", "-c", "125"},
+         [](const PollOptions& o) {
+             // 17 + 511 characters, 303 ms of wire.
+             return o.slaves == std::vector<std::uint8_t>{5} && o.timeoutMs == 353;
+         }},
+        {{"-a", "2-4", "--scan", "-m", "tcp", "host"},
+         [](const PollOptions& o) { return o.slaves.size() == 3u && o.timeoutMs == 150; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -143,6 +161,11 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"-w", "2", "-f", "1", "COM1"}, Action::Error, "1 (on) or 0 (off)"},
         {{"-w", "1", "-c", "2", "COM1"}, Action::Error, "leave --count out"},
         {{"-o", "xml", "COM1"}, Action::Error, "table, csv or json"},
+        {{"--scan", "0-3", "COM1"}, Action::Error, "--scan asks 1 to 255"},
+        {{"--scan", "-a", "0", "COM1"}, Action::Error, "--scan asks 1 to 255"},
+        {{"--scan=1,x", "COM1"}, Action::Error, "bad value for --scan: '1,x'"},
+        {{"--scan", "-w", "1", "COM1"}, Action::Error, "--scan reads and takes no --write"},
+        {{"--scan", "3", "-a", "3", "COM1"}, Action::Error, "not both"},
         {{"COM1", "-c"}, Action::Error, "--count needs a value"},
         {{"--colour", "COM1"}, Action::Error, "unknown option --colour"},
     };

@@ -315,3 +315,30 @@ TEST(PollProgramMaster, DefaultsReadEveryAnswerThroughUsbBursts) {
               std::string::npos)
         << seen;
 }
+
+// A scan as the user sees it, times shown as '#'.
+std::string Scan(const std::string& args, const std::function<void(pid_t)>& during = {}) {
+    static const std::regex ms(R"(\(\d+ ms\)|,\d+\.\d{3}$)", std::regex::multiline);
+    return std::regex_replace(Poll(args, during), ms, "#");
+}
+
+TEST(PollProgramScan, FindsTheOneSlaveWithinItsShortTimeOutsAndStopsOnCtrlC) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--id", "5"}));
+    const std::string line = " " + slave.Path();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Scan("--scan 1-8" + line), "0|5: answers #\n|");
+    // Seven silent addresses at 68 ms each: far below even one default 1 s time-out each.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(Scan("--scan 5 -r 60000" + line),
+              "0|5: answers, exception 2 (Illegal Data Address) #\n|");
+    EXPECT_EQ(Scan("-o csv --scan=4-6" + line), "0|slave,result,ms\n5,OK#\n|");
+    EXPECT_EQ(Scan("--scan 6,7" + line), "1||vornak-poll: no answer from 2 addresses\n");
+    // What was found stays; the partial list ends with the signal's status.
+    EXPECT_EQ(Scan("--scan 5-7 -t 5000" + line,
+                   [](pid_t pid) {
+                       std::this_thread::sleep_for(500ms);
+                       ::kill(pid, SIGINT);
+                   }),
+              "130|5: answers #\n|");
+}

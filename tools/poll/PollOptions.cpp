@@ -11,6 +11,7 @@
 
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
+#include "tools/poll/PollScan.h"
 
 namespace poll {
 
@@ -27,7 +28,8 @@ enum LongOnly {
     kMultiple,
     kOrder,
     kRetries,
-    kTurnaround
+    kTurnaround,
+    kScan
 };
 
 const option kOptions[] = {
@@ -54,6 +56,7 @@ const option kOptions[] = {
     {"polls", required_argument, nullptr, 'n'},
     {"format", required_argument, nullptr, 'o'},
     {"trace", required_argument, nullptr, kTrace},
+    {"scan", optional_argument, nullptr, kScan},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -305,6 +308,9 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     bool addressGiven = false;
     bool countGiven = false;
     bool orderGiven = false;
+    bool slavesGiven = false;
+    bool timeoutGiven = false;
+    std::optional<std::vector<std::uint8_t>> scanIds;
     opterr = 0;
     optind = 0;  // glibc: start afresh, also after an earlier parse
     for (;;) {
@@ -360,6 +366,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case 't':
                 if (!Store(ParseDecimal(value, 1, 3600000), o.timeoutMs))
                     return bad("1 to 3600000 ms");
+                timeoutGiven = true;
                 break;
             case kCharInterval:
                 if (!Store(ParseDecimal(value, 1, 60000), o.charIntervalMs))
@@ -368,6 +375,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case 'a':
                 if (!Store(ParseSlaves(value), o.slaves))
                     return bad("1 to 255, a list such as 1,3,5-7, or 0 to broadcast a write");
+                slavesGiven = true;
                 break;
             case 'f':
                 if (!Store(ParseDecimal(value, 1, 4), o.function))
@@ -429,6 +437,17 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 if (!Store(Choose(value, kFormats), o.format))
                     return bad("table, csv or json");
                 break;
+            case kScan:
+                o.scan = true;
+                // "--scan 1-8" as well as "--scan=1-8": a following word that reads as a
+                // list is taken, which no PORT ever does.
+                if (optarg == nullptr && optind < static_cast<int>(storage.size()) &&
+                    ParseSlaves(argv[optind])) {
+                    scanIds = ParseSlaves(argv[optind++]);
+                } else if (optarg != nullptr && !Store(ParseSlaves(value), scanIds)) {
+                    return bad("1 to 255, a list such as 1,3,5-7 (1-247)");
+                }
+                break;
             case kTrace:
                 if (value.empty())
                     return bad("a file");
@@ -455,9 +474,29 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     if (addressGiven && ref) {
         return fail("give --address or --ref, not both");
     }
+    if (o.scan) {
+        if (writeList) {
+            return fail("--scan reads and takes no --write");
+        }
+        if (slavesGiven && scanIds) {
+            return fail("--scan takes its addresses or --slave's, not both");
+        }
+        if (!scanIds && !slavesGiven) {
+            scanIds = ParseSlaves("1-247");
+        }
+        if (scanIds) {
+            o.slaves = *scanIds;
+        }
+        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+            return fail("--scan asks 1 to 255; 0 broadcasts and nothing answers it");
+        }
+    }
     if (std::string problem = CheckRequest(o, ref, writeList, countGiven, orderGiven);
         !problem.empty()) {
         return fail(problem);
+    }
+    if (o.scan && !timeoutGiven) {
+        o.timeoutMs = ScanTimeoutMs(o);
     }
     return result;
 }
@@ -510,6 +549,9 @@ Polling and output:
                               csv: time,slave,function,address[,type],value,result;
                               json: one object per request and line (table)
       --trace FILE            append every frame to FILE (as VORNAK_TRACE)
+      --scan[=LIST]           ask each address of LIST (as -a; 1-247) once with the read and
+                              list those that answer, exceptions included, with the time;
+                              time-out: the exchange's wire time + 50 ms unless -t is given
   -h, --help                  this text
   -V, --version               the version
 
@@ -517,7 +559,8 @@ A run of more than one poll opens a lost line again at the next poll and ends wi
 on standard error: polls, failures by result, least, mean and greatest exchange time.
 Exit status: 0 when every exchange succeeded, 1 when any failed (the last failure's text
 on standard error), 2 for bad usage or a port that does not open. SIGINT and SIGTERM end
-the run at once, also while an answer is awaited.
+the run at once, also while an answer is awaited. A scan ends with 0 when an address
+answered, 1 when none did, 130 (SIGTERM: 143) when it was stopped, after what it found.
 )";
 }
 

@@ -46,6 +46,8 @@ struct PollOptions {
     std::uint32_t polls = 1;  // 0: until interrupted
     OutputFormat format = OutputFormat::Table;
     std::string trace;
+    // A scan asks each of the slaves once and lists those that answer.
+    bool scan = false;
 };
 
 struct PollParse {

@@ -1,5 +1,7 @@
 // vornak-poll: the Modbus master on the command line.
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRunner.h"
+#include "tools/poll/PollScan.h"
 #include "tools/poll/StopRequest.h"
 #include "tools/poll/StopSignals.h"
 
@@ -104,6 +107,25 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
         return 2;
+    }
+    if (options.scan) {
+        // The progress line is for a person watching; a log or a pipe gets only the finds.
+        const poll::ScanSummary scan =
+            poll::RunScan(master, options, stdout, stop, isatty(STDERR_FILENO) ? stderr : nullptr);
+        if (scan.stopped) {
+            // A partial list is no answer to "who is on this line": the signal's status.
+            return Finish(128 + stop.Signal(), scan.outputError);
+        }
+        if (!scan.lineLost.empty()) {
+            std::fprintf(stderr, "vornak-poll: scan ended after %u of %zu addresses: %s\n",
+                         scan.asked, options.slaves.size(), scan.lineLost.c_str());
+            return Finish(1, scan.outputError);
+        }
+        if (scan.found == 0 && scan.outputError == 0) {
+            std::fprintf(stderr, "vornak-poll: no answer from %zu %s\n", options.slaves.size(),
+                         options.slaves.size() == 1 ? "address" : "addresses");
+        }
+        return Finish(scan.found > 0 ? 0 : 1, scan.outputError);
     }
     // A long run outlives an unplugged adapter or a restarted server: it opens the line again.
     const bool longRun = options.polls != 1;

@@ -1,0 +1,174 @@
+#include "tools/poll/PollScan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+
+#include "modbus/Modbus.h"
+#include "tools/poll/PollRunner.h"
+
+namespace poll {
+
+namespace {
+
+// A network line has no bit rate to go by: a gateway's serial leg or a loaded LAN fits in it.
+constexpr std::uint32_t kNetworkWireMs = 100;
+constexpr std::uint32_t kScanMarginMs = 50;
+constexpr std::uint32_t kBitsPerCharacter = 11;
+constexpr std::size_t kBarWidth = 20;
+
+bool NetworkLine(const PollOptions& o) {
+    return o.mode == kPollModeTcp || o.mode == kPollModeUdp || o.port.rfind("tcp://", 0) == 0 ||
+           o.port.rfind("udp://", 0) == 0;
+}
+
+bool Answered(std::uint16_t code) {
+    return code == kModbusOk || (code & kModbusException) != 0;
+}
+
+int Print(const std::string& text, std::FILE* out) {
+    errno = 0;
+    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EIO;
+}
+
+void ClearProgress(std::FILE* progress) {
+    if (progress != nullptr) {
+        std::fputs("\r\033[K", progress);
+        std::fflush(progress);
+    }
+}
+
+std::string Milliseconds(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", ms);
+    return text;
+}
+
+}  // namespace
+
+std::uint32_t ScanTimeoutMs(const PollOptions& o) {
+    if (NetworkLine(o)) {
+        return kNetworkWireMs + kScanMarginMs;
+    }
+    // RTU bytes: slave, function, address, count, CRC; the answer adds a byte count.
+    const std::uint32_t request = 8;
+    const std::uint32_t data = o.function <= 2 ? (o.count + 7u) / 8u : 2u * o.count;
+    const std::uint32_t answer = 5 + data;
+    // ASCII: two characters a byte, an LRC for the CRC, ':' and CR LF.
+    auto characters = [&](std::uint32_t bytes) { return o.mode == 1 ? 2 * bytes + 1 : bytes; };
+    const std::uint64_t bits =
+        std::uint64_t{characters(request) + characters(answer)} * kBitsPerCharacter;
+    const std::uint64_t wireMs = (bits * 1000 + o.baud - 1) / std::max<std::uint32_t>(o.baud, 1);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(wireMs + kScanMarginMs, 3600000));
+}
+
+std::string ExceptionName(std::uint16_t exception) {
+    switch (exception) {
+        case 1:
+            return "Illegal Function";
+        case 2:
+            return "Illegal Data Address";
+        case 3:
+            return "Illegal Data Value";
+        case 4:
+            return "Slave Device Failure";
+        case 5:
+            return "Acknowledge";
+        case 6:
+            return "Slave Device Busy";
+        case 8:
+            return "Memory Parity Error";
+        case 10:
+            return "Gateway Path Unavailable";
+        case 11:
+            return "Gateway Target Device Failed to Respond";
+        default:
+            return "not a standard exception";
+    }
+}
+
+std::string FormatScanHeader(OutputFormat format) {
+    return format == OutputFormat::Csv ? "slave,result,ms\n" : "";
+}
+
+std::string FormatScanRecord(OutputFormat format, const PollRecord& r) {
+    const bool exception = r.code != kModbusOk;
+    const std::uint16_t number = r.code & ~kModbusException;
+    const std::string what =
+        "exception " + std::to_string(number) + " (" + ExceptionName(number) + ")";
+    const std::string slave = std::to_string(r.slave);
+    switch (format) {
+        case OutputFormat::Csv:
+            return slave + "," + (exception ? what : "OK") + "," + Milliseconds(r.exchangeMs) +
+                   "\n";
+        case OutputFormat::Json:
+            return "{\"slave\":" + slave + ",\"result\":\"" + (exception ? "exception" : "OK") +
+                   "\"" +
+                   (exception ? ",\"exception\":" + std::to_string(number) + ",\"text\":\"" +
+                                    ExceptionName(number) + "\""
+                              : "") +
+                   ",\"ms\":" + Milliseconds(r.exchangeMs) + "}\n";
+        case OutputFormat::Table:
+            break;
+    }
+    const std::string ms = std::to_string(std::lround(r.exchangeMs)) + " ms";
+    return slave + ": answers" + (exception ? ", " + what : "") + " (" + ms + ")\n";
+}
+
+std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_t slave,
+                               std::uint32_t found, double msLeft) {
+    const std::size_t filled = total == 0 ? kBarWidth : asked * kBarWidth / total;
+    char text[128];
+    std::snprintf(text, sizeof text, "[%s%s] %zu/%zu, asking %u, %u found, %.0f s left",
+                  std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
+                  asked, total, static_cast<unsigned>(slave), found, std::ceil(msLeft / 1000));
+    return text;
+}
+
+ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
+                    std::FILE* progress) {
+    ScanSummary summary;
+    summary.outputError = Print(FormatScanHeader(o.format), out);
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t total = o.slaves.size();
+    for (std::size_t i = 0; i < total && summary.outputError == 0; ++i) {
+        if (stop.IsRequested()) {
+            break;
+        }
+        if (progress != nullptr) {
+            // Until one exchange is timed, each address may cost the whole time-out.
+            const double spent =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
+            const double each = i == 0 ? o.timeoutMs : spent / static_cast<double>(i);
+            const std::string line = FormatScanProgress(i, total, o.slaves[i], summary.found,
+                                                        each * static_cast<double>(total - i));
+            std::fprintf(progress, "\r%s\033[K", line.c_str());  // a shorter line leaves no tail
+            std::fflush(progress);
+        }
+        const PollRecord record = PollOnce(master, o, o.slaves[i], &stop);
+        if (!Answered(record.code) && stop.IsRequested()) {
+            break;  // cut short: no answer to count either way
+        }
+        ++summary.asked;
+        if (record.code == kModbusPortNotOpen || record.code == kModbusWriteError ||
+            record.code == kModbusReadError) {
+            summary.lineLost = record.text;  // every later address would fail the same way
+            break;
+        }
+        if (Answered(record.code)) {
+            ++summary.found;
+            ClearProgress(progress);
+            summary.outputError = Print(FormatScanRecord(o.format, record), out);
+        }
+    }
+    ClearProgress(progress);
+    summary.stopped = stop.IsRequested();
+    return summary;
+}
+
+}  // namespace poll
