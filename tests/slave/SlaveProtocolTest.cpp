@@ -158,5 +158,19 @@ TEST_F(SlaveProtocolTest, TooShortMessagesAreIgnored) {
     EXPECT_EQ(protocol.Handle({7}, 0).kind, SlaveReply::Kind::Short);
 }
 
+TEST(SlaveProtocolIds, EveryListedAddressAnswersFromOneBank) {
+    CRegisterBank bank(10);
+    CSlaveProtocol protocol(bank, std::vector<int>{3, 17, 200});
+    EXPECT_EQ(protocol.Handle({17, 6, 0, 1, 0x12, 0x34}, 0).answer,
+              (Bytes{17, 6, 0, 1, 0x12, 0x34}));
+    const SlaveReply read = protocol.Handle({200, 3, 0, 1, 0, 1}, 0);
+    EXPECT_EQ(read.kind, SlaveReply::Kind::Answer);
+    EXPECT_EQ(read.answer, (Bytes{200, 3, 2, 0x12, 0x34}));
+    EXPECT_EQ(protocol.Handle({3, 3, 0, 1, 0, 1}, 0).answer, (Bytes{3, 3, 2, 0x12, 0x34}));
+    for (const std::uint8_t other : {1, 4, 16, 201, 255}) {
+        EXPECT_EQ(protocol.Handle({other, 3, 0, 1, 0, 1}, 0).kind, SlaveReply::Kind::OtherId);
+    }
+}
+
 }  // namespace
 }  // namespace slave
