@@ -88,6 +88,17 @@ TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
         EXPECT_EQ(r.options.id, c.ids.front());
         EXPECT_EQ(IdsText(r.options), c.shown);
     }
+    const ParseResult named = ParseSlaveOptions(
+        {"--vendor", "ACME Corp", "--product=PLC-9", "--revision", std::string(244, 'r')});
+    ASSERT_EQ(named.action, Action::Run) << named.error;
+    EXPECT_EQ(named.options.identity.vendor, "ACME Corp");
+    EXPECT_EQ(named.options.identity.product, "PLC-9");
+    EXPECT_EQ(named.options.identity.revision, std::string(244, 'r'));
+    const DeviceIdentity plain = ParseSlaveOptions({}).options.identity;
+    EXPECT_EQ(plain.vendor, "Quorvix");
+    EXPECT_EQ(plain.product, "vornak-slave");
+    EXPECT_EQ(plain.revision, "1.1");
+
     SlaveOptions o = ParseSlaveOptions({"--id", "3,17", "--wrong-id"}).options;
     EXPECT_EQ(AnswerAddress(o, 17, false), 18);
     o.wrongId = false;
@@ -111,6 +122,11 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--id", "7-5"},
         {"--id", "5-"},
         {"--id", "1--2"},
+        {"--vendor", ""},
+        {"--product"},
+        {"--revision", std::string(245, 'r')},
+        {"--vendor", "tab\there"},
+        {"--product", "caf\xC3\xA9"},
         {"--baud", "0"},
         {"--baud", "fast"},
         {"--parity", "mark"},

@@ -97,6 +97,7 @@ TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
         {{7, 3, 0, 0, 0}, 3},
         {{7, 3, 0, 0, 0, 1, 0}, 3},
         {{7, 6}, 3},
+        {{7, 17, 0}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(HexSpaced(c.request));
@@ -156,6 +157,20 @@ TEST_F(SlaveProtocolTest, OtherSlavesAreIgnoredAndBroadcastsWriteSilently) {
 TEST_F(SlaveProtocolTest, TooShortMessagesAreIgnored) {
     EXPECT_EQ(protocol.Handle({}, 0).kind, SlaveReply::Kind::Short);
     EXPECT_EQ(protocol.Handle({7}, 0).kind, SlaveReply::Kind::Short);
+}
+
+TEST(SlaveProtocolIds, ReportSlaveIdNamesTheAddressAskedAndTheProduct) {
+    CRegisterBank bank(10);
+    DeviceIdentity identity;
+    identity.product = "PLC-9";
+    CSlaveProtocol protocol(bank, std::vector<int>{3, 17}, identity);
+    EXPECT_EQ(protocol.Handle({17, 17}, 0).answer,
+              (Bytes{17, 17, 7, 17, 0xFF, 'P', 'L', 'C', '-', '9'}));
+    EXPECT_EQ(protocol.Handle({3, 17}, 0).answer,
+              (Bytes{3, 17, 7, 3, 0xFF, 'P', 'L', 'C', '-', '9'}));
+    const Bytes plain = CSlaveProtocol(bank, 1).Handle({1, 17}, 0).answer;
+    EXPECT_EQ(std::string(plain.begin() + 5, plain.end()), "vornak-slave");
+    EXPECT_EQ(plain[2], 14);
 }
 
 TEST(SlaveProtocolIds, EveryListedAddressAnswersFromOneBank) {

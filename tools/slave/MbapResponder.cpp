@@ -10,7 +10,7 @@ CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
     : m_options(options),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.ids),
+      m_protocol(m_bank, options.ids, options.identity),
       m_faults(options),
       m_start(std::chrono::steady_clock::now()) {}
 

@@ -181,6 +181,14 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             }
             o.transport = name == "--tcp" ? Transport::Tcp : Transport::Udp;
             o.port = static_cast<int>(n);
+        } else if (name == "--vendor" || name == "--product" || name == "--revision") {
+            const auto v = value();
+            if (!v || !IsIdentityText(*v)) {
+                return bad("1 to 244 printable ASCII characters");
+            }
+            (name == "--vendor"    ? o.identity.vendor
+             : name == "--product" ? o.identity.product
+                                   : o.identity.revision) = *v;
         } else if (name == "--bind") {
             const auto v = value();
             if (!v || v->empty()) {
@@ -286,6 +294,11 @@ Options:
   --bind ADDR           the address to listen on (default 127.0.0.1, this machine only:
                         whoever reaches the port can write registers); 0.0.0.0 or :: for
                         every interface
+  --vendor TEXT         the vendor name a master reads (default Quorvix)
+  --product TEXT        the product code (default vornak-slave), also the text that
+                        follows the run indicator in the answer to function 17
+  --revision TEXT       the revision (default the version of this program)
+                        Each text is 1 to 244 printable ASCII characters.
   --log                 log every request and answer on standard output
   --help                this text
 
@@ -296,7 +309,9 @@ Data:
   is on while (s + i) is odd, s being the whole seconds since the start.
   Function 5 accepts FF00 and 0000 only. A quantity of 0 or above 125 registers or
   2000 bits, or a request of the wrong length, gives exception 3; an address range
-  past --size exception 2; any other function exception 1. Requests for another address
+  past --size exception 2.
+  Function 17 (report slave id) answers the byte count, the address asked, run indicator
+  FF, then the --product text; any other function exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
 Modbus TCP and UDP (--tcp, --udp):

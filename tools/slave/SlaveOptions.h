@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/slave/DeviceIdentity.h"
 #include "tools/slave/FaultPlan.h"
 
 namespace slave {
@@ -38,6 +39,7 @@ struct SlaveOptions {
     int port = 0;  // Tcp, Udp: 0 picks a free port
     // Loopback only unless asked: whoever reaches the port can write registers.
     std::string bindAddress = "127.0.0.1";
+    DeviceIdentity identity;  // --vendor, --product, --revision
 };
 
 struct ParseResult {

@@ -43,6 +43,9 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     if (function == 15 || function == 16) {
         return WriteMultiple(request);
     }
+    if (function == 17) {
+        return ReportSlaveIdAnswer(request, m_identity);
+    }
     if (function < 1 || function > 6) {
         return ExceptionAnswer(request, kIllegalFunction);
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/slave/DeviceIdentity.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/SlaveChecks.h"
 
@@ -28,9 +29,9 @@ struct SlaveReply {
 class CSlaveProtocol {
 public:
     CSlaveProtocol(CRegisterBank& bank, int id) : m_bank(bank), m_ids{id} {}
-    // Every address in ids answers, from the one bank.
-    CSlaveProtocol(CRegisterBank& bank, std::vector<int> ids)
-        : m_bank(bank), m_ids(std::move(ids)) {}
+    // Every address in ids answers, from the one bank, as the one device.
+    CSlaveProtocol(CRegisterBank& bank, std::vector<int> ids, DeviceIdentity identity = {})
+        : m_bank(bank), m_ids(std::move(ids)), m_identity(std::move(identity)) {}
 
     SlaveReply Handle(const Bytes& request, std::uint64_t elapsedMs);
 
@@ -42,6 +43,7 @@ private:
 
     CRegisterBank& m_bank;
     std::vector<int> m_ids;
+    DeviceIdentity m_identity;
 };
 
 }  // namespace slave

@@ -23,7 +23,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_line(line),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.ids),
+      m_protocol(m_bank, options.ids, options.identity),
       m_rtu(RtuSilence(options)),
       m_faults(options),
       m_start(Clock::now()) {
