@@ -311,7 +311,13 @@ Data:
   2000 bits, or a request of the wrong length, gives exception 3; an address range
   past --size exception 2.
   Function 17 (report slave id) answers the byte count, the address asked, run indicator
-  FF, then the --product text; any other function exception 1. Requests for another address
+  FF, then the --product text. Function 43 with MEI type 14 (read device identification)
+  has the basic objects 0 (--vendor), 1 (--product) and 2 (--revision), conformity level
+  81: read device id codes 1 to 3 stream them from the object asked (from 0 when it does
+  not exist), code 4 reads one (exception 2 for another object), any other code gives
+  exception 3 and another MEI type exception 1. An answer past 253 bytes stops before the
+  object that does not fit, with more follows FF and that object's id as the next. Any
+  other function gives exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
 Modbus TCP and UDP (--tcp, --udp):

@@ -46,6 +46,9 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     if (function == 17) {
         return ReportSlaveIdAnswer(request, m_identity);
     }
+    if (function == 43) {
+        return ReadDeviceIdAnswer(request, m_identity);
+    }
     if (function < 1 || function > 6) {
         return ExceptionAnswer(request, kIllegalFunction);
     }
