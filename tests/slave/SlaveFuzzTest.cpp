@@ -31,6 +31,18 @@ void ExpectWellFormed(const Bytes& request, const SlaveReply& reply) {
         EXPECT_LE(reply.answer[2], 3);
         return;
     }
+    if (request[1] == 43) {
+        ASSERT_GE(reply.answer.size(), 8u);
+        EXPECT_EQ(request.size(), 5u);
+        EXPECT_LE(reply.answer.size(), 254u);
+        EXPECT_GE(reply.answer[7], 1);
+        return;
+    }
+    if (request[1] == 17) {
+        EXPECT_EQ(request.size(), 2u);
+        EXPECT_EQ(reply.answer[2], reply.answer.size() - 3u);
+        return;
+    }
     ASSERT_EQ(request.size(), 6u);
     const int quantity = request[4] << 8 | request[5];
     switch (request[1]) {

@@ -59,6 +59,15 @@ private:
 const Bytes kReadOne{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
 const Bytes kReadOneAnswer{0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x01, 0x03, 0x02, 0x00, 0x00};
 
+// The answer ADU to Report Slave ID (function 17) with the default product text.
+Bytes ReportSlaveIdAnswer(std::uint8_t transaction, std::uint8_t unit, std::uint8_t slaveId) {
+    Bytes adu{0, transaction, 0, 0, 0, 17, unit, 17, 14, slaveId, 0xFF};
+    for (const char c : std::string("vornak-slave")) {
+        adu.push_back(static_cast<std::uint8_t>(c));
+    }
+    return adu;
+}
+
 TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
     struct Row {
         std::vector<std::string> args;  // a new simulator whenever they change
@@ -79,6 +88,13 @@ TEST(SlaveNet, AnswersEachRequestWithExactBytes) {
          {0x12, 0x34, 0, 0, 0, 6, 1, 3, 0, 0, 0, 1},
          {0xED, 0xCB, 0, 0, 0, 5, 1, 3, 2, 0, 0}},
         {{"--id", "9"}, {0, 1, 0, 0, 0, 6, 9, 3, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 5, 9, 3, 2, 0, 0}},
+        // Every listed unit is the device; 0 and 255 answer as the first listed.
+        {{"--id", "3,17"},
+         {0, 1, 0, 0, 0, 6, 17, 3, 0, 0, 0, 1},
+         {0, 1, 0, 0, 0, 5, 17, 3, 2, 0, 0}},
+        {{"--id", "3,17"}, {0, 2, 0, 0, 0, 6, 4, 3, 0, 0, 0, 1}, {}},
+        {{"--id", "3,17"}, {0, 3, 0, 0, 0, 2, 17, 17}, ReportSlaveIdAnswer(3, 17, 17)},
+        {{"--id", "3,17"}, {0, 4, 0, 0, 0, 2, 0, 17}, ReportSlaveIdAnswer(4, 0, 3)},
         {{"--wrong-id"}, kReadOne, {0, 1, 0, 0, 0, 5, 2, 3, 2, 0, 0}},
         {{"--wrong-id"}, {0, 1, 0, 0, 0, 6, 255, 3, 0, 0, 0, 1}, {0, 1, 0, 0, 0, 5, 1, 3, 2, 0, 0}},
         {{"--delay", "300"}, kReadOne, kReadOneAnswer, 300},

@@ -63,6 +63,49 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_EQ(net.bindAddress, "::");
 }
 
+TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
+    struct Case {
+        const char* text;
+        std::vector<int> ids;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"3,17,200", {3, 17, 200}, "3,17,200"},
+        {"5-7,2", {5, 6, 7, 2}, "5,6,7,2"},
+        {"9,9,8-9", {9, 8}, "9,8"},
+        {"255", {255}, "255"},
+        {"1-255", {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ParseResult r = ParseSlaveOptions({"--id", c.text});
+        ASSERT_EQ(r.action, Action::Run) << r.error;
+        if (c.shown == nullptr) {
+            EXPECT_EQ(r.options.ids.size(), 255u);
+            continue;
+        }
+        EXPECT_EQ(r.options.ids, c.ids);
+        EXPECT_EQ(r.options.id, c.ids.front());
+        EXPECT_EQ(IdsText(r.options), c.shown);
+    }
+    const ParseResult named = ParseSlaveOptions(
+        {"--vendor", "ACME Corp", "--product=PLC-9", "--revision", std::string(244, 'r')});
+    ASSERT_EQ(named.action, Action::Run) << named.error;
+    EXPECT_EQ(named.options.identity.vendor, "ACME Corp");
+    EXPECT_EQ(named.options.identity.product, "PLC-9");
+    EXPECT_EQ(named.options.identity.revision, std::string(244, 'r'));
+    const DeviceIdentity plain = ParseSlaveOptions({}).options.identity;
+    EXPECT_EQ(plain.vendor, "Quorvix");
+    EXPECT_EQ(plain.product, "vornak-slave");
+    EXPECT_EQ(plain.revision, "1.1");
+
+    SlaveOptions o = ParseSlaveOptions({"--id", "3,17", "--wrong-id"}).options;
+    EXPECT_EQ(AnswerAddress(o, 17, false), 18);
+    o.wrongId = false;
+    EXPECT_EQ(AnswerAddress(o, 17, false), 17);
+    EXPECT_EQ(AnswerAddress(o, 255, true), 1);
+}
+
 TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
     const std::vector<std::vector<std::string>> bad = {
         {"--mode", "tcp"},
@@ -72,6 +115,18 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--id", "1x"},
         {"--id", ""},
         {"--id", "-1"},
+        {"--id", "3,"},
+        {"--id", ",3"},
+        {"--id", "3,0"},
+        {"--id", "3,256"},
+        {"--id", "7-5"},
+        {"--id", "5-"},
+        {"--id", "1--2"},
+        {"--vendor", ""},
+        {"--product"},
+        {"--revision", std::string(245, 'r')},
+        {"--vendor", "tab\there"},
+        {"--product", "caf\xC3\xA9"},
         {"--baud", "0"},
         {"--baud", "fast"},
         {"--parity", "mark"},

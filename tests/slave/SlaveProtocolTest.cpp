@@ -97,6 +97,15 @@ TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
         {{7, 3, 0, 0, 0}, 3},
         {{7, 3, 0, 0, 0, 1, 0}, 3},
         {{7, 6}, 3},
+        {{7, 17, 0}, 3},
+        {{7, 43}, 3},
+        {{7, 43, 13, 1, 0}, 1},
+        {{7, 43, 14, 1}, 3},
+        {{7, 43, 14, 1, 0, 0}, 3},
+        {{7, 43, 14, 0, 0}, 3},
+        {{7, 43, 14, 5, 0}, 3},
+        {{7, 43, 14, 4, 3}, 2},
+        {{7, 43, 14, 4, 0x80}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(HexSpaced(c.request));
@@ -156,6 +165,74 @@ TEST_F(SlaveProtocolTest, OtherSlavesAreIgnoredAndBroadcastsWriteSilently) {
 TEST_F(SlaveProtocolTest, TooShortMessagesAreIgnored) {
     EXPECT_EQ(protocol.Handle({}, 0).kind, SlaveReply::Kind::Short);
     EXPECT_EQ(protocol.Handle({7}, 0).kind, SlaveReply::Kind::Short);
+}
+
+TEST(SlaveProtocolIds, ReportSlaveIdNamesTheAddressAskedAndTheProduct) {
+    CRegisterBank bank(10);
+    DeviceIdentity identity;
+    identity.product = "PLC-9";
+    CSlaveProtocol protocol(bank, std::vector<int>{3, 17}, identity);
+    EXPECT_EQ(protocol.Handle({17, 17}, 0).answer,
+              (Bytes{17, 17, 7, 17, 0xFF, 'P', 'L', 'C', '-', '9'}));
+    EXPECT_EQ(protocol.Handle({3, 17}, 0).answer,
+              (Bytes{3, 17, 7, 3, 0xFF, 'P', 'L', 'C', '-', '9'}));
+    const Bytes plain = CSlaveProtocol(bank, 1).Handle({1, 17}, 0).answer;
+    EXPECT_EQ(std::string(plain.begin() + 5, plain.end()), "vornak-slave");
+    EXPECT_EQ(plain[2], 14);
+}
+
+TEST(SlaveProtocolIds, ReadDeviceIdentificationStreamsOrPicksTheBasicObjects) {
+    CRegisterBank bank(10);
+    DeviceIdentity identity;
+    identity.vendor = "Ab";
+    identity.product = "Cde";
+    identity.revision = "1.1";
+    CSlaveProtocol protocol(bank, std::vector<int>{5}, identity);
+    const Bytes all{5,   43, 14, 1,   0x81, 0,   0, 3, 0,   2,   'A',
+                    'b', 1,  3,  'C', 'd',  'e', 2, 3, '1', '.', '1'};
+    struct Case {
+        Bytes request;
+        Bytes answer;
+    };
+    const Case cases[] = {
+        {{5, 43, 14, 1, 0}, all},
+        {{5, 43, 14, 1, 9}, all},  // no object 9: from the first
+        {{5, 43, 14, 2, 1},
+         {5, 43, 14, 2, 0x81, 0, 0, 2, 1, 3, 'C', 'd', 'e', 2, 3, '1', '.', '1'}},
+        {{5, 43, 14, 4, 1}, {5, 43, 14, 4, 0x81, 0, 0, 1, 1, 3, 'C', 'd', 'e'}},
+        {{5, 43, 14, 4, 2}, {5, 43, 14, 4, 0x81, 0, 0, 1, 2, 3, '1', '.', '1'}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(HexSpaced(c.request));
+        EXPECT_EQ(protocol.Handle(c.request, 0).answer, c.answer);
+    }
+
+    // Three texts of 244 do not fit one answer: each goes alone, the next named.
+    identity.vendor = identity.product = identity.revision = std::string(244, 'x');
+    CSlaveProtocol longer(bank, std::vector<int>{5}, identity);
+    for (const std::uint8_t id : {0, 1, 2}) {
+        const Bytes answer = longer.Handle({5, 43, 14, 1, id}, 0).answer;
+        ASSERT_EQ(answer.size(), 254u);
+        EXPECT_EQ(answer[5], id < 2 ? 0xFF : 0x00);
+        EXPECT_EQ(answer[6], id < 2 ? id + 1 : 0);
+        EXPECT_EQ(answer[7], 1);
+        EXPECT_EQ(answer[8], id);
+        EXPECT_EQ(answer[9], 244);
+    }
+}
+
+TEST(SlaveProtocolIds, EveryListedAddressAnswersFromOneBank) {
+    CRegisterBank bank(10);
+    CSlaveProtocol protocol(bank, std::vector<int>{3, 17, 200});
+    EXPECT_EQ(protocol.Handle({17, 6, 0, 1, 0x12, 0x34}, 0).answer,
+              (Bytes{17, 6, 0, 1, 0x12, 0x34}));
+    const SlaveReply read = protocol.Handle({200, 3, 0, 1, 0, 1}, 0);
+    EXPECT_EQ(read.kind, SlaveReply::Kind::Answer);
+    EXPECT_EQ(read.answer, (Bytes{200, 3, 2, 0x12, 0x34}));
+    EXPECT_EQ(protocol.Handle({3, 3, 0, 1, 0, 1}, 0).answer, (Bytes{3, 3, 2, 0x12, 0x34}));
+    for (const std::uint8_t other : {1, 4, 16, 201, 255}) {
+        EXPECT_EQ(protocol.Handle({other, 3, 0, 1, 0, 1}, 0).kind, SlaveReply::Kind::OtherId);
+    }
 }
 
 }  // namespace

@@ -76,6 +76,37 @@ TEST(SlaveWireRtu, BadCrcOtherIdAndBroadcastGetNoAnswer) {
     EXPECT_FALSE(slave.WaitForLines(IsFrame("tx"), 2, 100ms));
 }
 
+// The message with its CRC, low byte first.
+Bytes WithCrc(Bytes message) {
+    unsigned crc = 0xFFFF;
+    for (const std::uint8_t byte : message) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? crc >> 1 ^ 0xA001 : crc >> 1;
+        }
+    }
+    message.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    message.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return message;
+}
+
+TEST(SlaveWireRtu, EveryListedAddressAnswersAndNoOther) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--id", "3,17", "--log"}));
+    EXPECT_EQ(slave.FirstLine(),
+              "vornak-slave: listening on " + slave.Path() + " (RTU, id 3,17, 9600 8N1)");
+    CRawLine line(slave.Path());
+    ASSERT_TRUE(line.Ok());
+
+    for (const std::uint8_t id : {3, 17}) {
+        line.Send(WithCrc({id, 0x03, 0x00, 0x00, 0x00, 0x01}));
+        EXPECT_EQ(line.Receive(7, 2s), WithCrc({id, 0x03, 0x02, 0x00, 0x00})) << int(id);
+    }
+    line.Send(WithCrc({4, 0x03, 0x00, 0x00, 0x00, 0x01}));
+    EXPECT_TRUE(slave.WaitForLines(IsFrame("rx", "other id"), 1, 2s));
+    EXPECT_TRUE(line.Receive(1, 300ms).empty());
+}
+
 TEST(SlaveWireRtu, SilenceDecidesWhereAFrameEnds) {
     // At 110 bit/s 3.5 characters last 318 ms: a 20 ms pause stays inside one frame, a pause
     // of 800 ms splits it. The margins are wide so that a busy machine does not blur them.

@@ -1,5 +1,7 @@
 #include "tools/slave/MbapResponder.h"
 
+#include <algorithm>
+
 #include "tools/slave/MbapFrame.h"
 
 namespace slave {
@@ -8,19 +10,21 @@ CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
     : m_options(options),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.id),
+      m_protocol(m_bank, options.ids, options.identity),
       m_faults(options),
       m_start(std::chrono::steady_clock::now()) {}
 
 std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     const std::uint8_t unit = MbapUnit(adu);
-    if (unit != m_options.id && unit != 0 && unit != 255) {
+    const bool listed =
+        std::find(m_options.ids.begin(), m_options.ids.end(), unit) != m_options.ids.end();
+    if (!listed && unit != 0 && unit != 255) {
         m_log.Frame("rx", adu, "other id");
         return std::nullopt;
     }
     // The serial protocol core takes the slave's own address where unit 0 would mean broadcast.
     Bytes message(adu.begin() + kMbapHeaderSize - 1, adu.end());
-    message[0] = static_cast<std::uint8_t>(m_options.id);
+    message[0] = listed ? unit : static_cast<std::uint8_t>(m_options.id);
     const auto elapsedMs =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        std::chrono::steady_clock::now() - m_start)

@@ -20,8 +20,8 @@ struct MbapAnswer {
 // The device behind a Modbus TCP/UDP port: turns each whole request ADU into the answer ADU,
 // with the faults asked for, and logs the request. Knows nothing of sockets.
 //
-// Without a gateway the unit id names nothing, so besides --id the device answers 0 and 255,
-// the values masters send to "the device itself"; any other unit gets no answer, like a silent
+// Without a gateway the unit id names nothing, so besides its --id list the device answers 0 and
+// 255, the values masters send to "the device itself"; any other unit gets no answer, like a silent
 // slave behind a gateway. The answer carries the request's transaction and unit id.
 class CMbapResponder {
 public:

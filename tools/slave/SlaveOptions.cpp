@@ -18,6 +18,33 @@ std::optional<long> ParseNumber(std::string_view text, long low, long high) {
     return value;
 }
 
+// "3,17,200" or "5-7,9": the addresses in the order given, repeats dropped.
+std::optional<std::vector<int>> ParseIds(std::string_view text) {
+    std::vector<int> ids;
+    bool seen[256] = {};
+    while (true) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const auto dash = item.find('-');
+        const auto low = ParseNumber(item.substr(0, dash), 1, 255);
+        const auto high =
+            dash == std::string_view::npos ? low : ParseNumber(item.substr(dash + 1), 1, 255);
+        if (!low || !high || *low > *high) {
+            return std::nullopt;
+        }
+        for (auto id = *low; id <= *high; ++id) {
+            if (!seen[id]) {
+                seen[id] = true;
+                ids.push_back(static_cast<int>(id));
+            }
+        }
+        if (comma == std::string_view::npos) {
+            return ids;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
 }  // namespace
 
 ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
@@ -84,10 +111,13 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("rtu or ascii");
             }
         } else if (name == "--id") {
-            if (!number(1, 255, n)) {
-                return bad("1 to 255");
+            const auto v = value();
+            auto ids = v ? ParseIds(*v) : std::nullopt;
+            if (!ids) {
+                return bad("addresses 1 to 255, as 3 or 3,17,200 or 5-7");
             }
-            o.id = static_cast<int>(n);
+            o.ids = std::move(*ids);
+            o.id = o.ids.front();
         } else if (name == "--baud") {
             if (!number(1, 4000000, n)) {
                 return bad("1 to 4000000");
@@ -151,6 +181,14 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             }
             o.transport = name == "--tcp" ? Transport::Tcp : Transport::Udp;
             o.port = static_cast<int>(n);
+        } else if (name == "--vendor" || name == "--product" || name == "--revision") {
+            const auto v = value();
+            if (!v || !IsIdentityText(*v)) {
+                return bad("1 to 244 printable ASCII characters");
+            }
+            (name == "--vendor"    ? o.identity.vendor
+             : name == "--product" ? o.identity.product
+                                   : o.identity.revision) = *v;
         } else if (name == "--bind") {
             const auto v = value();
             if (!v || v->empty()) {
@@ -221,7 +259,9 @@ opened, or a device that goes away, with 1.
 
 Options:
   --mode rtu|ascii      transmission mode (default rtu)
-  --id N                slave address 1..255 (default 1)
+  --id LIST             slave addresses 1..255 (default 1): one, a list such as 3,17,200,
+                        or ranges such as 5-7; every listed address answers, all from one
+                        shared set of registers and coils, as several devices on one line
   --baud N              bit rate, 1..4000000 (default 9600)
   --parity none|odd|even  parity (default none)
   --data-bits 7|8       data bits (default 8)
@@ -254,6 +294,11 @@ Options:
   --bind ADDR           the address to listen on (default 127.0.0.1, this machine only:
                         whoever reaches the port can write registers); 0.0.0.0 or :: for
                         every interface
+  --vendor TEXT         the vendor name a master reads (default Quorvix)
+  --product TEXT        the product code (default vornak-slave), also the text that
+                        follows the run indicator in the answer to function 17
+  --revision TEXT       the revision (default the version of this program)
+                        Each text is 1 to 244 printable ASCII characters.
   --log                 log every request and answer on standard output
   --help                this text
 
@@ -264,14 +309,23 @@ Data:
   is on while (s + i) is odd, s being the whole seconds since the start.
   Function 5 accepts FF00 and 0000 only. A quantity of 0 or above 125 registers or
   2000 bits, or a request of the wrong length, gives exception 3; an address range
-  past --size exception 2; any other function exception 1. Requests for another address
+  past --size exception 2.
+  Function 17 (report slave id) answers the byte count, the address asked, run indicator
+  FF, then the --product text. Function 43 with MEI type 14 (read device identification)
+  has the basic objects 0 (--vendor), 1 (--product) and 2 (--revision), conformity level
+  81: read device id codes 1 to 3 stream them from the object asked (from 0 when it does
+  not exist), code 4 reads one (exception 2 for another object), any other code gives
+  exception 3 and another MEI type exception 1. An answer past 253 bytes stops before the
+  object that does not fit, with more follows FF and that object's id as the next. Any
+  other function gives exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
 Modbus TCP and UDP (--tcp, --udp):
   Each request is an MBAP ADU: transaction id, protocol id 0, length (unit id and PDU,
   2..254), unit id, PDU; no check. The answer carries the request's transaction and unit id.
-  Without a gateway the unit id names nothing: the simulator answers --id and also 0 and 255,
-  the values masters use for the device itself, and ignores any other unit. Over TCP up to
+  Without a gateway the unit id names nothing: the simulator answers every --id and also 0
+  and 255, the values masters use for the device itself (answered as the first --id), and
+  ignores any other unit. Over TCP up to
   32 clients are served at once, each with its own stream (one more is closed at once); a
   header with another protocol id or a length out of range closes that connection, and so
   does a request that has not arrived whole 2 s after its first byte. Over UDP a datagram
@@ -323,8 +377,23 @@ std::chrono::microseconds RtuSilence(const SlaveOptions& options) {
     return std::chrono::microseconds(micros < 1750 ? 1750 : micros);
 }
 
+int AnswerAddress(const SlaveOptions& options, int asked, bool wrongId) {
+    return options.wrongId || wrongId ? asked % 255 + 1 : asked;
+}
+
 int AnswerAddress(const SlaveOptions& options, bool wrongId) {
-    return options.wrongId || wrongId ? options.id % 255 + 1 : options.id;
+    return AnswerAddress(options, options.id, wrongId);
+}
+
+std::string IdsText(const SlaveOptions& options) {
+    std::string text;
+    for (const int id : options.ids) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += std::to_string(id);
+    }
+    return text;
 }
 
 }  // namespace slave

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/slave/DeviceIdentity.h"
 #include "tools/slave/FaultPlan.h"
 
 namespace slave {
@@ -16,7 +17,8 @@ enum class Transport { Line, Tcp, Udp };
 
 struct SlaveOptions {
     Framing mode = Framing::Rtu;
-    int id = 1;  // 1..255
+    int id = 1;               // the first of ids: the banner and unit 0/255 over TCP/UDP
+    std::vector<int> ids{1};  // every address the slave answers, 1..255, each once
     long baud = 9600;
     Parity parity = Parity::None;
     int dataBits = 8;
@@ -37,6 +39,7 @@ struct SlaveOptions {
     int port = 0;  // Tcp, Udp: 0 picks a free port
     // Loopback only unless asked: whoever reaches the port can write registers.
     std::string bindAddress = "127.0.0.1";
+    DeviceIdentity identity;  // --vendor, --product, --revision
 };
 
 struct ParseResult {
@@ -64,8 +67,13 @@ std::chrono::nanoseconds CharacterTime(const SlaveOptions& options);
 // devices use above 19200 bit/s, where the computed time gets too short to measure reliably).
 std::chrono::microseconds RtuSilence(const SlaveOptions& options);
 
-// The address the slave puts into its answers (another one under --wrong-id, or when this
-// answer's planned fault asks for it).
+// The address the slave puts into its answers to a request for `asked` (another one under
+// --wrong-id, or when this answer's planned fault asks for it).
+int AnswerAddress(const SlaveOptions& options, int asked, bool wrongId);
+// The same for the first listed address.
 int AnswerAddress(const SlaveOptions& options, bool wrongId = false);
+
+// "3", or "3,17,200" for a list, as the banner shows it.
+std::string IdsText(const SlaveOptions& options);
 
 }  // namespace slave

@@ -1,5 +1,7 @@
 #include "tools/slave/SlaveProtocol.h"
 
+#include <algorithm>
+
 namespace slave {
 
 namespace {
@@ -27,7 +29,7 @@ SlaveReply CSlaveProtocol::Handle(const Bytes& request, std::uint64_t elapsedMs)
         reply.kind = SlaveReply::Kind::Broadcast;
         return reply;
     }
-    if (request[0] != m_nId) {
+    if (std::find(m_ids.begin(), m_ids.end(), request[0]) == m_ids.end()) {
         reply.kind = SlaveReply::Kind::OtherId;
         return reply;
     }
@@ -40,6 +42,12 @@ Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     const std::uint8_t function = request[1];
     if (function == 15 || function == 16) {
         return WriteMultiple(request);
+    }
+    if (function == 17) {
+        return ReportSlaveIdAnswer(request, m_identity);
+    }
+    if (function == 43) {
+        return ReadDeviceIdAnswer(request, m_identity);
     }
     if (function < 1 || function > 6) {
         return ExceptionAnswer(request, kIllegalFunction);

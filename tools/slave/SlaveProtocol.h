@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "tools/slave/DeviceIdentity.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/SlaveChecks.h"
 
@@ -26,7 +28,10 @@ struct SlaveReply {
 // answer message. Knows nothing of framing or time, so every rule is testable on its own.
 class CSlaveProtocol {
 public:
-    CSlaveProtocol(CRegisterBank& bank, int id) : m_bank(bank), m_nId(id) {}
+    CSlaveProtocol(CRegisterBank& bank, int id) : m_bank(bank), m_ids{id} {}
+    // Every address in ids answers, from the one bank, as the one device.
+    CSlaveProtocol(CRegisterBank& bank, std::vector<int> ids, DeviceIdentity identity = {})
+        : m_bank(bank), m_ids(std::move(ids)), m_identity(std::move(identity)) {}
 
     SlaveReply Handle(const Bytes& request, std::uint64_t elapsedMs);
 
@@ -37,7 +42,8 @@ private:
     Bytes ReadRegisters(const Bytes& request, int start, int quantity, std::uint64_t elapsedMs);
 
     CRegisterBank& m_bank;
-    int m_nId;
+    std::vector<int> m_ids;
+    DeviceIdentity m_identity;
 };
 
 }  // namespace slave

@@ -23,7 +23,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_line(line),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.id),
+      m_protocol(m_bank, options.ids, options.identity),
       m_rtu(RtuSilence(options)),
       m_faults(options),
       m_start(Clock::now()) {
@@ -178,7 +178,7 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
     m_log.Frame("rx", frame.frame, {}, text);
 
     Bytes& answer = reply.answer;
-    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, fault.wrongId));
+    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, answer[0], fault.wrongId));
     PendingAnswer pending;
     pending.corrupt = fault.corrupt;
     if (m_options.mode == Framing::Rtu) {

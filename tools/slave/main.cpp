@@ -93,8 +93,8 @@ int ServeNetwork(const slave::SlaveOptions& options, int stopFd) {
                      "it can write registers\n",
                      listener.Address().c_str());
     }
-    std::printf("vornak-slave: listening on %s (%s, id %d)\n", listener.Address().c_str(),
-                options.transport == Transport::Tcp ? "TCP" : "UDP", options.id);
+    std::printf("vornak-slave: listening on %s (%s, id %s)\n", listener.Address().c_str(),
+                options.transport == Transport::Tcp ? "TCP" : "UDP", IdsText(options).c_str());
     std::fflush(stdout);
 
     CSlaveLog log(stdout, options.log);
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("vornak-slave: listening on %s (%s, id %d, %s)\n", line.Path().c_str(),
-                options.mode == Framing::Rtu ? "RTU" : "ASCII", options.id,
+    std::printf("vornak-slave: listening on %s (%s, id %s, %s)\n", line.Path().c_str(),
+                options.mode == Framing::Rtu ? "RTU" : "ASCII", IdsText(options).c_str(),
                 LineText(options).c_str());
     std::fflush(stdout);
 
