@@ -7,6 +7,8 @@ namespace {
 
 constexpr std::uint16_t kWriteEchoLength = 6;   // also the answer to 15 and 16: start and count
 constexpr std::uint16_t kReadHeaderLength = 3;  // slave, function, byte count
+// slave, function, MEI, code, conformity, more follows, next object, object count
+constexpr std::size_t kDeviceIdHeaderLength = 8;
 constexpr std::uint16_t kCoilOn = 0xFF00;
 constexpr std::uint16_t kCoilOff = 0x0000;
 
@@ -108,6 +110,71 @@ std::uint16_t CModbus::RunRequest(const ByteArray& request, std::size_t answerLe
     } while (code != kModbusOk && tries < m_wTries);
     ThrowIfError(code);
     return code;
+}
+
+std::uint16_t CModbus::RunOpenRequest(const ByteArray& request, std::size_t headerLength,
+                                      const std::function<std::uint16_t(const ByteArray&)>& parse) {
+    if (m_bBroadcast && request[0] == kBroadcastSlave) {
+        ThrowIfError(kModbusBadRequest);
+        return kModbusBadRequest;
+    }
+    const auto requestLength = static_cast<std::uint16_t>(request.size());
+    std::uint16_t code = kModbusOk;
+    std::uint16_t tries = 0;
+    do {
+        ByteArray sent = request;
+        ByteArray response;
+        code = Transact(sent, requestLength, response, 0, nullptr);
+        if (code == kModbusOk) {
+            code = CheckAnswer(request, response, headerLength);
+        }
+        if (code == kModbusOk) {
+            code = parse(response);
+        }
+        ++tries;
+    } while (code != kModbusOk && tries < m_wTries);
+    ThrowIfError(code);
+    return code;
+}
+
+std::uint16_t CModbus::ReadDeviceIdentification(std::uint8_t slave, std::uint8_t code,
+                                                std::uint8_t objectId, DeviceIdAnswer& answer) {
+    const ByteArray request{slave, kFuncEncapsulated, kMeiDeviceIdentification, code, objectId};
+    return RunOpenRequest(request, kDeviceIdHeaderLength, [&](const ByteArray& response) {
+        if (response[2] != kMeiDeviceIdentification) {
+            return kModbusInvalidResponse;
+        }
+        DeviceIdAnswer parsed;
+        parsed.conformity = response[4];
+        parsed.moreFollows = response[5] == 0xFF;
+        parsed.nextObjectId = response[6];
+        const std::uint8_t count = response[7];
+        std::size_t at = kDeviceIdHeaderLength;
+        for (std::uint8_t i = 0; i < count; ++i) {
+            if (at + 2 > response.size() || at + 2 + response[at + 1] > response.size()) {
+                return kModbusInvalidResponse;
+            }
+            const auto begin = response.begin() + static_cast<std::ptrdiff_t>(at + 2);
+            parsed.objects.emplace_back(response[at], ByteArray(begin, begin + response[at + 1]));
+            at += 2 + response[at + 1];
+        }
+        if (at != response.size()) {
+            return kModbusInvalidResponse;
+        }
+        answer = std::move(parsed);
+        return kModbusOk;
+    });
+}
+
+std::uint16_t CModbus::ReportSlaveId(std::uint8_t slave, ByteArray& data) {
+    return RunOpenRequest({slave, kFuncReportSlaveId}, kReadHeaderLength,
+                          [&](const ByteArray& response) {
+                              if (response[2] != response.size() - kReadHeaderLength) {
+                                  return kModbusInvalidResponse;
+                              }
+                              data.assign(response.begin() + kReadHeaderLength, response.end());
+                              return kModbusOk;
+                          });
 }
 
 std::uint16_t CModbus::ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,

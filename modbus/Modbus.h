@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModbusException.h"
@@ -38,6 +39,9 @@ constexpr std::uint8_t kFuncWriteSingleCoil = 5;
 constexpr std::uint8_t kFuncWriteSingleRegister = 6;
 constexpr std::uint8_t kFuncWriteMultipleCoils = 15;
 constexpr std::uint8_t kFuncWriteMultipleRegisters = 16;
+constexpr std::uint8_t kFuncReportSlaveId = 17;
+constexpr std::uint8_t kFuncEncapsulated = 43;
+constexpr std::uint8_t kMeiDeviceIdentification = 14;
 
 // Broadcast, when the master is told to (SetBroadcast): slave 0 addresses every slave and none
 // answers. The write requests (5, 6, 15, 16) to it go out and return kModbusOk once the request
@@ -49,6 +53,15 @@ constexpr std::uint8_t kBroadcastSlave = 0;
 // The largest counts one request carries.
 constexpr std::uint16_t kMaxWriteRegisters = 123;
 constexpr std::uint16_t kMaxWriteCoils = 1968;
+
+// One answer to Read Device Identification: the objects it carried, in order, and where the
+// stream goes on when moreFollows is set.
+struct DeviceIdAnswer {
+    std::uint8_t conformity = 0;
+    bool moreFollows = false;
+    std::uint8_t nextObjectId = 0;
+    std::vector<std::pair<std::uint8_t, ByteArray>> objects;
+};
 
 // How the master knows an RTU answer has ended. Silence waits for the character interval to
 // pass without a byte after the answer. Length ends the answer as soon as the bytes its
@@ -99,6 +112,13 @@ public:
     std::uint16_t ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
                                      const ByteArray& states);
 
+    // Function 43, MEI 14: code 1..3 streams basic, regular or extended objects from objectId,
+    // 4 asks for that one object. A frame whose objects do not fit it is kModbusInvalidResponse.
+    std::uint16_t ReadDeviceIdentification(std::uint8_t slave, std::uint8_t code,
+                                           std::uint8_t objectId, DeviceIdAnswer& answer);
+    // Function 17: data is everything after the byte count, which must match the frame.
+    std::uint16_t ReportSlaveId(std::uint8_t slave, ByteArray& data);
+
     void SetBroadcast(bool on) { m_bBroadcast = on; }
     void SetAnswerEnd(AnswerEnd end) { m_answerEnd = end; }
     AnswerEnd GetAnswerEnd() const { return m_answerEnd; }
@@ -128,6 +148,9 @@ private:
     // to the broadcast address is sent once and never read.
     std::uint16_t RunRequest(const ByteArray& request, std::size_t answerLength,
                              const std::function<void(const ByteArray&)>& unpack);
+    // The same cycle for answers of open length, which parse checks and unpacks alike.
+    std::uint16_t RunOpenRequest(const ByteArray& request, std::size_t headerLength,
+                                 const std::function<std::uint16_t(const ByteArray&)>& parse);
     std::uint16_t ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
                            std::uint16_t quantity, ByteArray& states);
     std::uint16_t ReadWords(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
