@@ -29,7 +29,8 @@ enum LongOnly {
     kOrder,
     kRetries,
     kTurnaround,
-    kScan
+    kScan,
+    kIdentify
 };
 
 const option kOptions[] = {
@@ -57,6 +58,7 @@ const option kOptions[] = {
     {"format", required_argument, nullptr, 'o'},
     {"trace", required_argument, nullptr, kTrace},
     {"scan", optional_argument, nullptr, kScan},
+    {"identify", no_argument, nullptr, kIdentify},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -448,6 +450,9 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("1 to 255, a list such as 1,3,5-7 (1-247)");
                 }
                 break;
+            case kIdentify:
+                o.identify = true;
+                break;
             case kTrace:
                 if (value.empty())
                     return bad("a file");
@@ -473,6 +478,17 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     }
     if (addressGiven && ref) {
         return fail("give --address or --ref, not both");
+    }
+    if (o.identify) {
+        if (writeList) {
+            return fail("--identify reads and takes no --write");
+        }
+        if (o.scan) {
+            return fail("--identify asks the --slave addresses; it takes no --scan");
+        }
+        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+            return fail("--identify asks 1 to 255; 0 broadcasts and nothing answers it");
+        }
     }
     if (o.scan) {
         if (writeList) {
@@ -552,6 +568,9 @@ Polling and output:
       --scan[=LIST]           ask each address of LIST (as -a; 1-247) once with the read and
                               list those that answer, exceptions included, with the time;
                               time-out: the exchange's wire time + 50 ms unless -t is given
+      --identify              read the device identification objects (function 43/14:
+                              basic, regular, extended) of each -a address and print them
+                              by name; a slave without it is asked by function 17
   -h, --help                  this text
   -V, --version               the version
 
@@ -561,6 +580,7 @@ Exit status: 0 when every exchange succeeded, 1 when any failed (the last failur
 on standard error), 2 for bad usage or a port that does not open. SIGINT and SIGTERM end
 the run at once, also while an answer is awaited. A scan ends with 0 when an address
 answered, 1 when none did, 130 (SIGTERM: 143) when it was stopped, after what it found.
+An identification ends with 0 when a slave was identified, 1 when none was.
 )";
 }
 

@@ -48,6 +48,8 @@ struct PollOptions {
     std::string trace;
     // A scan asks each of the slaves once and lists those that answer.
     bool scan = false;
+    // Reads each slave's identification objects instead of registers.
+    bool identify = false;
 };
 
 struct PollParse {

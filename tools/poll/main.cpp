@@ -11,6 +11,7 @@
 #include "lines/TraceFile.h"
 #include "modbus/LocalModbus.h"
 #include "platform/StandardDescriptors.h"
+#include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRunner.h"
@@ -107,6 +108,23 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
         return 2;
+    }
+    if (options.identify) {
+        std::fputs(poll::FormatIdentityHeader(options.format).c_str(), stdout);
+        bool any = false;
+        for (const std::uint8_t slave : options.slaves) {
+            if (stop.IsRequested()) {
+                return Finish(128 + stop.Signal(), 0);
+            }
+            const poll::Identity identity = poll::Identify(master, slave);
+            std::fputs(poll::FormatIdentity(options.format, slave, identity).c_str(), stdout);
+            if (identity.items.empty()) {
+                std::fprintf(stderr, "vornak-poll: slave %u: %s\n", slave,
+                             master.GetErrorText(identity.code).c_str());
+            }
+            any = any || !identity.items.empty();
+        }
+        return Finish(any ? 0 : 1, 0);
     }
     if (options.scan) {
         // The progress line is for a person watching; a log or a pipe gets only the finds.
