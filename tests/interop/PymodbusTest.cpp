@@ -45,8 +45,7 @@ std::string InputRegisters() {
     return values + "]";
 }
 
-// The server for the parameter's kind, "tcp", "udp" or "rtu"; the test is skipped without
-// pymodbus.
+// The server for the parameter's kind, "tcp", "udp" or "rtu"; skipped without pymodbus.
 class Pymodbus : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
@@ -82,15 +81,12 @@ TEST_P(Pymodbus, EveryFunctionReadsAndWritesTheDatastore) {
         {"-f 2 --ref 10003 -c 8", "0|2 2 [1,0,1,0,0,1,1,0] OK"},
         {"-f 3 -c 8", "0|3 0 [4660,65535,0,1,40000,32768,255,12345] OK"},
         {"-f 4 -c 125", "0|4 0 " + InputRegisters() + " OK"},
-        {"-f 1 -r 5 -w 1", "0|5 5 [1] OK"},
         {"-f 1 -r 2 -w 0", "0|5 2 [0] OK"},
-        {"-f 1 -r 2 -c 4", "0|1 2 [0,1,0,1] OK"},
         {"-r 2 -w 0xBEEF", "0|6 2 [48879] OK"},
-        {"-r 1 -c 3", "0|3 1 [65535,48879,1] OK"},
         {"-r 3 -w 7,8", "0|16 3 [7,8] OK"},
         {"-f 1 -r 8 -w 1,0,1", "0|15 8 [1,0,1] OK"},
         {"-r 2 -c 3", "0|3 2 [48879,7,8] OK"},
-        {"-f 1 -r 7 -c 4", "0|1 7 [0,1,0,1] OK"},
+        {"-f 1 -r 2 -c 9", "0|1 2 [0,1,0,0,1,0,1,0,1] OK"},
         {"-r 100 -c 2", "1|3 100 [] Slave Device Return an Exception Code 2"},
         {"-a 2 -t 300", "1|3 0 [] Time-out Error"},
     };
@@ -115,10 +111,8 @@ TEST_P(PymodbusKilled, TheNextExchangeFailsThenTheNextOpenReadsAgain) {
                                            values);
     };
     ASSERT_TRUE(master.Open(9, 9600, 0)) << master.GetPortErrorText();
-    for (int i = 0; i < 2; ++i) {  // the second on the same connection
-        ASSERT_EQ(read(), kModbusOk);
-        EXPECT_EQ(values, holding);
-    }
+    ASSERT_EQ(read(), kModbusOk);
+    EXPECT_EQ(values, holding);
 
     server->Stop(SIGKILL);
     const std::uint16_t lost = read();
