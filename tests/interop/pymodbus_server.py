@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""pymodbus's Modbus server on 127.0.0.1: pymodbus_server.py tcp|udp PORT (0: a free one), or
-its RTU server on a pseudo-terminal pair: pymodbus_server.py rtu.
-
-Prints "ready PORT" (or "ready PATH", the pair's other end) once it answers and serves unit 1
-until killed, or "no pymodbus" and exits.
-"""
+"""pymodbus_server.py tcp|udp PORT (0: a free one) | rtu (a pseudo-terminal pair): prints
+"ready PORT|PATH" once it answers, then serves unit 1 until killed; or "no pymodbus"."""
 
 import ctypes
 import logging
