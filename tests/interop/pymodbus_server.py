@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""pymodbus_server.py tcp|udp PORT (0: a free one) | rtu (a pseudo-terminal pair): prints
+"""pymodbus_server.py tcp|udp (a free port) | rtu (a pseudo-terminal pair): prints
 "ready PORT|PATH" once it answers, then serves unit 1 until killed; or "no pymodbus"."""
 
 import ctypes
@@ -61,11 +61,9 @@ if sys.argv[1] == "rtu":
                      preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15))
     while not (os.path.exists(ends + "server") and os.path.exists(ends + "client")):
         time.sleep(0.01)
-port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
-if port == 0:
-    with socket.socket(socket.AF_INET, KIND) as free:
-        free.bind(("127.0.0.1", 0))
-        port = free.getsockname()[1]
+with socket.socket(socket.AF_INET, KIND) as free:
+    free.bind(("127.0.0.1", 0))
+    port = free.getsockname()[1]
 # zero_mode: request address N is datastore entry N, with no offset of one.
 store = ModbusSlaveContext(
     co=Block(0, [1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 1, 0, 0, 0, 0, 1]),
