@@ -64,29 +64,14 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
 }
 
 TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
-    struct Case {
-        const char* text;
-        std::vector<int> ids;
-        const char* shown;
-    };
-    const Case cases[] = {
-        {"3,17,200", {3, 17, 200}, "3,17,200"},
-        {"5-7,2", {5, 6, 7, 2}, "5,6,7,2"},
-        {"9,9,8-9", {9, 8}, "9,8"},
-        {"1-255", {}, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const ParseResult r = ParseSlaveOptions({"--id", c.text});
-        ASSERT_EQ(r.action, Action::Run) << r.error;
-        if (c.shown == nullptr) {
-            EXPECT_EQ(r.options.ids.size(), 255u);
-            continue;
-        }
-        EXPECT_EQ(r.options.ids, c.ids);
-        EXPECT_EQ(r.options.id, c.ids.front());
-        EXPECT_EQ(IdsText(r.options), c.shown);
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"3,17,200", {3, 17, 200}}, {"5-7,2", {5, 6, 7, 2}}, {"9,9,8-9", {9, 8}}};
+    for (const auto& [text, ids] : cases) {
+        const ParseResult r = ParseSlaveOptions({"--id", text});
+        ASSERT_EQ(r.action, Action::Run) << text << ": " << r.error;
+        EXPECT_EQ(r.options.ids, ids) << text;
     }
+    EXPECT_EQ(ParseSlaveOptions({"--id", "1-255"}).options.ids.size(), 255u);
     const ParseResult named = ParseSlaveOptions(
         {"--vendor", "ACME Corp", "--product=PLC-9", "--revision", std::string(244, 'r')});
     ASSERT_EQ(named.action, Action::Run) << named.error;
