@@ -13,11 +13,9 @@
 #include <vector>
 
 #include "PtyPair.h"
-#include "lines/EchoPort.h"
 #include "lines/LinePort.h"
 #include "lines/ModbusTcpPort.h"
 #include "lines/ModbusUdpPort.h"
-#include "lines/Rs485Port.h"
 #include "lines/TracePort.h"
 
 namespace {
@@ -142,8 +140,6 @@ TEST(LineFramingTest, EveryLayerHandsDownTheFramingOfTheLineItWraps) {
     const auto trace = [](std::unique_ptr<CSerialPort> inner) {
         return CTracePort(std::move(inner), std::make_shared<CTraceFile>("/nonexistent/t"), "x");
     };
-    EXPECT_EQ(CEchoPort(std::make_unique<CModbusUdpPort>()).Framing(), LineFraming::Mbap);
-    EXPECT_EQ(CRs485Port(std::make_unique<CModbusTcpPort>(), {}).Framing(), LineFraming::Mbap);
     EXPECT_EQ(trace(std::make_unique<CModbusTcpPort>()).Framing(), LineFraming::Mbap);
     EXPECT_EQ(trace(std::make_unique<CTcpSerialPort>()).Framing(), LineFraming::Serial);
 }
