@@ -35,18 +35,16 @@ TEST(BitRateMismatchTest, ARateTheDriverRoundedFarOffIsRefused) {
         std::uint32_t asked;
         LineBitRate set;
         const char* took;  // what the refusal names; nullptr: taken
-    } cases[] = {
-        {250000, {230400, 230400}, "230400"},
-        {9600, {9600, 4800}, "4800"},
-        {100000, {102001, 0}, "102001"},
-        {100000, {102000, 0}, nullptr},
-    };
+    } cases[] = {{250000, {230400, 230400}, "230400"},
+                 {9600, {9600, 4800}, "4800"},
+                 {100000, {102001, 0}, "102001"},
+                 {100000, {102000, 0}, nullptr}};
     for (const auto& c : cases) {
-        const std::string why = c.took == nullptr ? ""
-                                                  : "the driver of /dev/ttyUSB0 does not take " +
-                                                        std::to_string(c.asked) +
-                                                        " bit/s (it set " + c.took + ")";
-        EXPECT_EQ(BitRateMismatch("/dev/ttyUSB0", c.asked, c.set), why) << c.asked;
+        const std::string why = "the driver of /dev/ttyUSB0 does not take " +
+                                std::to_string(c.asked) + " bit/s (it set " +
+                                (c.took ? c.took : "") + ")";
+        EXPECT_EQ(BitRateMismatch("/dev/ttyUSB0", c.asked, c.set), c.took ? why : std::string())
+            << c.asked;
     }
 }
 
