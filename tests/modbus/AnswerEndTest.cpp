@@ -69,13 +69,8 @@ TEST_F(AnswerEndTest, LengthEndedAnswersFailAsBefore) {
     Bytes badCrc = FullAnswer();
     badCrc.back() ^= 1;
     const Bytes full = FullAnswer();
-    struct Row {
-        const char* what;
-        Bursts bursts;
-        std::uint16_t code;
-        std::uint32_t latestEndMs;
-    };
-    const Row rows[] = {
+    // What, the bursts, the code and the latest end.
+    const std::tuple<const char*, Bursts, std::uint16_t, std::uint32_t> rows[] = {
         {"bad CRC", Split(badCrc, 100), kModbusCrcError, 30},
         {"overlong a byte later", {{5, full}, {6, {0x00}}}, kModbusCrcError, 15},
         {"gap past the interval", Split(full, 100, 5 + kInterval + 10), kModbusCrcError,
@@ -84,9 +79,9 @@ TEST_F(AnswerEndTest, LengthEndedAnswersFailAsBefore) {
         {"exception", {{5, {0x01, 0x83, 0x02, 0xC0, 0xF1}}}, kModbusException + 2, 15},
         {"nothing", {}, kModbusTimeout, 1000 + 4 + 5},
     };
-    for (const Row& row : rows) {
-        const auto [code, endMs] = Read(row.bursts);
-        EXPECT_EQ(code, row.code) << row.what;
-        EXPECT_LE(endMs, row.latestEndMs) << row.what;
+    for (const auto& [what, bursts, wantCode, latestEndMs] : rows) {
+        const auto [code, endMs] = Read(bursts);
+        EXPECT_EQ(code, wantCode) << what;
+        EXPECT_LE(endMs, latestEndMs) << what;
     }
 }
