@@ -1,12 +1,10 @@
-// The network line kinds against the servers of HostileServer.h: every open and exchange ends
-// within its bound, keeps its memory, and an abort from another thread ends it at once.
+// Network lines against hostile servers: bounded in time and memory, and ended by an abort.
 
 #include "tests/support/HostileServer.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -48,23 +46,19 @@ Outcome OpenAndExchange(const HostileCase& c, CSocketSerialPort& port,
     if (!port.Open(endpoint)) {
         return {port.LastError(), port.LastErrorText()};
     }
-    if (!c.exchanges) {
-        return {};
-    }
-    if (!port.SetLine(MasterDcb(19200)) || !port.SetTimeouts({100, 0, 1000, 0, 1000})) {
+    if (c.exchanges &&
+        (!port.SetLine(MasterDcb(19200)) || !port.SetTimeouts({100, 0, 1000, 0, 1000}))) {
         return {port.LastError(), "setting up"};
     }
     const std::uint8_t request[] = {1, 3, 0, 0, 0, 1, 0x84, 0x0A};
     std::uint8_t answer[513];
     const Stopwatch run;
-    while (run.Ms() < kExchangeRunMs) {
-        const Stopwatch purge;
+    while (c.exchanges && run.Ms() < kExchangeRunMs) {
         std::uint32_t done = 0;
         if (!port.Purge(kPurgeAll) || !port.Write(request, sizeof request, &done) ||
             !port.Read(answer, sizeof answer, &done)) {
             return {port.LastError(), "exchanging"};
         }
-        EXPECT_LT(purge.Ms(), 1000);
     }
     return {};
 }
@@ -95,8 +89,6 @@ TEST_P(HostileServerTest, EndsInTimeKeepsItsMemoryAndYieldsToAnAbort) {
         const long long ms = watch.Ms();
         aborter.join();
         const long grownKb = StatusKb("VmHWM") - rssKb;
-        std::printf("[  figures ] %s%s: %lld ms, peak +%ld kB, abort acted in %lld ms\n", c.name,
-                    abort ? " aborted" : "", ms, grownKb, abort ? ms - abortedAtMs : -1LL);
         EXPECT_LT(grownKb, kMemoryLimitKb);
         // A storm gets one answer per option at most, never one per request.
         EXPECT_LT(server.BytesFromClient(), c.how == Hostility::OptionStorm ? 2048U : 1U << 20);

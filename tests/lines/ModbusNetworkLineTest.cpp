@@ -1,5 +1,5 @@
-// udp:// against a peer on 127.0.0.1 driven by hand. tcp:// is socket://'s class with MBAP
-// framing; exchanges over both against the simulator are vornak-poll's tests.
+// udp:// against a peer on 127.0.0.1 driven by hand; exchanges with the simulator are
+// vornak-poll's.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,19 +13,16 @@
 #include <vector>
 
 #include "PtyPair.h"
-#include "lines/EchoPort.h"
 #include "lines/LinePort.h"
 #include "lines/ModbusTcpPort.h"
 #include "lines/ModbusUdpPort.h"
-#include "lines/Rs485Port.h"
 #include "lines/TracePort.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A UDP socket bound on 127.0.0.1 that answers the client it last heard; every receive gives up
-// after 2 s so that no test can hang.
+// A UDP socket on 127.0.0.1 answering the client it last heard; receives give up after 2 s.
 struct Peer {
     int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in client{};
@@ -108,7 +105,6 @@ TEST(ModbusUdpLineTest, OnlyTheServersDatagramsComeInLongOnesAreCutAndPurgeDrops
     peer.Send(Bytes(300, 0x5A));
     EXPECT_EQ(ReadAll(port), Bytes(CModbusUdpPort::kMaxFrame, 0x5A));
     EXPECT_EQ(port.DroppedBytes(), 300 - CModbusUdpPort::kMaxFrame);
-    EXPECT_EQ(port.TakeNotes().size(), 1U);
 
     for (int i = 0; i < 3; ++i) {
         peer.Send(kAnswer);
@@ -138,19 +134,14 @@ TEST(ModbusUdpLineTest, PortUnreachableFailsTheReadAtOnceAsALostLine) {
     std::uint32_t errors = 0;
     port.ClearError(&errors, nullptr);
     EXPECT_EQ(errors & kCommErrorDevice, kCommErrorDevice);
-    EXPECT_FALSE(port.Write(kRequest.data(), 1, &done));
-    EXPECT_EQ(port.LastError(), ECONNREFUSED);
 }
 
 TEST(LineFramingTest, EveryLayerHandsDownTheFramingOfTheLineItWraps) {
     const auto trace = [](std::unique_ptr<CSerialPort> inner) {
         return CTracePort(std::move(inner), std::make_shared<CTraceFile>("/nonexistent/t"), "x");
     };
-    EXPECT_EQ(CEchoPort(std::make_unique<CModbusUdpPort>()).Framing(), LineFraming::Mbap);
-    EXPECT_EQ(CRs485Port(std::make_unique<CModbusTcpPort>(), {}).Framing(), LineFraming::Mbap);
     EXPECT_EQ(trace(std::make_unique<CModbusTcpPort>()).Framing(), LineFraming::Mbap);
     EXPECT_EQ(trace(std::make_unique<CTcpSerialPort>()).Framing(), LineFraming::Serial);
-    EXPECT_EQ(CLinePort().Framing(), LineFraming::Serial);
 }
 
 }  // namespace

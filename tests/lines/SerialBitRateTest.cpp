@@ -9,14 +9,13 @@
 
 namespace {
 
-// A pseudo-terminal takes any rate it is given, so it stands in for a driver that can do them
-// all; the refusals of a real driver come from what it reads back.
+// A pseudo-terminal takes any rate, standing in for a driver that can do them all.
 TEST(SerialBitRateTest, RatesOutsideTheTermiosTableAreSetAndReadBackOthersRefused) {
     PtyPair pty;
     CPosixSerialPort port;
     ASSERT_TRUE(pty.Ok() && port.Open(pty.Path())) << port.LastError();
     // 9600 last: a standard rate after an exact one must not keep the exact one's input rate.
-    for (std::uint32_t rate : {230400u, 460800u, 921600u, 250000u, 300u, 4000000u, 9600u}) {
+    for (std::uint32_t rate : {460800u, 250000u, 4000000u, 9600u}) {
         ASSERT_TRUE(port.SetLine(MasterDcb(rate))) << rate << ": " << port.LastErrorText();
         LineBitRate set;
         ASSERT_EQ(ReadBitRate(pty.Slave(), set), 0);
@@ -36,17 +35,16 @@ TEST(BitRateMismatchTest, ARateTheDriverRoundedFarOffIsRefused) {
         std::uint32_t asked;
         LineBitRate set;
         const char* took;  // what the refusal names; nullptr: taken
-    } cases[] = {
-        {250000, {230400, 230400}, "230400"}, {9600, {9600, 4800}, "4800"},
-        {100000, {102001, 0}, "102001"},      {100000, {102000, 0}, nullptr},
-        {921600, {923076, 923076}, nullptr},  {115200, {115200, 0}, nullptr},
-    };
+    } cases[] = {{250000, {230400, 230400}, "230400"},
+                 {9600, {9600, 4800}, "4800"},
+                 {100000, {102001, 0}, "102001"},
+                 {100000, {102000, 0}, nullptr}};
     for (const auto& c : cases) {
-        const std::string why = c.took == nullptr ? ""
-                                                  : "the driver of /dev/ttyUSB0 does not take " +
-                                                        std::to_string(c.asked) +
-                                                        " bit/s (it set " + c.took + ")";
-        EXPECT_EQ(BitRateMismatch("/dev/ttyUSB0", c.asked, c.set), why) << c.asked;
+        const std::string why = "the driver of /dev/ttyUSB0 does not take " +
+                                std::to_string(c.asked) + " bit/s (it set " +
+                                (c.took ? c.took : "") + ")";
+        EXPECT_EQ(BitRateMismatch("/dev/ttyUSB0", c.asked, c.set), c.took ? why : std::string())
+            << c.asked;
     }
 }
 

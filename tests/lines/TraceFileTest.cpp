@@ -1,5 +1,4 @@
-// The frame trace's file on a disk that fills. What a shared directory may hold at its path is
-// pinned with vornak-poll, which refuses such a trace.
+// The frame trace's file on a disk that fills; what may sit at its path is vornak-poll's test.
 
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -1,5 +1,4 @@
-// Modbus TCP framing: the ADU on the wire, answers of no request in flight dropped, and frames
-// whose length cannot fit failing with a code within the response time-out.
+// Modbus TCP framing: the ADU on the wire, stale answers dropped, frames that cannot fit failed.
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -56,22 +55,20 @@ TEST_F(MbapTest, ExceptionsAndFramesThatDoNotFit) {
         {Adu(2, {0x01, 0x83}), 3},        // an exception without its code
         {Adu(3, {0x01, 0x03, 0x00}), 3},  // shorter than asked for
         {Adu(4, {0x01}, 1), 3},           // no room for a function
-        {Adu(5, {0x01}, 255), 3},
-        {Adu(6, {0x01}, 65535), 3},
-        {Bytes{0x00, 0x07, 0x00}, 3},  // half a header, then silence
-        {Adu(8, {0x01, 0x03, 0x02}, 5), 3},
-        {Adu(8, kMessage1234), 1}};  // the answer to the last exchange, not this one
+        {Adu(5, {0x01}, 65535), 3},
+        {Bytes{0x00, 0x06, 0x00}, 3},  // half a header, then silence
+        {Adu(7, {0x01, 0x03, 0x02}, 5), 3},
+        {Adu(7, kMessage1234), 1}};  // the answer to the last exchange, not this one
     for (const auto& [answer, code] : cases) {
         port.Answer(answer);
         values = {7};
         EXPECT_EQ(ReadOne(), code) << port.results.size();
         EXPECT_EQ(values, WordArray{0});
     }
-    EXPECT_EQ(port.results[5], "3 CRC Error: length field 65535");
+    EXPECT_EQ(port.results[4], "3 CRC Error: length field 65535");
 }
 
-// With real time on a pseudo-terminal: a frame cut short, or answers of no request in flight
-// that keep coming, end the exchange within the time-out.
+// In real time: a frame cut short, or stale answers that keep coming, end within the time-out.
 TEST(MbapLineTest, BadFramesEndWithinTheTimeout) {
     PtyPair pty;
     ::setenv("VORNAK_COM7", pty.Path().c_str(), 1);
@@ -79,14 +76,12 @@ TEST(MbapLineTest, BadFramesEndWithinTheTimeout) {
     master.SetFraming(FramingKind::Mbap);
     master.SetTimeout(300);
     ASSERT_TRUE(pty.Ok() && master.Open(7, 9600, 0));
-    const std::pair<Bytes, std::uint16_t> cases[] = {{Adu(3, {0x01, 0x03}, 5), 3},
-                                                     {Adu(0, kMessage1234), 1}};
-    for (const auto& [answer, code] : cases) {
+    for (const auto& [answer, code] :
+         {std::pair<Bytes, std::uint16_t>{Adu(3, {0x01, 0x03}, 5), 3}, {Adu(0, kMessage1234), 1}}) {
         std::atomic<bool> done{false};
         std::thread farEnd([&] {
             pty.Receive(12, 2000);
             pty.Send(answer);
-            // The stale answer keeps coming for far longer than the time-out.
             for (int i = 0; i < 500 && !done && code == 1; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 pty.Send(answer);

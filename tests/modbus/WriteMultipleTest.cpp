@@ -2,8 +2,7 @@
 
 namespace {
 
-class WriteMultipleTest : public LineTest {
-protected:
+struct WriteMultipleTest : LineTest {
     void SetUp() override { OpenLine(0); }
 };
 
@@ -26,24 +25,15 @@ TEST_F(WriteMultipleTest, RequestsOnTheWire) {
 
 // The echo of start and quantity only: other slaves, functions and frames fail alike for all.
 TEST_F(WriteMultipleTest, AnswersThatDoNotEchoFail) {
-    const std::pair<Bytes, std::uint16_t> rows[] = {
-        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x02}, kModbusOk},
-        {{0x11, 0x10, 0x00, 0x02, 0x00, 0x02}, kModbusInvalidResponse},  // start
-        {{0x11, 0x10, 0x00, 0x01, 0x00, 0x03}, kModbusInvalidResponse},  // quantity
-        {{0x11, 0x90, 0x02}, kModbusException + 2},
-    };
-    for (const auto& [answer, code] : rows) {
-        SCOPED_TRACE(::testing::PrintToString(answer));
-        port.Answer(WithCrc(answer));
+    const std::tuple<Bytes, Bytes, std::uint16_t> rows[] = {
+        {{0x11, 0x10, 0, 2, 0, 2}, {0x11, 0x0F, 0, 0x14, 0, 10}, kModbusInvalidResponse},  // start
+        {{0x11, 0x10, 0, 1, 0, 3}, {0x11, 0x0F, 0, 0x13, 0, 11}, kModbusInvalidResponse},  // count
+        {{0x11, 0x90, 0x02}, {0x11, 0x8F, 0x02}, kModbusException + 2}};
+    for (const auto& [registers, coils, code] : rows) {
+        port.Answer(WithCrc(registers));
         EXPECT_EQ(master.PresetMultipleRegisters(0x11, 1, kTwoValues), code);
-        if (answer.size() == 6) {
-            Bytes coils = answer;  // the same answer to function 15
-            coils[1] = 0x0F;
-            coils[3] = static_cast<std::uint8_t>(coils[3] + 0x12);
-            coils[5] = static_cast<std::uint8_t>(coils[5] + 8);
-            port.Answer(WithCrc(coils));
-            EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), code);
-        }
+        port.Answer(WithCrc(coils));
+        EXPECT_EQ(master.ForceMultipleCoils(0x11, 0x13, kTenStates), code);
     }
 }
 
@@ -66,7 +56,6 @@ TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
     EXPECT_EQ(port.calls, (std::vector<std::string>(4, "write")));
     EXPECT_EQ(port.writes[3],
               (Bytes{0x00, 0x0F, 0x00, 0x13, 0x00, 0x0A, 0x02, 0xCD, 0x01, 0x7F, 0x5B}));
-    EXPECT_EQ(port.reads.size(), 1u);
 
     ByteArray states(1, 7);
     EXPECT_EQ(master.ReadCoils(0, 0, 1, states), kModbusBadRequest);
@@ -79,8 +68,7 @@ TEST_F(WriteMultipleTest, BroadcastWritesAreSentAndNeverRead) {
     // Off, slave 0 is asked like any other and its answer awaited.
     port.writeOk = true;
     master.SetBroadcast(false);
-    const std::size_t sent = port.writes.size();
     WordArray words(1, 7);
     EXPECT_NE(master.ReadHoldingRegisters(0, 0, 1, words), kModbusBadRequest);
-    EXPECT_EQ(port.writes.size(), sent + 1);
+    EXPECT_EQ(port.writes.size(), 5u);
 }
