@@ -205,7 +205,6 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
          "2||vornak-poll: trace " + dir + "/fifo: is a FIFO, not a regular file\n"},
         {"--trace " + dir + "/link " + slave.Path(),
          "2||vornak-poll: trace " + dir + "/link: is a symbolic link, not a regular file\n"},
-        {slave.Path() + " >&-", "1||vornak-poll: write error: Bad file descriptor\n"},
         {slave.Path() + " >/dev/full", "1||vornak-poll: write error: No space left on device\n"},
         // Standard input closed too, so that the line takes number 2.
         {"-t 100 " + pts + " <&- 2>&-", "1|Time-out Error\n|"},
@@ -231,9 +230,9 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
 
 }  // namespace
 
-TEST(PollProgramMaster, WritesListsBroadcastsAsksSeveralSlavesAndRetries) {
+TEST(PollProgramMaster, WritesListsBroadcastsAndAsksSeveralSlaves) {
     CSlaveProcess slave;
-    ASSERT_TRUE(slave.Start({"--fault-plan", "...s."}));
+    ASSERT_TRUE(slave.Start({}));
     const std::string line = " " + slave.Path();
     EXPECT_EQ(Poll("-T float32 --order CDAB -r 10 -w 3.5,-1e3" + line),
               "0|[Address : 0x000a / 40011 ] float32 = 3.5\n"
@@ -255,18 +254,6 @@ TEST(PollProgramMaster, WritesListsBroadcastsAsksSeveralSlavesAndRetries) {
         Poll("-a 2,1 -r 7 -t 200 -o csv" + line),
         "1|time,slave,function,address,value,result\n@,2,3,7,,Time-out Error\n"
         "@,1,3,7,99,OK\n|vornak-poll: 1 of 2 requests failed, the last with: Time-out Error\n");
-
-    // The plan's fourth answer is lost; the retry gets the fifth.
-    const std::string trace = ::testing::TempDir() + "poll-retry-" + std::to_string(::getpid());
-    std::filesystem::remove(trace);
-    EXPECT_EQ(Poll("--retries 2 -t 200 --trace " + trace + line),
-              "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|");
-    std::ifstream in(trace);
-    const std::string traced(std::istreambuf_iterator<char>(in), {});
-    const std::string tx = " tx 01 03 00 00 00 01 84 0A";
-    EXPECT_NE(traced.find(tx), traced.rfind(tx)) << traced;
-    EXPECT_NE(traced.find("result 1 Time-out Error"), std::string::npos) << traced;
-    std::filesystem::remove(trace);
 }
 
 // A run until interrupted outlives its server and opens the line again once it is back.
