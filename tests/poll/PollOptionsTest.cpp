@@ -159,6 +159,10 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"--scan=1,x", "COM1"}, Action::Error, "bad value for --scan: '1,x'"},
         {{"--scan", "-w", "1", "COM1"}, Action::Error, "--scan reads and takes no --write"},
         {{"--scan", "3", "-a", "3", "COM1"}, Action::Error, "not both"},
+        {{"--identify", "-w", "1", "COM1"}, Action::Error, "--identify reads and takes no --write"},
+        {{"--identify", "-a", "0", "COM1"},
+         Action::Error,
+         "--identify asks 1 to 255; 0 broadcasts"},
         {{"COM1", "-c"}, Action::Error, "--count needs a value"},
         {{"--colour", "COM1"}, Action::Error, "unknown option --colour"},
     };
