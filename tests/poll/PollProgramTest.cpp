@@ -30,7 +30,8 @@ std::vector<std::string> Words(const std::string& line) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
-// "status|standard output|standard error", time stamps shown as '@', exchange times as '#'.
+// A run as the user sees it: "status|standard output|standard error", with each time stamp
+// (2026-12-08T16:01:21.123+00:00) shown as '@' and exchange times as '#'.
 std::string Poll(const std::string& args, const std::function<void(pid_t)>& during = {}) {
     static const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
     static const std::regex figures(R"(= \d+\.\d{3}/\d+\.\d{3}/\d+\.\d{3} ms)");
@@ -56,6 +57,7 @@ protected:
         ASSERT_TRUE(m_silent.Start(line));
     }
     bool Network() const { return GetParam() == "tcp" || GetParam() == "udp"; }
+    // The test's options, then the slave's mode and line.
     std::string Run(const CSlaveProcess& slave, const std::string& args,
                     const std::function<void(pid_t)>& during = {}) {
         return Poll(args + " -m " + GetParam() + " " + slave.Path(), during);
