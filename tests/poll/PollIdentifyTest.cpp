@@ -15,9 +15,8 @@ public:
     std::uint16_t Transact(ByteArray& request, std::uint16_t length, ByteArray& response,
                            std::uint16_t, std::uint16_t*) override {
         requests.emplace_back(request.begin(), request.begin() + length);
-        if (answers.empty()) {
+        if (answers.empty())
             return kModbusTimeout;
-        }
         const auto [code, answer] = answers.front();
         answers.pop_front();
         response = answer;
@@ -63,10 +62,9 @@ TEST(PollIdentify, FollowsTheStreamsAndEndsARefusedStage) {
 
     // A stream that says "more" for ever stops at its bound.
     master.requests.clear();
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 40; ++i)
         master.answers.push_back(
             Objects(1, true, static_cast<std::uint8_t>(i + 1), {0x90, 1, 'z'}, 1));
-    }
     EXPECT_EQ(Listed(poll::Identify(master, 1)), "object 0x90: z\n");
     ASSERT_EQ(master.requests.size(), 41u);  // 32 basic, then regular until the time-out
     EXPECT_EQ(master.requests[32], (ByteArray{1, 0x2B, 0x0E, 2, 3}));
@@ -92,9 +90,7 @@ TEST(PollIdentify, FallsBackToReportSlaveIdAndPrintsEachFormat) {
     EXPECT_EQ(poll::FormatIdentityHeader(poll::OutputFormat::Csv) +
                   poll::FormatIdentity(poll::OutputFormat::Csv, 1, identity),
               "slave,object,value\n1,slave id,17\n1,run indicator,ON\n1,data,\"a,\"\"b\"\n");
-    EXPECT_EQ(poll::FormatIdentity(poll::OutputFormat::Json, 1, identity).substr(0, 46),
-              "{\"slave\":1,\"object\":\"slave id\",\"value\":\"17\"}\n{");
-    EXPECT_NE(
-        poll::FormatIdentity(poll::OutputFormat::Json, 1, identity).find("\"value\":\"a,\\\"b\"}"),
-        std::string::npos);
+    EXPECT_NE(poll::FormatIdentity(poll::OutputFormat::Json, 1, identity)
+                  .find("{\"slave\":1,\"object\":\"data\",\"value\":\"a,\\\"b\"}"),
+              std::string::npos);
 }

@@ -9,18 +9,13 @@ using Action = poll::PollParse::Action;
 using poll::RequestFunction;
 using Regs = std::vector<std::uint16_t>;
 
-namespace {
-
 // "1,1,...": n values.
-std::string List(std::size_t n) {
+static std::string List(std::size_t n) {
     std::string list = "1";
-    for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t i = 1; i < n; ++i)
         list += ",1";
-    }
     return list;
 }
-
-}  // namespace
 
 TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
     const struct {
@@ -128,7 +123,6 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp or udp"},
         {{"-a", "0", "COM1"}, Action::Error, "--slave 0 broadcasts and takes writes only"},
         {{"-a", "3-1", "COM1"}, Action::Error, "bad value for --slave: '3-1' (1 to 255, a list"},
-        {{"-a", "256", "COM1"}, Action::Error, "--slave"},
         {{"-T", "int16", "-w", "32768", "COM1"},
          Action::Error,
          "bad value for --write: '32768' (-32768 to 32767)"},
@@ -162,10 +156,13 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"-w", "1", "-c", "2", "COM1"}, Action::Error, "leave --count out"},
         {{"-o", "xml", "COM1"}, Action::Error, "table, csv or json"},
         {{"--scan", "0-3", "COM1"}, Action::Error, "--scan asks 1 to 255"},
-        {{"--scan", "-a", "0", "COM1"}, Action::Error, "--scan asks 1 to 255"},
         {{"--scan=1,x", "COM1"}, Action::Error, "bad value for --scan: '1,x'"},
         {{"--scan", "-w", "1", "COM1"}, Action::Error, "--scan reads and takes no --write"},
         {{"--scan", "3", "-a", "3", "COM1"}, Action::Error, "not both"},
+        {{"--identify", "-w", "1", "COM1"}, Action::Error, "--identify reads and takes no --write"},
+        {{"--identify", "-a", "0", "COM1"},
+         Action::Error,
+         "--identify asks 1 to 255; 0 broadcasts"},
         {{"COM1", "-c"}, Action::Error, "--count needs a value"},
         {{"--colour", "COM1"}, Action::Error, "unknown option --colour"},
     };

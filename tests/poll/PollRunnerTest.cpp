@@ -17,9 +17,8 @@ public:
                            std::uint16_t expectedLength, std::uint16_t*) override {
         ++exchanges;
         const std::uint16_t code = codes.empty() ? kModbusOk : codes.front();
-        if (!codes.empty()) {
+        if (!codes.empty())
             codes.pop_front();
-        }
         lost = lost || code == kModbusReadError || code == kModbusWriteError;
         if (code == kModbusOk) {
             response.assign(expectedLength, 0);
