@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/slave/MasterSettings.h"
+
 namespace slave {
 namespace {
 
@@ -201,6 +203,25 @@ TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
     EXPECT_TRUE(ParseSlaveOptions({}).options.faultPlan.Empty());
     EXPECT_EQ(AnswerAddress(r.options, true), 2);
     EXPECT_EQ(AnswerAddress(r.options, false), 1);
+}
+
+TEST(SlaveOptions, AMasterIsHeardOnlyAtTheSameRateWithinTwoPercentAndTheSameStopBits) {
+    SlaveOptions o = ParseSlaveOptions({"--baud", "19200", "--stop-bits", "2"}).options;
+    const std::pair<MasterSettings, const char*> cases[] = {
+        {{19200, 2}, ""},
+        {{19584, 2}, ""},
+        {{18816, 2}, ""},
+        {{19585, 2}, "line settings differ: master at 19585 bit/s, 2 stop bits"},
+        {{9600, 2}, "line settings differ: master at 9600 bit/s, 2 stop bits"},
+        {{19200, 1}, "line settings differ: master at 19200 bit/s, 1 stop bit"},
+        {{0, 2}, "line settings differ: master at 0 bit/s, 2 stop bits"},
+    };
+    for (const auto& [master, note] : cases) {
+        EXPECT_EQ(SettingsMismatch(o, master), note) << master.baud << " " << master.stopBits;
+    }
+    EXPECT_FALSE(o.anySettings);
+    EXPECT_TRUE(ParseSlaveOptions({"--any-settings"}).options.anySettings);
+    EXPECT_EQ(ParseSlaveOptions({"--any-settings=1"}).action, Action::Error);
 }
 
 }  // namespace

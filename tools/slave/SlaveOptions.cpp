@@ -217,6 +217,10 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             if (!flag(o.pace)) {
                 return fail("--pace takes no value");
             }
+        } else if (name == "--any-settings") {
+            if (!flag(o.anySettings)) {
+                return fail("--any-settings takes no value");
+            }
         } else if (name == "--log") {
             if (!flag(o.log)) {
                 return fail("--log takes no value");
@@ -270,9 +274,14 @@ Options:
   --parity none|odd|even  parity (default none)
   --data-bits 7|8       data bits (default 8)
   --stop-bits 1|2       stop bits (default 1)
-                        The line settings are applied with termios; on a pseudo-terminal
-                        they only set the RTU end-of-frame silence: 3.5 characters of
-                        1 start + data + parity + stop bits, at least 1.75 ms.
+                        The line settings are applied with termios. They set the RTU
+                        end-of-frame silence: 3.5 characters of 1 start + data + parity +
+                        stop bits, at least 1.75 ms. On a pseudo-terminal the slave reads
+                        the bit rate and stop bits its master has set at each request, and
+                        does not answer when they differ from its own (more than 2 % off),
+                        as a real slave hears garbage; parity and data bits cannot be seen
+                        there: the pseudo-terminal forces 8 bits without parity.
+  --any-settings        answer a pseudo-terminal's master at any bit rate and stop bits
   --size N              entries in each table, 1..65536 (default 10000)
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
@@ -351,8 +360,8 @@ Log (--log), one line per frame, flushed at once:
   frame text without ":" and CR LF, in double quotes (non-printing characters as \xNN);
   an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
-  than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
-  answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
+  than Modbus allows, (other id), (broadcast), (silent), (line settings differ: master at
+  19200 bit/s, 2 stop bits); an rx line without a note was answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
   nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
   ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
   cut off by its client or by the 2 s bound, and (not sent) names an answer whose client

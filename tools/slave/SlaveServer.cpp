@@ -115,6 +115,10 @@ bool CSlaveServer::ReadLine() {
         if (n > 0) {
             const auto now = Clock::now();
             const auto count = static_cast<std::size_t>(n);
+            if (!m_options.anySettings) {
+                // Read as the bytes come: a master may switch settings between two requests.
+                m_heard = m_line.HeardSettings();
+            }
             Clock::time_point arrived = now;
             if (m_options.pace) {
                 // The request takes its wire time to arrive, whatever the pseudo-terminal does.
@@ -167,6 +171,12 @@ bool CSlaveServer::ReadLine() {
 void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string> asciiText) {
     const std::optional<std::string_view> text =
         asciiText ? std::optional<std::string_view>(*asciiText) : std::nullopt;
+    if (m_heard) {
+        if (const std::string differ = SettingsMismatch(m_options, *m_heard); !differ.empty()) {
+            m_log.Frame("rx", frame.frame, differ, text);
+            return;
+        }
+    }
     if (frame.status != FrameStatus::Ok) {
         m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
         return;
