@@ -326,3 +326,49 @@ TEST(PollProgramIdentify, PrintsTheObjectsOrTheSlavesSilence) {
               "0|VendorName: Acme\nProductCode: Pump\nMajorMinorRevision: 2.1\n|");
     EXPECT_EQ(Poll("--identify -a 2 -t 200" + line), "1||vornak-poll: slave 2: Time-out Error\n");
 }
+
+// A scan over the simulator's three addresses finds exactly those, each identified beneath it.
+TEST(PollProgramScan, FindsExactlyTheSimulatorsAddressesAndIdentifiesEach) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start(
+        {"--id", "3,17,200", "--vendor", "Acme", "--product", "Pump", "--revision", "2.1"}));
+    const std::string line = " " + slave.Path();
+    // 1-247 at 68 ms an address: about 17 s, bounded well beyond.
+    const SlaveRun run =
+        RunProgramToEnd(VORNAK_POLL_PATH, Words("--scan --identify -o json" + line), 60s);
+    const std::string identity =
+        R"(,"identity":{"VendorName":"Acme","ProductCode":"Pump","MajorMinorRevision":"2.1"}})";
+    std::string expected;
+    for (const char* id : {"3", "17", "200"})
+        expected += std::string(R"({"slave":)") + id + R"(,"result":"OK","ms":#)" + identity + "\n";
+    static const std::regex ms(R"("ms":\d+\.\d{3})");
+    EXPECT_EQ(std::to_string(run.status) + "|" + std::regex_replace(run.out, ms, "\"ms\":#") + "|" +
+                  run.err,
+              "0|" + expected + "|");
+    const std::string objects =
+        "  VendorName: Acme\n  ProductCode: Pump\n  MajorMinorRevision: 2.1\n";
+    EXPECT_EQ(Scan("--scan 16-17 --identify" + line), "0|17: answers #\n" + objects + "|");
+}
+
+TEST(PollProgramDetect, RefusesALineWithoutSettingsAndStopsOnCtrlC) {
+    CSlaveProcess server;
+    ASSERT_TRUE(server.Start({"--tcp", "0"}));
+    ::setenv("VORNAK_COM3", ("tcp://" + server.Path()).c_str(), 1);
+    const std::string mapped = Poll("--detect COM3");
+    ::unsetenv("VORNAK_COM3");
+    EXPECT_EQ(mapped, "2||vornak-poll: --detect needs a serial line; COM3 (tcp://" + server.Path() +
+                          ") has no line settings to detect\n");
+    EXPECT_EQ(Poll("--detect -b 9600,x COM3"),
+              "2||vornak-poll: bad value for --baud: '9600,x' (1 to 4000000 bit/s, as the port's "
+              "driver takes it; for --detect a list such as 9600,19200)\n");
+    CSlaveProcess silent;
+    ASSERT_TRUE(silent.Start({"--silent"}));
+    EXPECT_EQ(Poll("--detect -t 5000 " + silent.Path(),
+                   [](pid_t pid) {
+                       std::this_thread::sleep_for(500ms);
+                       ::kill(pid, SIGTERM);
+                   }),
+              "143||");
+    EXPECT_EQ(Poll("--detect -b 115200 -m rtu " + silent.Path()),
+              "1||vornak-poll: no answer at 4 combinations\n");
+}

@@ -634,7 +634,8 @@ alone (port 502 by default). A tcp:// or udp:// line speaks Modbus TCP whatever 
 
 Line:
   -m, --mode rtu|ascii|tcp|udp  transmission mode (rtu)
-  -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600)
+  -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600);
+                              for --detect a list of rates to try, such as 9600,19200
       --parity none|even|odd  parity (none)
       --data-bits 7|8         data bits (8)
       --stop-bits 1|2         stop bits (1)
@@ -674,7 +675,16 @@ Polling and output:
                               time-out: the exchange's wire time + 50 ms unless -t is given
       --identify              read the device identification objects (function 43/14:
                               basic, regular, extended) of each -a address and print them
-                              by name; a slave without it is asked by function 17
+                              by name; a slave without it is asked by function 17. With
+                              --scan, each address found, its objects beneath it; time-out:
+                              a 256-byte answer's wire time + 50 ms unless -t is given
+      --detect                find the line's settings: try each rate (9600, 19200, 38400,
+                              115200, 57600, 4800, 2400, 1200), parity and stop bits (none/1,
+                              even/1, odd/1, none/2) and mode (rtu, ascii) with the read at
+                              each -a address (1), the scan's time-out at each, and print
+                              the options of the first that answers; -b, --parity,
+                              --stop-bits and -m narrow the sweep to what they give
+      --all                   with --detect: go on and print every combination that answers
   -h, --help                  this text
   -V, --version               the version
 
@@ -684,7 +694,8 @@ Exit status: 0 when every exchange succeeded, 1 when any failed (the last failur
 on standard error), 2 for bad usage or a port that does not open. SIGINT and SIGTERM end
 the run at once, also while an answer is awaited. A scan ends with 0 when an address
 answered, 1 when none did, 130 (SIGTERM: 143) when it was stopped, after what it found.
-An identification ends with 0 when a slave was identified, 1 when none was.
+An identification ends with 0 when a slave was identified, 1 when none was. A detection
+ends with 0 when a combination answered, 1 when none did, 130 (143) when it was stopped.
 )";
 }
 
