@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/slave/MasterSettings.h"
+
 namespace slave {
 namespace {
 
@@ -35,7 +37,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
                                              "--silent",      "--delay",     "250",
                                              "--corrupt",     "3",           "--wrong-id",
                                              "--log",         "--device",    "/dev/ttyUSB0",
-                                             "--link=/tmp/x"});
+                                             "--link=/tmp/x", "--tap",       "/tmp/t"});
     ASSERT_EQ(r.action, Action::Run) << r.error;
     const SlaveOptions& o = r.options;
     EXPECT_EQ(o.mode, Framing::Ascii);
@@ -52,6 +54,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_TRUE(o.log);
     EXPECT_EQ(o.device, "/dev/ttyUSB0");
     EXPECT_EQ(o.link, "/tmp/x");
+    EXPECT_EQ(o.tap, "/tmp/t");
     EXPECT_EQ(LineText(o), "19200 7E2");
     EXPECT_EQ(AnswerAddress(o), 18);
     EXPECT_EQ(o.transport, Transport::Line);
@@ -129,6 +132,9 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--bind", "::1"},
         {"--tcp", "0", "--bind="},
         {"--tcp", "0", "--device", "/dev/ttyS0"},
+        {"--tap"},
+        {"--tap", "/tmp/x", "--link", "/tmp/x"},
+        {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},
@@ -145,10 +151,11 @@ TEST(SlaveOptions, HelpWinsWhereverItStands) {
     EXPECT_EQ(ParseSlaveOptions({"--help"}).action, Action::Help);
     EXPECT_EQ(ParseSlaveOptions({"--id", "3", "-h"}).action, Action::Help);
     const std::string usage = SlaveUsageText();
-    for (const char* word : {"--mode",      "--id",         "--baud",   "--parity", "--data-bits",
-                             "--stop-bits", "--size",       "--silent", "--delay",  "--corrupt",
-                             "--wrong-id",  "--log",        "--device", "--link",   "--fault-plan",
-                             "--help",      "HH:MM:SS.mmm", "--tcp",    "--udp",    "--bind"}) {
+    for (const char* word :
+         {"--mode",   "--id",     "--baud",       "--parity",  "--data-bits",  "--stop-bits",
+          "--size",   "--silent", "--delay",      "--corrupt", "--wrong-id",   "--log",
+          "--device", "--link",   "--fault-plan", "--help",    "HH:MM:SS.mmm", "--tcp",
+          "--udp",    "--bind",   "--tap"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }
@@ -196,6 +203,25 @@ TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
     EXPECT_TRUE(ParseSlaveOptions({}).options.faultPlan.Empty());
     EXPECT_EQ(AnswerAddress(r.options, true), 2);
     EXPECT_EQ(AnswerAddress(r.options, false), 1);
+}
+
+TEST(SlaveOptions, AMasterIsHeardOnlyAtTheSameRateWithinTwoPercentAndTheSameStopBits) {
+    SlaveOptions o = ParseSlaveOptions({"--baud", "19200", "--stop-bits", "2"}).options;
+    const std::pair<MasterSettings, const char*> cases[] = {
+        {{19200, 2}, ""},
+        {{19584, 2}, ""},
+        {{18816, 2}, ""},
+        {{19585, 2}, "line settings differ: master at 19585 bit/s, 2 stop bits"},
+        {{9600, 2}, "line settings differ: master at 9600 bit/s, 2 stop bits"},
+        {{19200, 1}, "line settings differ: master at 19200 bit/s, 1 stop bit"},
+        {{0, 2}, "line settings differ: master at 0 bit/s, 2 stop bits"},
+    };
+    for (const auto& [master, note] : cases) {
+        EXPECT_EQ(SettingsMismatch(o, master), note) << master.baud << " " << master.stopBits;
+    }
+    EXPECT_FALSE(o.anySettings);
+    EXPECT_TRUE(ParseSlaveOptions({"--any-settings"}).options.anySettings);
+    EXPECT_EQ(ParseSlaveOptions({"--any-settings=1"}).action, Action::Error);
 }
 
 }  // namespace

@@ -166,12 +166,12 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("letters . c s d w");
             }
             o.faultPlan = std::move(*plan);
-        } else if (name == "--device" || name == "--link") {
+        } else if (name == "--device" || name == "--link" || name == "--tap") {
             const auto v = value();
             if (!v || v->empty()) {
                 return bad("a path");
             }
-            (name == "--device" ? o.device : o.link) = *v;
+            (name == "--device" ? o.device : name == "--link" ? o.link : o.tap) = *v;
         } else if (name == "--tcp" || name == "--udp") {
             if (o.transport != Transport::Line) {
                 return fail("give one of --tcp and --udp, once");
@@ -217,6 +217,10 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             if (!flag(o.pace)) {
                 return fail("--pace takes no value");
             }
+        } else if (name == "--any-settings") {
+            if (!flag(o.anySettings)) {
+                return fail("--any-settings takes no value");
+            }
         } else if (name == "--log") {
             if (!flag(o.log)) {
                 return fail("--log takes no value");
@@ -229,10 +233,14 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
         if (bindGiven) {
             return fail("--bind needs --tcp or --udp");
         }
+        if (!o.tap.empty() && o.tap == o.link) {
+            return fail("--tap and --link name the same path");
+        }
         return result;
     }
     const char* clash = !o.device.empty()          ? "--device"
                         : !o.link.empty()          ? "--link"
+                        : !o.tap.empty()           ? "--tap"
                         : o.echo                   ? "--echo"
                         : o.burstMs > 0            ? "--burst"
                         : o.pace                   ? "--pace"
@@ -266,12 +274,23 @@ Options:
   --parity none|odd|even  parity (default none)
   --data-bits 7|8       data bits (default 8)
   --stop-bits 1|2       stop bits (default 1)
-                        The line settings are applied with termios; on a pseudo-terminal
-                        they only set the RTU end-of-frame silence: 3.5 characters of
-                        1 start + data + parity + stop bits, at least 1.75 ms.
+                        The line settings are applied with termios. They set the RTU
+                        end-of-frame silence: 3.5 characters of 1 start + data + parity +
+                        stop bits, at least 1.75 ms. On a pseudo-terminal the slave reads
+                        the bit rate and stop bits its master has set at each request, and
+                        does not answer when they differ from its own (more than 2 % off),
+                        as a real slave hears garbage; parity and data bits cannot be seen
+                        there: the pseudo-terminal forces 8 bits without parity.
+  --any-settings        answer a pseudo-terminal's master at any bit rate and stop bits
   --size N              entries in each table, 1..65536 (default 10000)
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
+  --tap PATH            make PATH a symlink to a second pseudo-terminal that hears the line
+                        as a listen-only adapter on its wires would: the master's requests
+                        and the answers, in the order they cross the line (with --pace at
+                        their wire times, before any --burst; an --echo is not heard). The
+                        tap never holds the slave back: up to 64 KB wait for its reader,
+                        more is dropped; --log says so once: HH:MM:SS.mmm tap (full).
   --silent              never answer (requests are still logged)
   --delay MS            answer MS (0..600000) milliseconds after the request
   --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII), or over
@@ -331,8 +350,8 @@ Modbus TCP and UDP (--tcp, --udp):
   does a request that has not arrived whole 2 s after its first byte. Over UDP a datagram
   must hold exactly one ADU, else it is dropped; the answer goes to the sender. --silent,
   --delay, --corrupt, --wrong-id and --fault-plan apply as on a line; --device, --link,
-  --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the line
-  settings are ignored.
+  --tap, --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the
+  line settings are ignored.
 
 Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]
@@ -341,8 +360,8 @@ Log (--log), one line per frame, flushed at once:
   frame text without ":" and CR LF, in double quotes (non-printing characters as \xNN);
   an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
-  than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
-  answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
+  than Modbus allows, (other id), (broadcast), (silent), (line settings differ: master at
+  19200 bit/s, 2 stop bits); an rx line without a note was answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
   nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
   ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
   cut off by its client or by the 2 s bound, and (not sent) names an answer whose client

@@ -32,9 +32,12 @@ struct SlaveOptions {
     bool echo = false;     // the line hands each request back before the answer
     int burstMs = 0;       // 0: none; N: the master gets bytes only every N ms
     bool pace = false;     // bytes take one character time each at the bit rate
+    // A pseudo-terminal's master at another bit rate or stop bits is answered all the same.
+    bool anySettings = false;
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
+    std::string tap;     // empty: no tap; else the symlink to the tap's terminal side
     Transport transport = Transport::Line;
     int port = 0;  // Tcp, Udp: 0 picks a free port
     // Loopback only unless asked: whoever reaches the port can write registers.
