@@ -350,6 +350,20 @@ TEST(PollProgramScan, FindsExactlyTheSimulatorsAddressesAndIdentifiesEach) {
     EXPECT_EQ(Scan("--scan 16-17 --identify" + line), "0|17: answers #\n" + objects + "|");
 }
 
+// The simulator answers only at its own rate and stop bits, as a real slave hears garbage.
+TEST(PollProgramDetect, FindsTheRateStopBitsAndModeAndTheOptionsWork) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--mode", "ascii", "--baud", "19200", "--stop-bits", "2"}));
+    const std::string line = " " + slave.Path();
+    const std::string found = Poll("--detect" + line);
+    EXPECT_EQ(found, "0|-b 19200 --parity none --stop-bits 2 -m ascii -a 1\n|");
+    const std::string options = found.substr(2, found.find('\n') - 2);
+    EXPECT_EQ(Poll(options + line), "0|[Address : 0x0000 / 40001 ] = 0x0000, 0\nOK\n|");
+    EXPECT_EQ(Poll("--detect --all -m ascii -a 1,2 -b 9600,19200 -o csv" + line),
+              "0|baud,data_bits,parity,stop_bits,mode,slave,options\n"
+              "19200,8,none,2,ascii,1,-b 19200 --parity none --stop-bits 2 -m ascii -a 1\n|");
+}
+
 TEST(PollProgramDetect, RefusesALineWithoutSettingsAndStopsOnCtrlC) {
     CSlaveProcess server;
     ASSERT_TRUE(server.Start({"--tcp", "0"}));
