@@ -1,6 +1,7 @@
 // vornak-poll finding what is on a line, timed from start to end as a user waits for it: a
 // scan of addresses 1-247 against the simulator pacing the wire (--pace) and serving 3, 17 and
-// 200, at 9600 and 115200 bit/s, each address with the scan's default time-out.
+// 200, at 9600 and 115200 bit/s, each address with the scan's default time-out; and a
+// detection of a paced simulator at 19200 bit/s, 8N2, ASCII (the 16th combination tried).
 
 #include <benchmark/benchmark.h>
 
@@ -36,8 +37,27 @@ void Scan247(benchmark::State& state, const std::string& baud) {
     state.counters["found"] = static_cast<double>(run.lines);
 }
 
+void DetectAscii19200(benchmark::State& state) {
+    CSlaveChild slave;
+    if (!slave.Start({"--pace", "--mode", "ascii", "--baud", "19200", "--stop-bits", "2"})) {
+        state.SkipWithError("vornak-slave did not start");
+        return;
+    }
+    TimedRun run;
+    for (auto _ : state) {
+        run = RunForWindow({VORNAK_POLL_PATH, "--detect", slave.Path()},
+                           "-b 19200 --parity none --stop-bits 2 -m ascii -a 1", kBound);
+        if (run.ok || run.lines != 1) {
+            state.SkipWithError("the detection hung or did not find 19200 8N2 ASCII");
+            return;
+        }
+    }
+    state.counters["seconds"] = run.wallSeconds;
+}
+
 }  // namespace
 
+BENCHMARK(DetectAscii19200)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Scan247, paced_9600, std::string("9600"))
     ->Iterations(1)
     ->UseRealTime()
