@@ -75,6 +75,9 @@ TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
         EXPECT_EQ(r.options.ids, ids) << text;
     }
     EXPECT_EQ(ParseSlaveOptions({"--id", "1-255"}).options.ids.size(), 255u);
+    EXPECT_EQ(ParseSlaveOptions({"--refuse", "43,17,43"}).options.refused,
+              (std::vector<int>{43, 17}));
+    EXPECT_TRUE(ParseSlaveOptions({}).options.refused.empty());
     const ParseResult named = ParseSlaveOptions(
         {"--vendor", "ACME Corp", "--product=PLC-9", "--revision", std::string(244, 'r')});
     ASSERT_EQ(named.action, Action::Run) << named.error;
@@ -133,6 +136,9 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--tcp", "0", "--bind="},
         {"--tcp", "0", "--device", "/dev/ttyS0"},
         {"--tap"},
+        {"--refuse"},
+        {"--refuse", "0"},
+        {"--refuse", "43,128"},
         {"--tap", "/tmp/x", "--link", "/tmp/x"},
         {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},

@@ -18,17 +18,17 @@ std::optional<long> ParseNumber(std::string_view text, long low, long high) {
     return value;
 }
 
-// "3,17,200" or "5-7,9": the addresses in the order given, repeats dropped.
-std::optional<std::vector<int>> ParseIds(std::string_view text) {
+// "3,17,200" or "5-7,9", each from 1 to most: the numbers in the order given, repeats dropped.
+std::optional<std::vector<int>> ParseList(std::string_view text, long most) {
     std::vector<int> ids;
     bool seen[256] = {};
     while (true) {
         const auto comma = text.find(',');
         const std::string_view item = text.substr(0, comma);
         const auto dash = item.find('-');
-        const auto low = ParseNumber(item.substr(0, dash), 1, 255);
+        const auto low = ParseNumber(item.substr(0, dash), 1, most);
         const auto high =
-            dash == std::string_view::npos ? low : ParseNumber(item.substr(dash + 1), 1, 255);
+            dash == std::string_view::npos ? low : ParseNumber(item.substr(dash + 1), 1, most);
         if (!low || !high || *low > *high) {
             return std::nullopt;
         }
@@ -112,12 +112,19 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             }
         } else if (name == "--id") {
             const auto v = value();
-            auto ids = v ? ParseIds(*v) : std::nullopt;
+            auto ids = v ? ParseList(*v, 255) : std::nullopt;
             if (!ids) {
                 return bad("addresses 1 to 255, as 3 or 3,17,200 or 5-7");
             }
             o.ids = std::move(*ids);
             o.id = o.ids.front();
+        } else if (name == "--refuse") {
+            const auto v = value();
+            auto functions = v ? ParseList(*v, 127) : std::nullopt;
+            if (!functions) {
+                return bad("function codes 1 to 127, as 43 or 17,43");
+            }
+            o.refused = std::move(*functions);
         } else if (name == "--baud") {
             if (!number(1, 4000000, n)) {
                 return bad("1 to 4000000");
@@ -297,6 +304,9 @@ Options:
                         TCP and UDP a wrong transaction id (every bit inverted)
   --wrong-id            answer with another slave address (id + 1, 255 -> 1); over TCP and
                         UDP another unit id (unit + 1, 255 -> 1)
+  --refuse LIST         functions (1..127, as 43 or 17,43) answered with exception 1,
+                        illegal function, as by a device without them: --refuse 43 sends a
+                        master from read device identification back to report slave id
   --fault-plan PLAN     a fault for each answered request in turn, one letter each:
                         . none, c bad check, s silent, d late by --delay MS, w wrong id;
                         past its end every answer is good. With a plan, --delay holds back
@@ -336,7 +346,7 @@ Data:
   not exist), code 4 reads one (exception 2 for another object), any other code gives
   exception 3 and another MEI type exception 1. An answer past 253 bytes stops before the
   object that does not fit, with more follows FF and that object's id as the next. Any
-  other function gives exception 1. Requests for another address
+  other function, and any under --refuse, gives exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
 Modbus TCP and UDP (--tcp, --udp):

@@ -29,6 +29,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_faults(options),
       m_start(Clock::now()),
       m_tap(tap) {
+    m_protocol.Refuse(options.refused);
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
                         std::chrono::milliseconds(options.burstMs), m_start);
