@@ -348,6 +348,17 @@ TEST(PollProgramScan, FindsExactlyTheSimulatorsAddressesAndIdentifiesEach) {
     const std::string objects =
         "  VendorName: Acme\n  ProductCode: Pump\n  MajorMinorRevision: 2.1\n";
     EXPECT_EQ(Scan("--scan 16-17 --identify" + line), "0|17: answers #\n" + objects + "|");
+
+    // A device without function 43 is asked 17; one without either is found, not identified.
+    const std::pair<const char*, std::string> refusals[] = {
+        {"43", "  slave id: 1\n  run indicator: ON\n  data: vornak-slave\n"},
+        {"17,43", "  not identified: Slave Device Return an Exception Code 1\n"},
+    };
+    for (const auto& [refused, beneath] : refusals) {
+        CSlaveProcess plain;
+        ASSERT_TRUE(plain.Start({"--refuse", refused}));
+        EXPECT_EQ(Scan("--scan 1 --identify " + plain.Path()), "0|1: answers #\n" + beneath + "|");
+    }
 }
 
 // The simulator answers only at its own rate and stop bits, as a real slave hears garbage.
