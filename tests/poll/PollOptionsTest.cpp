@@ -103,6 +103,30 @@ TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
          }},
         {{"-a", "2-4", "--scan", "-m", "tcp", "host"},
          [](const PollOptions& o) { return o.slaves.size() == 3u && o.timeoutMs == 150; }},
+        // Identification in a scan: 256 characters of 11 bits at 9600 (294 ms) plus 50 ms;
+        // -t stands for both.
+        {{"--scan", "--identify", "COM1"},
+         [](const PollOptions& o) { return o.identify && o.identifyTimeoutMs == 344; }},
+        {{"--scan", "--identify", "-t", "900", "COM1"},
+         [](const PollOptions& o) { return o.timeoutMs == 900 && o.identifyTimeoutMs == 900; }},
+        // Detection: the common rates, four framings and both modes, narrowed by what is given.
+        {{"--detect", "COM1"},
+         [](const PollOptions& o) {
+             return o.detect && o.detect->bauds.size() == 8u && o.detect->framings.size() == 4u &&
+                    o.detect->modes.size() == 2u && !o.detect->all && o.baud == 9600;
+         }},
+        {{"--detect", "--all", "-b", "19200,1200", "--parity", "even", "-m", "ascii", "COM1"},
+         [](const PollOptions& o) {
+             return o.detect->all && o.detect->bauds == std::vector<std::uint32_t>{19200, 1200} &&
+                    o.detect->framings.size() == 1u && o.detect->framings[0].first == 2 &&
+                    o.detect->framings[0].second == 0 &&
+                    o.detect->modes == std::vector<std::uint16_t>{1};
+         }},
+        {{"--detect", "--parity", "odd", "--stop-bits", "2", "rfc2217://host:2217"},
+         [](const PollOptions& o) {
+             return o.detect->framings.size() == 1u && o.detect->framings[0].first == 1 &&
+                    o.detect->framings[0].second == 2;
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -163,6 +187,21 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"--identify", "-a", "0", "COM1"},
          Action::Error,
          "--identify asks 1 to 255; 0 broadcasts"},
+        {{"--scan", "-a", "0", "COM1"}, Action::Error, "--scan asks 1 to 255"},
+        {{"--detect", "-w", "1", "COM1"}, Action::Error, "--detect reads and takes no --write"},
+        {{"--detect", "--scan", "COM1"}, Action::Error, "takes no --scan"},
+        {{"--detect", "--identify", "COM1"}, Action::Error, "takes no --identify"},
+        {{"--detect", "tcp://host"}, Action::Error, "tcp://host has no line settings to detect"},
+        {{"--detect", "udp://host:502"}, Action::Error, "has no line settings"},
+        {{"--detect", "socket://host:4001"}, Action::Error, "has no line settings"},
+        {{"--detect", "-b", "9600,,19200", "COM1"},
+         Action::Error,
+         "bad value for --baud: '9600,,19200'"},
+        {{"--detect", "-b", "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", "COM1"},
+         Action::Error,
+         "bad value for --baud"},
+        {{"-b", "9600,19200", "COM1"}, Action::Error, "a list such as 9600,19200 is for --detect"},
+        {{"--all", "COM1"}, Action::Error, "--all goes with --detect"},
         {{"COM1", "-c"}, Action::Error, "--count needs a value"},
         {{"--colour", "COM1"}, Action::Error, "unknown option --colour"},
     };

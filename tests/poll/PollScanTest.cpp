@@ -32,3 +32,29 @@ TEST(PollScan, PrintsEachFindInEachFormatAndTheProgressLine) {
     EXPECT_EQ(poll::FormatScanProgress(60, 240, 61, 2, 12001),
               "[#####...............] 60/240, asking 61, 2 found, 13 s left");
 }
+
+// With --identify each find carries its objects, or the reason there are none.
+TEST(PollScan, PrintsEachFindWithItsIdentity) {
+    poll::PollRecord ok;
+    ok.slave = 3;
+    ok.exchangeMs = 6.25;
+    poll::Identity acme;
+    acme.items = {{"VendorName", "Acme"}, {"ProductCode", "a,\"b"}};
+    const poll::Identity none;
+    const std::tuple<OutputFormat, const poll::Identity&, std::string> cases[] = {
+        {OutputFormat::Table, acme,
+         "3: answers (6 ms)\n  VendorName: Acme\n  ProductCode: a,\"b\n"},
+        {OutputFormat::Csv, acme,
+         "3,OK,6.250,VendorName,Acme\n3,OK,6.250,ProductCode,\"a,\"\"b\"\n"},
+        {OutputFormat::Csv, none, "3,OK,6.250,,\n"},
+        {OutputFormat::Json, acme,
+         "{\"slave\":3,\"result\":\"OK\",\"ms\":6.250,\"identity\":{\"VendorName\":\"Acme\","
+         "\"ProductCode\":\"a,\\\"b\"}}\n"},
+        {OutputFormat::Json, none,
+         "{\"slave\":3,\"result\":\"OK\",\"ms\":6.250,\"identity\":{}}\n"},
+    };
+    for (const auto& [format, identity, expected] : cases) {
+        EXPECT_EQ(poll::FormatScanRecord(format, ok, &identity, "Time-out Error"), expected);
+    }
+    EXPECT_EQ(poll::FormatScanHeader(OutputFormat::Csv, true), "slave,result,ms,object,value\n");
+}

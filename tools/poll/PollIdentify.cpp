@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "modbus/Modbus.h"
+#include "tools/poll/PollRecord.h"
 
 namespace poll {
 
@@ -92,28 +93,6 @@ Identity ReportSlaveIdentity(CModbus& master, std::uint8_t slave) {
         identity.items.push_back({"data", Printable(extra) ? PrintableText(extra) : Hex(extra)});
     }
     return identity;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
-}
-
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 }  // namespace

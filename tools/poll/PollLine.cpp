@@ -87,4 +87,13 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     return false;
 }
 
+bool LineHasSettings(const CLocalModbus& master) {
+    if (master.GetLineFraming() == FramingKind::Mbap) {
+        return false;
+    }
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(master.GetPortDevice(), error);
+    return !address || address->kind != LineKind::Socket;
+}
+
 }  // namespace poll

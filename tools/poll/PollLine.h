@@ -14,4 +14,7 @@ namespace poll {
 // line (the port, the device and the system's words).
 bool OpenLine(CLocalModbus& master, const PollOptions& options, std::string& reason);
 
+// False for an open line whose settings live elsewhere: Modbus TCP or UDP, a raw socket://.
+bool LineHasSettings(const CLocalModbus& master);
+
 }  // namespace poll

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "lines/LineAddress.h"
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
 #include "tools/poll/PollScan.h"
@@ -30,7 +31,9 @@ enum LongOnly {
     kRetries,
     kTurnaround,
     kScan,
-    kIdentify
+    kIdentify,
+    kDetect,
+    kAll
 };
 
 const option kOptions[] = {
@@ -59,6 +62,8 @@ const option kOptions[] = {
     {"trace", required_argument, nullptr, kTrace},
     {"scan", optional_argument, nullptr, kScan},
     {"identify", no_argument, nullptr, kIdentify},
+    {"detect", no_argument, nullptr, kDetect},
+    {"all", no_argument, nullptr, kAll},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -68,6 +73,13 @@ constexpr char kShortOptions[] = ":m:b:t:a:f:r:c:w:T:i:n:o:hV";
 constexpr std::size_t kMaxWriteRegisters = 123;
 constexpr std::size_t kMaxWriteCoils = 1968;
 constexpr std::size_t kMaxSlaves = 256;
+constexpr std::size_t kMaxBauds = 16;
+// The common rates first: a sweep that finds the usual line early ends early.
+constexpr std::uint32_t kDetectBauds[] = {9600, 19200, 38400, 115200, 57600, 4800, 2400, 1200};
+constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNone, kStopBitsOne},
+                                                                     {kParityEven, kStopBitsOne},
+                                                                     {kParityOdd, kStopBitsOne},
+                                                                     {kParityNone, kStopBitsTwo}};
 
 std::string OptionName(int code) {
     for (const option& o : kOptions) {
@@ -173,6 +185,55 @@ std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text) {
         start = comma + 1;
     }
     return slaves;
+}
+
+// "9600,19200": at most kMaxBauds rates in the order given.
+std::optional<std::vector<std::uint32_t>> ParseBauds(std::string_view text) {
+    std::vector<std::uint32_t> bauds;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const auto baud = ParseDecimal(text.substr(start, comma - start), 1, kMaxBaud);
+        if (!baud || bauds.size() == kMaxBauds) {
+            return std::nullopt;
+        }
+        bauds.push_back(*baud);
+        start = comma + 1;
+    }
+    return bauds;
+}
+
+// What --detect tries: the lists given narrow the common ones.
+DetectPlan MakeDetectPlan(const PollOptions& o, const std::vector<std::uint32_t>* bauds,
+                          bool parityGiven, bool stopBitsGiven, bool modeGiven) {
+    DetectPlan plan;
+    plan.bauds = bauds != nullptr
+                     ? *bauds
+                     : std::vector<std::uint32_t>(std::begin(kDetectBauds), std::end(kDetectBauds));
+    for (const auto& framing : kDetectFramings) {
+        if ((!parityGiven || framing.first == o.parity) &&
+            (!stopBitsGiven || framing.second == o.stopBits)) {
+            plan.framings.push_back(framing);
+        }
+    }
+    if (plan.framings.empty()) {
+        plan.framings.emplace_back(o.parity, o.stopBits);  // such as even with 2 stop bits
+    }
+    plan.modes = modeGiven ? std::vector<std::uint16_t>{o.mode} : std::vector<std::uint16_t>{0, 1};
+    return plan;
+}
+
+// A line whose settings live elsewhere: a network server's, or a device server's own.
+bool HasNoLineSettings(const PollOptions& o) {
+    if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
+        return true;
+    }
+    if (o.comPort != 0) {
+        return false;  // its mapping is checked once the line is open
+    }
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(o.port, error);
+    return address && (address->kind == LineKind::Socket || address->kind == LineKind::Tcp ||
+                       address->kind == LineKind::Udp);
 }
 
 // The -w list in the type: registers for a register table, states for coils.
@@ -312,6 +373,12 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     bool orderGiven = false;
     bool slavesGiven = false;
     bool timeoutGiven = false;
+    bool modeGiven = false;
+    bool parityGiven = false;
+    bool stopBitsGiven = false;
+    bool detect = false;
+    bool all = false;
+    std::optional<std::string_view> baudText;
     std::optional<std::vector<std::uint8_t>> scanIds;
     opterr = 0;
     optind = 0;  // glibc: start afresh, also after an earlier parse
@@ -344,14 +411,19 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case 'm':
                 if (!Store(Choose(value, kModes), o.mode))
                     return bad("rtu, ascii, tcp or udp");
+                modeGiven = true;
                 break;
             case 'b':
-                if (!Store(ParseDecimal(value, 1, kMaxBaud), o.baud))
-                    return bad("1 to 4000000 bit/s, as the port's driver takes it");
+                if (!ParseBauds(value))
+                    return bad(
+                        "1 to 4000000 bit/s, as the port's driver takes it; for --detect a "
+                        "list such as 9600,19200");
+                baudText = value;
                 break;
             case kParity:
                 if (!Store(Choose(value, kParities), o.parity))
                     return bad("none, even or odd");
+                parityGiven = true;
                 break;
             case kDataBits:
                 if (!Store(ParseDecimal(value, 7, 8), o.dataBits))
@@ -360,6 +432,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case kStopBits:
                 if (!Store(Choose(value, kStopBitCounts), o.stopBits))
                     return bad("1 or 2");
+                stopBitsGiven = true;
                 break;
             case kFlow:
                 if (!Store(Choose(value, kFlows), o.flow))
@@ -453,6 +526,12 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case kIdentify:
                 o.identify = true;
                 break;
+            case kDetect:
+                detect = true;
+                break;
+            case kAll:
+                all = true;
+                break;
             case kTrace:
                 if (value.empty())
                     return bad("a file");
@@ -479,12 +558,35 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     if (addressGiven && ref) {
         return fail("give --address or --ref, not both");
     }
+    const auto bauds = baudText ? ParseBauds(*baudText) : std::nullopt;
+    if (bauds) {
+        if (bauds->size() > 1 && !detect) {
+            return fail("--baud takes one rate; a list such as 9600,19200 is for --detect");
+        }
+        o.baud = bauds->front();
+    }
+    if (all && !detect) {
+        return fail("--all goes with --detect");
+    }
+    if (detect) {
+        if (writeList) {
+            return fail("--detect reads and takes no --write");
+        }
+        if (o.scan || o.identify) {
+            return fail(std::string("--detect finds the line's settings and takes no ") +
+                        (o.scan ? "--scan" : "--identify") + "; give its options to a second run");
+        }
+        if (HasNoLineSettings(o)) {
+            return fail("--detect needs a serial line; " + o.port +
+                        " has no line settings to detect");
+        }
+        o.detect =
+            MakeDetectPlan(o, bauds ? &*bauds : nullptr, parityGiven, stopBitsGiven, modeGiven);
+        o.detect->all = all;
+    }
     if (o.identify) {
         if (writeList) {
             return fail("--identify reads and takes no --write");
-        }
-        if (o.scan) {
-            return fail("--identify asks the --slave addresses; it takes no --scan");
         }
         if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
             return fail("--identify asks 1 to 255; 0 broadcasts and nothing answers it");
@@ -511,9 +613,11 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         !problem.empty()) {
         return fail(problem);
     }
+    o.timeoutGiven = timeoutGiven;
     if (o.scan && !timeoutGiven) {
         o.timeoutMs = ScanTimeoutMs(o);
     }
+    o.identifyTimeoutMs = timeoutGiven ? o.timeoutMs : IdentifyTimeoutMs(o);
     return result;
 }
 
@@ -530,7 +634,8 @@ alone (port 502 by default). A tcp:// or udp:// line speaks Modbus TCP whatever 
 
 Line:
   -m, --mode rtu|ascii|tcp|udp  transmission mode (rtu)
-  -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600)
+  -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600);
+                              for --detect a list of rates to try, such as 9600,19200
       --parity none|even|odd  parity (none)
       --data-bits 7|8         data bits (8)
       --stop-bits 1|2         stop bits (1)
@@ -570,7 +675,16 @@ Polling and output:
                               time-out: the exchange's wire time + 50 ms unless -t is given
       --identify              read the device identification objects (function 43/14:
                               basic, regular, extended) of each -a address and print them
-                              by name; a slave without it is asked by function 17
+                              by name; a slave without it is asked by function 17. With
+                              --scan, each address found, its objects beneath it; time-out:
+                              a 256-byte answer's wire time + 50 ms unless -t is given
+      --detect                find the line's settings: try each rate (9600, 19200, 38400,
+                              115200, 57600, 4800, 2400, 1200), parity and stop bits (none/1,
+                              even/1, odd/1, none/2) and mode (rtu, ascii) with the read at
+                              each -a address (1), the scan's time-out at each, and print
+                              the options of the first that answers; -b, --parity,
+                              --stop-bits and -m narrow the sweep to what they give
+      --all                   with --detect: go on and print every combination that answers
   -h, --help                  this text
   -V, --version               the version
 
@@ -580,7 +694,8 @@ Exit status: 0 when every exchange succeeded, 1 when any failed (the last failur
 on standard error), 2 for bad usage or a port that does not open. SIGINT and SIGTERM end
 the run at once, also while an answer is awaited. A scan ends with 0 when an address
 answered, 1 when none did, 130 (SIGTERM: 143) when it was stopped, after what it found.
-An identification ends with 0 when a slave was identified, 1 when none was.
+An identification ends with 0 when a slave was identified, 1 when none was. A detection
+ends with 0 when a combination answered, 1 when none did, 130 (143) when it was stopped.
 )";
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/poll/PollValues.h"
@@ -15,6 +16,14 @@ enum class OutputFormat { Table, Csv, Json };
 constexpr std::uint16_t kPollModeTcp = 2;
 constexpr std::uint16_t kPollModeUdp = 3;
 
+// The line settings --detect tries, each list in the order tried.
+struct DetectPlan {
+    std::vector<std::uint32_t> bauds;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> framings;  // parity, stop bits
+    std::vector<std::uint16_t> modes;                             // 0 RTU, 1 ASCII
+    bool all = false;  // every combination that answers, not only the first
+};
+
 struct PollOptions {
     std::string port;  // as given: COMn, a device path or a URL
     int comPort = 0;   // 1..16 for COMn, 0 for a path or URL
@@ -26,6 +35,7 @@ struct PollOptions {
     std::uint8_t stopBits = 0;  // 0 one, 2 two
     std::uint8_t flow = 0;      // kFlow* flags
     std::uint32_t timeoutMs = 1000;
+    bool timeoutGiven = false;  // -t then stands for every short time-out below
     // The longest gap inside an answer, whose end its length marks: it outlasts a USB adapter's
     // 16 ms delivery bursts and a network's pieces.
     std::uint32_t charIntervalMs = 50;
@@ -50,6 +60,10 @@ struct PollOptions {
     bool scan = false;
     // Reads each slave's identification objects instead of registers.
     bool identify = false;
+    // The time-out of identification within a scan.
+    std::uint32_t identifyTimeoutMs = 1000;
+    // Looks for the line settings at which a slave answers.
+    std::optional<DetectPlan> detect;
 };
 
 struct PollParse {

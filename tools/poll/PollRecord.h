@@ -35,4 +35,9 @@ std::string FormatHeader(OutputFormat format, ValueType type = ValueType::Uint16
 // A poll in the format, newline included.
 std::string FormatRecord(OutputFormat format, const PollRecord& record);
 
+// A CSV field, quoted when it holds a comma, quote or line break.
+std::string CsvField(const std::string& text);
+// A JSON string literal, quotes included.
+std::string JsonString(const std::string& text);
+
 }  // namespace poll

@@ -17,6 +17,7 @@ constexpr std::uint32_t kNetworkWireMs = 100;
 constexpr std::uint32_t kScanMarginMs = 50;
 constexpr std::uint32_t kBitsPerCharacter = 11;
 constexpr std::size_t kBarWidth = 20;
+constexpr std::uint64_t kLongestAnswerBytes = 256;
 
 bool NetworkLine(const PollOptions& o) {
     return o.mode == kPollModeTcp || o.mode == kPollModeUdp || o.port.rfind("tcp://", 0) == 0 ||
@@ -66,6 +67,20 @@ std::uint32_t ScanTimeoutMs(const PollOptions& o) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(wireMs + kScanMarginMs, 3600000));
 }
 
+std::uint32_t LongestAnswerMs(const PollOptions& o) {
+    if (NetworkLine(o)) {
+        return 0;
+    }
+    const std::uint64_t characters = o.mode == 1 ? 2 * kLongestAnswerBytes : kLongestAnswerBytes;
+    const std::uint64_t bits = characters * kBitsPerCharacter;
+    return static_cast<std::uint32_t>((bits * 1000 + o.baud - 1) /
+                                      std::max<std::uint32_t>(o.baud, 1));
+}
+
+std::uint32_t IdentifyTimeoutMs(const PollOptions& o) {
+    return (NetworkLine(o) ? kNetworkWireMs : LongestAnswerMs(o)) + kScanMarginMs;
+}
+
 std::string ExceptionName(std::uint16_t exception) {
     switch (exception) {
         case 1:
@@ -91,32 +106,67 @@ std::string ExceptionName(std::uint16_t exception) {
     }
 }
 
-std::string FormatScanHeader(OutputFormat format) {
-    return format == OutputFormat::Csv ? "slave,result,ms\n" : "";
+std::string FormatScanHeader(OutputFormat format, bool identify) {
+    if (format != OutputFormat::Csv) {
+        return "";
+    }
+    return identify ? "slave,result,ms,object,value\n" : "slave,result,ms\n";
 }
 
-std::string FormatScanRecord(OutputFormat format, const PollRecord& r) {
+std::string FormatScanRecord(OutputFormat format, const PollRecord& r, const Identity* identity,
+                             const std::string& failure) {
     const bool exception = r.code != kModbusOk;
     const std::uint16_t number = r.code & ~kModbusException;
     const std::string what =
         "exception " + std::to_string(number) + " (" + ExceptionName(number) + ")";
     const std::string slave = std::to_string(r.slave);
     switch (format) {
-        case OutputFormat::Csv:
-            return slave + "," + (exception ? what : "OK") + "," + Milliseconds(r.exchangeMs) +
-                   "\n";
-        case OutputFormat::Json:
-            return "{\"slave\":" + slave + ",\"result\":\"" + (exception ? "exception" : "OK") +
-                   "\"" +
-                   (exception ? ",\"exception\":" + std::to_string(number) + ",\"text\":\"" +
-                                    ExceptionName(number) + "\""
-                              : "") +
-                   ",\"ms\":" + Milliseconds(r.exchangeMs) + "}\n";
+        case OutputFormat::Csv: {
+            const std::string row =
+                slave + "," + (exception ? what : "OK") + "," + Milliseconds(r.exchangeMs);
+            if (identity == nullptr) {
+                return row + "\n";
+            }
+            if (identity->items.empty()) {
+                return row + ",,\n";
+            }
+            std::string rows;
+            for (const IdentityItem& item : identity->items) {
+                rows += row + "," + CsvField(item.name) + "," + CsvField(item.value) + "\n";
+            }
+            return rows;
+        }
+        case OutputFormat::Json: {
+            std::string text = "{\"slave\":" + slave + ",\"result\":\"" +
+                               (exception ? "exception" : "OK") + "\"" +
+                               (exception ? ",\"exception\":" + std::to_string(number) +
+                                                ",\"text\":\"" + ExceptionName(number) + "\""
+                                          : "") +
+                               ",\"ms\":" + Milliseconds(r.exchangeMs);
+            if (identity != nullptr) {
+                std::string members;
+                for (const IdentityItem& item : identity->items) {
+                    members += members.empty() ? "" : ",";
+                    members += JsonString(item.name) + ":" + JsonString(item.value);
+                }
+                text += ",\"identity\":{" + members + "}";
+            }
+            return text + "}\n";
+        }
         case OutputFormat::Table:
             break;
     }
     const std::string ms = std::to_string(std::lround(r.exchangeMs)) + " ms";
-    return slave + ": answers" + (exception ? ", " + what : "") + " (" + ms + ")\n";
+    std::string text = slave + ": answers" + (exception ? ", " + what : "") + " (" + ms + ")\n";
+    if (identity != nullptr) {
+        for (const IdentityItem& item : identity->items) {
+            text += "  " + item.name + ": " + item.value + "\n";
+        }
+        if (identity->items.empty()) {
+            text += "  not identified: " + failure + "\n";
+        }
+    }
+    return text;
 }
 
 std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_t slave,
@@ -130,9 +180,9 @@ std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_
 }
 
 ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
-                    std::FILE* progress) {
+                    std::FILE* progress, const std::function<Identity(std::uint8_t)>& identify) {
     ScanSummary summary;
-    summary.outputError = Print(FormatScanHeader(o.format), out);
+    summary.outputError = Print(FormatScanHeader(o.format, bool(identify)), out);
     const auto start = std::chrono::steady_clock::now();
     const std::size_t total = o.slaves.size();
     for (std::size_t i = 0; i < total && summary.outputError == 0; ++i) {
@@ -162,8 +212,14 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
         }
         if (Answered(record.code)) {
             ++summary.found;
+            std::string text = FormatScanRecord(o.format, record);
+            if (identify) {
+                const Identity identity = identify(record.slave);
+                text = FormatScanRecord(o.format, record, &identity,
+                                        master.GetErrorText(identity.code));
+            }
             ClearProgress(progress);
-            summary.outputError = Print(FormatScanRecord(o.format, record), out);
+            summary.outputError = Print(text, out);
         }
     }
     ClearProgress(progress);

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
+#include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/StopRequest.h"
@@ -23,20 +25,32 @@ struct ScanSummary {
 // The scan's time-out: the exchange's wire time (request and longest answer, 11 bits a
 // character at the line's rate; a fixed figure for a network line) plus 50 ms.
 std::uint32_t ScanTimeoutMs(const PollOptions& options);
+// The wire time of the longest answer (256 bytes, two characters a byte in ASCII, 11 bits a
+// character), 0 on a network line.
+std::uint32_t LongestAnswerMs(const PollOptions& options);
+// Identification's own short time-out: the longest answer's wire time (100 ms on a network
+// line) plus 50 ms.
+std::uint32_t IdentifyTimeoutMs(const PollOptions& options);
 
 // "Illegal Data Address" for 2: the standard name of an exception code.
 std::string ExceptionName(std::uint16_t exception);
 
-std::string FormatScanHeader(OutputFormat format);
-// An address that answered, newline included: "3: answers (12 ms)".
-std::string FormatScanRecord(OutputFormat format, const PollRecord& record);
+std::string FormatScanHeader(OutputFormat format, bool identify = false);
+// An address that answered, newline included: "3: answers (12 ms)". With an identity, its
+// objects follow: indented lines in a table, one CSV row each (the scan's columns repeated,
+// one row with both empty when there is none), a JSON "identity" object of name and value.
+// failure says why nothing was identified.
+std::string FormatScanRecord(OutputFormat format, const PollRecord& record,
+                             const Identity* identity = nullptr, const std::string& failure = {});
 // The progress line, without its leading '\r': bar, address, count found, time left.
 std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_t slave,
                                std::uint32_t found, double msLeft);
 
 // Asks each of the options' slaves once and prints those that answer, flushed. With progress
-// (a terminal), one line there is redrawn before each request and cleared at the end.
+// (a terminal), one line there is redrawn before each request and cleared at the end. With
+// identify, each address found is identified before its record is printed.
 ScanSummary RunScan(CModbus& master, const PollOptions& options, std::FILE* out, CStopRequest& stop,
-                    std::FILE* progress);
+                    std::FILE* progress,
+                    const std::function<Identity(std::uint8_t)>& identify = {});
 
 }  // namespace poll

@@ -11,6 +11,7 @@
 #include "lines/TraceFile.h"
 #include "modbus/LocalModbus.h"
 #include "platform/StandardDescriptors.h"
+#include "tools/poll/PollDetect.h"
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
@@ -48,6 +49,40 @@ int Finish(int status, int outputError) {
 
 void ReportTrace(const std::string& path, const std::string& reason) {
     std::fprintf(stderr, "vornak-poll: trace %s: %s\n", path.c_str(), reason.c_str());
+}
+
+int Detect(CLocalModbus& master, const poll::PollOptions& options, poll::CStopRequest& stop) {
+    const poll::LineSetter setLine = [&](const poll::PollOptions& line, std::string& why) {
+        if (!poll::OpenLine(master, line, why)) {
+            return false;
+        }
+        if (!poll::LineHasSettings(master)) {
+            why = "--detect needs a serial line; " + options.port + " (" + master.GetPortDevice() +
+                  ") has no line settings to detect";
+            master.Close();
+            return false;
+        }
+        return true;
+    };
+    const poll::DetectSummary found = poll::RunDetect(master, options, setLine, stdout, stop,
+                                                      isatty(STDERR_FILENO) ? stderr : nullptr);
+    if (found.stopped) {
+        return Finish(128 + stop.Signal(), found.outputError);
+    }
+    if (found.neverOpened) {
+        std::fprintf(stderr, "vornak-poll: %s\n", found.lineLost.c_str());
+        return Finish(2, found.outputError);
+    }
+    if (!found.lineLost.empty()) {
+        std::fprintf(stderr, "vornak-poll: detection ended after %u combinations: %s\n",
+                     found.tried, found.lineLost.c_str());
+        return Finish(1, found.outputError);
+    }
+    if (found.found == 0 && found.outputError == 0) {
+        std::fprintf(stderr, "vornak-poll: no answer at %u %s\n", found.tried,
+                     found.tried == 1 ? "combination" : "combinations");
+    }
+    return Finish(found.found > 0 ? 0 : 1, found.outputError);
 }
 
 }  // namespace
@@ -102,6 +137,9 @@ int main(int argc, char** argv) {
     });
 
     std::string reason;
+    if (options.detect) {
+        return Detect(master, options, stop);
+    }
     if (!poll::OpenLine(master, options, reason)) {
         if (stop.IsRequested()) {
             return 128 + stop.Signal();
@@ -109,7 +147,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
         return 2;
     }
-    if (options.identify) {
+    if (options.identify && !options.scan) {
         std::fputs(poll::FormatIdentityHeader(options.format).c_str(), stdout);
         bool any = false;
         for (const std::uint8_t slave : options.slaves) {
@@ -128,8 +166,16 @@ int main(int argc, char** argv) {
     }
     if (options.scan) {
         // The progress line is for a person watching; a log or a pipe gets only the finds.
-        const poll::ScanSummary scan =
-            poll::RunScan(master, options, stdout, stop, isatty(STDERR_FILENO) ? stderr : nullptr);
+        // Identification waits its own short time-out: its answers are longer than the read's.
+        const auto identify = [&](std::uint8_t slave) {
+            master.SetTimeout(options.identifyTimeoutMs);
+            poll::Identity identity = poll::Identify(master, slave);
+            master.SetTimeout(options.timeoutMs);
+            return identity;
+        };
+        const poll::ScanSummary scan = poll::RunScan(
+            master, options, stdout, stop, isatty(STDERR_FILENO) ? stderr : nullptr,
+            options.identify ? identify : std::function<poll::Identity(std::uint8_t)>{});
         if (scan.stopped) {
             // A partial list is no answer to "who is on this line": the signal's status.
             return Finish(128 + stop.Signal(), scan.outputError);
