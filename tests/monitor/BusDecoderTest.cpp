@@ -107,7 +107,6 @@ struct Heard {
 // Feeds what was heard as a program would, ticking at each deadline in between, and lets the
 // line fall quiet for five seconds before the end.
 std::vector<MonitorRecord> Listen(CBusDecoder& decoder, const std::vector<Heard>& heard) {
-    std::vector<MonitorRecord> records;
     auto tickUntil = [&](Clock::time_point until) {
         int ticks = 0;
         for (auto due = decoder.Deadline(); due && *due <= until && ticks < 100;
@@ -127,9 +126,7 @@ std::vector<MonitorRecord> Listen(CBusDecoder& decoder, const std::vector<Heard>
     decoder.Tick(last + 5s);
     decoder.Finish(last + 5s);
     EXPECT_FALSE(decoder.Deadline().has_value());
-    auto taken = decoder.Take();
-    records.insert(records.end(), taken.begin(), taken.end());
-    return records;
+    return decoder.Take();
 }
 
 struct DecoderCase {
@@ -298,6 +295,16 @@ TEST(BusDecoder, FrameBytesAreAsHeard) {
     EXPECT_EQ(records[1].bytes, kRead);
     EXPECT_EQ(records[1].time, kStart + 10ms);
     EXPECT_EQ(decoder.NoiseBytes(), kGarbage.size());
+}
+
+TEST(BusDecoder, AnswerTimesInTheTally) {
+    CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+    Listen(decoder, {{kRead, 0}, {kReadAnswer, 20}, {kRead, 100}, {kReadException, 140}});
+    const auto tallies = decoder.Tallies();
+    ASSERT_EQ(tallies.size(), 1u);
+    EXPECT_DOUBLE_EQ(tallies[0].second.leastMs, 20);
+    EXPECT_DOUBLE_EQ(tallies[0].second.meanMs, 30);
+    EXPECT_DOUBLE_EQ(tallies[0].second.greatestMs, 40);
 }
 
 // Bytes heard at a wrong bit rate look random. A frame is reported only with a good CRC, so
