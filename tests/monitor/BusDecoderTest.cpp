@@ -310,6 +310,45 @@ TEST(BusDecoder, AnswerTimesInTheTally) {
     EXPECT_DOUBLE_EQ(tallies[0].second.greatestMs, 40);
 }
 
+// A busy bus through an adapter: polls of several shapes back to back, cut anywhere into
+// bursts 16 ms apart, come out as the same frames, each answer paired, no noise.
+TEST(BusDecoder, PollsCutIntoBurstsAnywhere) {
+    const std::vector<Bytes> exchange = {
+        kRead,
+        kReadAnswer,
+        Rtu({7, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2}),
+        Rtu({7, 16, 0, 4, 0, 2}),
+        Rtu({2, 5, 0, 3, 0xFF, 0}),
+        Rtu({2, 5, 0, 3, 0xFF, 0}),
+        kRead,
+        kReadException,
+        Rtu({9, 1, 0, 0, 0, 10}),
+        Rtu({9, 1, 2, 0x05, 0x02}),
+    };
+    Bytes line;
+    for (int round = 0; round < 20; ++round) {
+        for (const Bytes& frame : exchange) {
+            line.insert(line.end(), frame.begin(), frame.end());
+        }
+    }
+    std::mt19937 random(3);
+    std::vector<Heard> heard;
+    for (std::size_t at = 0, piece = 0; at < line.size(); at += piece) {
+        piece = std::min<std::size_t>(random() % 40 + 1, line.size() - at);
+        heard.push_back({Bytes(line.begin() + at, line.begin() + at + piece),
+                         static_cast<int>(heard.size() * 16)});
+    }
+    CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+    const auto records = Listen(decoder, heard);
+    ASSERT_EQ(records.size(), exchange.size() * 20);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].bytes, exchange[i % exchange.size()]) << i;
+        EXPECT_EQ(records[i].kind == RecordKind::Request, i % 2 == 0) << i;
+        EXPECT_EQ(records[i].answerMs.has_value(), i % 2 == 1) << i;
+    }
+    EXPECT_EQ(decoder.NoiseBytes(), 0u);
+}
+
 // Bytes heard at a wrong bit rate look random. A frame is reported only with a good CRC, so
 // any found is one the bytes happened to hold (about one in 65536 tries); every byte is either
 // in such a frame or in noise.
