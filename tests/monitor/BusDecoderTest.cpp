@@ -217,6 +217,14 @@ const std::vector<DecoderCase>& Cases() {
          {"noise 9", "request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 0ms"},
          "1: r1 a1 e0 u0 c0",
          MonitorMode::Rtu},
+        // Its CRC ends in 0x00, so with the stray 0x00 after it it is also a good request of
+        // function 16 one byte longer; the silence before that byte tells.
+        {"a stray 0x00 after a silence",
+         MonitorMode::Rtu,
+         {{Join({{1, 16, 0, 0, 0, 16, 32}, Rtu({7, 16, 0, 4, 0, 2})}), 10}, {{0}, 30}},
+         {"noise 7", "answer 7/16", "noise 1"},
+         "7: r0 a1 e0 u0 c0",
+         MonitorMode::Rtu},
         {"coils read and written",
          MonitorMode::Rtu,
          {{Rtu({1, 1, 0, 0, 0, 10}), 10},

@@ -126,13 +126,22 @@ bool CRtuSplitter::DecideFront() {
 std::optional<std::size_t> CRtuSplitter::GoodFrameAt(std::size_t at) const {
     const std::size_t have = m_bytes.size() - at;
     bool unknown = false;
+    std::optional<std::size_t> found;
     for (const FrameRole role : RolesAt(at)) {
         const FrameShape shape = RtuShape(role, m_bytes.data() + at, have);
         unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
-        if (shape.fit == FrameShape::Fit::Length && shape.length <= have &&
-            CheckIsGood(at, shape.length)) {
-            return shape.length;
+        if (shape.fit != FrameShape::Fit::Length || shape.length > have ||
+            !CheckIsGood(at, shape.length)) {
+            continue;
         }
+        // A good frame and the 0x00 after it make a good frame one byte longer: where both
+        // shapes fit, a silence after the shorter one cuts the longer, else the expected wins.
+        if (!found || (shape.length < *found && IsBreak(at + shape.length))) {
+            found = shape.length;
+        }
+    }
+    if (found) {
+        return found;
     }
     const bool bySilence = unknown || SilenceMayEnd(m_bytes.data() + at, have);
     return bySilence ? ChunkFrameAt(at) : std::nullopt;
