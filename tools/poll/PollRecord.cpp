@@ -64,18 +64,6 @@ std::string Table(const PollRecord& r) {
     return out + prefix + r.text + '\n';
 }
 
-// The fixed texts need no quoting; a field with a comma, quote or line break would get it.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + '"';
-}
-
 std::string Csv(const PollRecord& r) {
     const std::string head =
         IsoTime(r.time) + ',' + std::to_string(r.slave) + ',' + std::to_string(r.function) + ',';
@@ -90,23 +78,6 @@ std::string Csv(const PollRecord& r) {
         out += head + std::to_string(r.address + v.offset) + ',' + type + CsvField(v.text) + tail;
     }
     return out;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
 }
 
 std::string Json(const PollRecord& r) {
@@ -131,6 +102,34 @@ std::string Json(const PollRecord& r) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + '"';
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
 
 std::string IsoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
