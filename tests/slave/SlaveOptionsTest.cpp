@@ -35,7 +35,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
                                              "--silent",      "--delay",     "250",
                                              "--corrupt",     "3",           "--wrong-id",
                                              "--log",         "--device",    "/dev/ttyUSB0",
-                                             "--link=/tmp/x"});
+                                             "--link=/tmp/x", "--tap",       "/tmp/t"});
     ASSERT_EQ(r.action, Action::Run) << r.error;
     const SlaveOptions& o = r.options;
     EXPECT_EQ(o.mode, Framing::Ascii);
@@ -52,6 +52,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_TRUE(o.log);
     EXPECT_EQ(o.device, "/dev/ttyUSB0");
     EXPECT_EQ(o.link, "/tmp/x");
+    EXPECT_EQ(o.tap, "/tmp/t");
     EXPECT_EQ(LineText(o), "19200 7E2");
     EXPECT_EQ(AnswerAddress(o), 18);
     EXPECT_EQ(o.transport, Transport::Line);
@@ -129,6 +130,9 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--bind", "::1"},
         {"--tcp", "0", "--bind="},
         {"--tcp", "0", "--device", "/dev/ttyS0"},
+        {"--tap"},
+        {"--tap", "/tmp/x", "--link", "/tmp/x"},
+        {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},
@@ -145,10 +149,11 @@ TEST(SlaveOptions, HelpWinsWhereverItStands) {
     EXPECT_EQ(ParseSlaveOptions({"--help"}).action, Action::Help);
     EXPECT_EQ(ParseSlaveOptions({"--id", "3", "-h"}).action, Action::Help);
     const std::string usage = SlaveUsageText();
-    for (const char* word : {"--mode",      "--id",         "--baud",   "--parity", "--data-bits",
-                             "--stop-bits", "--size",       "--silent", "--delay",  "--corrupt",
-                             "--wrong-id",  "--log",        "--device", "--link",   "--fault-plan",
-                             "--help",      "HH:MM:SS.mmm", "--tcp",    "--udp",    "--bind"}) {
+    for (const char* word :
+         {"--mode",   "--id",     "--baud",       "--parity",  "--data-bits",  "--stop-bits",
+          "--size",   "--silent", "--delay",      "--corrupt", "--wrong-id",   "--log",
+          "--device", "--link",   "--fault-plan", "--help",    "HH:MM:SS.mmm", "--tcp",
+          "--udp",    "--bind",   "--tap"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }

@@ -8,7 +8,9 @@ CLinePacer::CLinePacer(Clock::duration characterTime, Clock::duration burst,
                        Clock::time_point origin)
     : m_characterTime(characterTime), m_burst(burst), m_origin(origin), m_lineFree(origin) {}
 
-void CLinePacer::Queue(const std::uint8_t* data, std::size_t count, Clock::time_point ready) {
+CLinePacer::Clock::time_point CLinePacer::Queue(const std::uint8_t* data, std::size_t count,
+                                                Clock::time_point ready) {
+    const Clock::time_point first = std::max(ready, m_lineFree) + m_characterTime;
     for (std::size_t i = 0; i < count; ++i) {
         const Clock::time_point left = std::max(ready, m_lineFree) + m_characterTime;
         m_lineFree = left;
@@ -20,6 +22,7 @@ void CLinePacer::Queue(const std::uint8_t* data, std::size_t count, Clock::time_
         }
         m_queue.push_back({due, data[i]});
     }
+    return first;
 }
 
 std::optional<CLinePacer::Clock::time_point> CLinePacer::NextDue() const {

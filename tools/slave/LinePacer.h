@@ -19,7 +19,8 @@ public:
     // A character time of 0 sends at once; a burst of 0 delivers as soon as a byte has left.
     CLinePacer(Clock::duration characterTime, Clock::duration burst, Clock::time_point origin);
 
-    void Queue(const std::uint8_t* data, std::size_t count, Clock::time_point ready);
+    // Returns when the first byte has left the wire; each next one leaves a character time later.
+    Clock::time_point Queue(const std::uint8_t* data, std::size_t count, Clock::time_point ready);
     std::optional<Clock::time_point> NextDue() const;
     Bytes TakeDue(Clock::time_point now);
 

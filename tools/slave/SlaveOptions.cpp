@@ -166,12 +166,12 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("letters . c s d w");
             }
             o.faultPlan = std::move(*plan);
-        } else if (name == "--device" || name == "--link") {
+        } else if (name == "--device" || name == "--link" || name == "--tap") {
             const auto v = value();
             if (!v || v->empty()) {
                 return bad("a path");
             }
-            (name == "--device" ? o.device : o.link) = *v;
+            (name == "--device" ? o.device : name == "--link" ? o.link : o.tap) = *v;
         } else if (name == "--tcp" || name == "--udp") {
             if (o.transport != Transport::Line) {
                 return fail("give one of --tcp and --udp, once");
@@ -229,10 +229,14 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
         if (bindGiven) {
             return fail("--bind needs --tcp or --udp");
         }
+        if (!o.tap.empty() && o.tap == o.link) {
+            return fail("--tap and --link name the same path");
+        }
         return result;
     }
     const char* clash = !o.device.empty()          ? "--device"
                         : !o.link.empty()          ? "--link"
+                        : !o.tap.empty()           ? "--tap"
                         : o.echo                   ? "--echo"
                         : o.burstMs > 0            ? "--burst"
                         : o.pace                   ? "--pace"
@@ -272,6 +276,12 @@ Options:
   --size N              entries in each table, 1..65536 (default 10000)
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
+  --tap PATH            make PATH a symlink to a second pseudo-terminal that hears the line
+                        as a listen-only adapter on its wires would: the master's requests
+                        and the answers, in the order they cross the line (with --pace at
+                        their wire times, before any --burst; an --echo is not heard). The
+                        tap never holds the slave back: up to 64 KB wait for its reader,
+                        more is dropped; --log says so once: HH:MM:SS.mmm tap (full).
   --silent              never answer (requests are still logged)
   --delay MS            answer MS (0..600000) milliseconds after the request
   --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII), or over
@@ -331,8 +341,8 @@ Modbus TCP and UDP (--tcp, --udp):
   does a request that has not arrived whole 2 s after its first byte. Over UDP a datagram
   must hold exactly one ADU, else it is dropped; the answer goes to the sender. --silent,
   --delay, --corrupt, --wrong-id and --fault-plan apply as on a line; --device, --link,
-  --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the line
-  settings are ignored.
+  --tap, --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the
+  line settings are ignored.
 
 Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]

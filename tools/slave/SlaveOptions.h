@@ -35,6 +35,7 @@ struct SlaveOptions {
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
+    std::string tap;     // empty: no tap; else the symlink to the tap's terminal side
     Transport transport = Transport::Line;
     int port = 0;  // Tcp, Udp: 0 picks a free port
     // Loopback only unless asked: whoever reaches the port can write registers.

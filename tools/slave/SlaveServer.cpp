@@ -18,7 +18,8 @@ constexpr int kWriteStallMs = 500;
 
 }  // namespace
 
-CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log)
+CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log,
+                           CLineTap* tap)
     : m_options(options),
       m_line(line),
       m_log(log),
@@ -26,7 +27,8 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_protocol(m_bank, options.ids, options.identity),
       m_rtu(RtuSilence(options)),
       m_faults(options),
-      m_start(Clock::now()) {
+      m_start(Clock::now()),
+      m_tap(tap) {
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
                         std::chrono::milliseconds(options.burstMs), m_start);
@@ -43,9 +45,15 @@ int CSlaveServer::Run(int stopFd) {
         }
         SendDue(Clock::now());
         FlushPacer(Clock::now());
+        FlushTap(Clock::now());
 
-        pollfd fds[2] = {{m_line.Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
+        // The tap is polled only while it has bytes waiting for room: a tap nobody reads
+        // never wakes the loop.
+        const bool tapWaits = m_tap != nullptr && m_tap->Waiting();
+        pollfd fds[3] = {{m_line.Fd(), POLLIN, 0},
+                         {stopFd, POLLIN, 0},
+                         {tapWaits ? m_tap->Fd() : -1, POLLOUT, 0}};
+        const int ready = ::poll(fds, 3, PollTimeoutMs(Clock::now()));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -86,6 +94,9 @@ int CSlaveServer::PollTimeoutMs(Clock::time_point now) const {
         due && (!next || *due < *next)) {
         next = due;
     }
+    if (const auto due = m_tap ? m_tap->NextDue() : std::nullopt; due && (!next || *due < *next)) {
+        next = due;
+    }
     if (!next) {
         return -1;
     }
@@ -107,9 +118,15 @@ bool CSlaveServer::ReadLine() {
             Clock::time_point arrived = now;
             if (m_options.pace) {
                 // The request takes its wire time to arrive, whatever the pseudo-terminal does.
-                m_inputFree = std::max(now, m_inputFree) +
-                              static_cast<long>(count) * Clock::duration(CharacterTime(m_options));
+                const Clock::duration character(CharacterTime(m_options));
+                const Clock::time_point first = std::max(now, m_inputFree) + character;
+                m_inputFree = first + static_cast<long>(count - 1) * character;
                 arrived = m_inputFree;
+                if (m_tap) {
+                    m_tap->Hear(buffer, count, first, character);
+                }
+            } else if (m_tap) {
+                m_tap->Hear(buffer, count, now, {});
             }
             if (m_options.echo) {
                 m_pacer->Queue(buffer, count, now);
@@ -201,9 +218,19 @@ void CSlaveServer::SendDue(Clock::time_point now) {
         m_pending.pop_front();
         bool sent = true;
         if (m_pacer) {
-            m_pacer->Queue(pending.wire.data(), pending.wire.size(), now);
+            // The tap sits on the wire: it hears each byte as it leaves, before any burst.
+            const Clock::time_point first =
+                m_pacer->Queue(pending.wire.data(), pending.wire.size(), now);
+            if (m_tap) {
+                m_tap->Hear(
+                    pending.wire.data(), pending.wire.size(), first,
+                    m_options.pace ? Clock::duration(CharacterTime(m_options)) : Clock::duration());
+            }
         } else {
             sent = WriteAll(pending.wire);
+            if (sent && m_tap) {
+                m_tap->Hear(pending.wire.data(), pending.wire.size(), now, {});
+            }
         }
         std::string note = pending.corrupt ? "corrupt" : "";
         if (!sent) {
@@ -220,6 +247,17 @@ void CSlaveServer::FlushPacer(Clock::time_point now) {
         if (const Bytes due = m_pacer->TakeDue(now); !due.empty()) {
             WriteAll(due);
         }
+    }
+}
+
+void CSlaveServer::FlushTap(Clock::time_point now) {
+    if (m_tap == nullptr) {
+        return;
+    }
+    m_tap->Flush(now);
+    if (m_tap->Dropped() > 0 && !m_bTapDropLogged) {
+        m_bTapDropLogged = true;
+        m_log.Frame("tap", {}, "full");
     }
 }
 

@@ -10,6 +10,7 @@
 #include "tools/slave/AsciiFramer.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/LinePacer.h"
+#include "tools/slave/LineTap.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/RtuFramer.h"
 #include "tools/slave/SlaveLog.h"
@@ -24,7 +25,9 @@ class CSlaveServer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log);
+    // tap, when given, hears both directions as they cross the wire.
+    CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log,
+                 CLineTap* tap = nullptr);
 
     // Serves until stopFd becomes readable (0) or the line fails for good (1, reason on
     // stderr).
@@ -47,6 +50,7 @@ private:
     // Writes what the paced, bursty or echoing line delivers by now.
     void FlushPacer(Clock::time_point now);
     int PollTimeoutMs(Clock::time_point now) const;
+    void FlushTap(Clock::time_point now);
 
     const SlaveOptions& m_options;
     CLineDevice& m_line;
@@ -62,6 +66,8 @@ private:
     std::optional<CLinePacer> m_pacer;
     // Paced: when the bytes received so far have finished arriving on the simulated wire.
     Clock::time_point m_inputFree{};
+    CLineTap* m_tap;
+    bool m_bTapDropLogged = false;
 };
 
 }  // namespace slave

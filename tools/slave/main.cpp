@@ -14,6 +14,7 @@
 
 #include "platform/StandardDescriptors.h"
 #include "tools/slave/LineDevice.h"
+#include "tools/slave/LineTap.h"
 #include "tools/slave/NetListener.h"
 #include "tools/slave/NetServer.h"
 #include "tools/slave/SlaveLog.h"
@@ -134,27 +135,43 @@ int main(int argc, char** argv) {
     }
 
     CLineDevice line;
+    CLineTap tap;
+    const bool tapped = !options.tap.empty();
     std::string error;
-    if (!line.Open(options, error)) {
+    if (!line.Open(options, error) || (tapped && !tap.Open(options, error))) {
+        std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+        return 1;
+    }
+    if (tapped && !MakeLink(options.tap, tap.Path(), error)) {
         std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
         return 1;
     }
     if (!options.link.empty() && !MakeLink(options.link, line.Path(), error)) {
         std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+        if (tapped) {
+            RemoveLink(options.tap, tap.Path());
+        }
         return 1;
     }
 
-    std::printf("vornak-slave: listening on %s (%s, id %s, %s)\n", line.Path().c_str(),
+    const std::string tapText = tapped ? ", tap " + tap.Path() : "";
+    std::printf("vornak-slave: listening on %s (%s, id %s, %s%s)\n", line.Path().c_str(),
                 options.mode == Framing::Rtu ? "RTU" : "ASCII", IdsText(options).c_str(),
-                LineText(options).c_str());
+                LineText(options).c_str(), tapText.c_str());
     std::fflush(stdout);
 
     CSlaveLog log(stdout, options.log);
-    CSlaveServer server(options, line, log);
+    CSlaveServer server(options, line, log, tapped ? &tap : nullptr);
     const int status = server.Run(stopFd);
 
     if (!options.link.empty()) {
         RemoveLink(options.link, line.Path());
+    }
+    if (tapped) {
+        RemoveLink(options.tap, tap.Path());
+        if (tap.Dropped() > 0) {
+            log.Frame("tap", {}, std::to_string(tap.Dropped()) + " bytes dropped in all");
+        }
     }
     return status;
 }
