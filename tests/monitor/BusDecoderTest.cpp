@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "modbus/Crc16.h"
+#include "modbus/Lrc.h"
+#include "tools/monitor/BusDecoder.h"
+
+namespace monitor {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Clock::time_point kStart = Clock::time_point{} + 1h;
+
+Bytes Rtu(Bytes message) {
+    const std::uint16_t crc = CCrc16::Compute(message.data(), message.size());
+    message.push_back(crc & 0xFF);
+    message.push_back(crc >> 8);
+    return message;
+}
+
+Bytes Ascii(const Bytes& message) {
+    Bytes line{':'};
+    auto hex = [&line](std::uint8_t byte) {
+        line.push_back(NibbleToHexDigit(byte >> 4));
+        line.push_back(NibbleToHexDigit(byte & 0x0F));
+    };
+    for (const std::uint8_t byte : message) {
+        hex(byte);
+    }
+    hex(ComputeLrc(message.data(), message.size()));
+    line.push_back('\r');
+    line.push_back('\n');
+    return line;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes joined;
+    for (const Bytes& part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+Bytes Spoiled(Bytes frame) {
+    frame.back() ^= 0x5A;
+    return frame;
+}
+
+// The frames of the cases: slave 1 reads two holding registers at 0 and gets 10 and 11.
+const Bytes kRead = Rtu({1, 3, 0, 0, 0, 2});
+const Bytes kReadAnswer = Rtu({1, 3, 4, 0, 10, 0, 11});
+const Bytes kReadException = Rtu({1, 0x83, 2});
+const Bytes kReadOther = Rtu({2, 3, 0, 5, 0, 1});
+const Bytes kReadOtherAnswer = Rtu({2, 3, 2, 1, 0});
+
+// What a test reads of a record: kind, slave/function, address, count, values, code, time.
+std::string Describe(const MonitorRecord& record) {
+    static const char* const kKinds[] = {"request", "answer", "exception", "noise"};
+    std::ostringstream out;
+    out << kKinds[static_cast<int>(record.kind)];
+    if (record.kind == RecordKind::Noise) {
+        out << ' ' << record.bytes.size() << (record.error.empty() ? "" : " ") << record.error;
+        return out.str();
+    }
+    out << ' ' << int(*record.slave) << '/' << int(*record.function);
+    if (record.address) {
+        out << " @" << *record.address;
+    }
+    if (record.count) {
+        out << " x" << *record.count;
+    }
+    if (!record.values.empty()) {
+        out << (record.bitValues ? " bits[" : " [");
+        for (std::size_t i = 0; i < record.values.size(); ++i) {
+            out << (i ? " " : "") << record.values[i];
+        }
+        out << ']';
+    }
+    if (record.exception) {
+        out << " code " << int(*record.exception);
+    }
+    if (record.answerMs) {
+        out << ' ' << std::lround(*record.answerMs) << "ms";
+    }
+    return out.str();
+}
+
+std::string DescribeTallies(const CBusDecoder& decoder) {
+    std::ostringstream out;
+    for (const auto& [slave, t] : decoder.Tallies()) {
+        out << (out.tellp() > 0 ? ", " : "") << int(slave) << ": r" << t.requests << " a"
+            << t.answers << " e" << t.exceptions << " u" << t.unanswered << " c" << t.checkErrors;
+    }
+    return out.str();
+}
+
+struct Heard {
+    Bytes bytes;
+    int ms;  // when they came in, from the start
+};
+
+// Feeds what was heard as a program would, ticking at each deadline in between, and lets the
+// line fall quiet for five seconds before the end.
+std::vector<MonitorRecord> Listen(CBusDecoder& decoder, const std::vector<Heard>& heard) {
+    std::vector<MonitorRecord> records;
+    int ticks = 0;
+    auto tickUntil = [&](Clock::time_point until) {
+        while (const auto due = decoder.Deadline()) {
+            if (*due > until) {
+                break;
+            }
+            decoder.Tick(*due);
+            EXPECT_LT(++ticks, 1000) << "deadline does not move on";
+            if (ticks >= 1000) {
+                break;
+            }
+        }
+    };
+    Clock::time_point last = kStart;
+    for (const Heard& h : heard) {
+        last = kStart + std::chrono::milliseconds(h.ms);
+        tickUntil(last);
+        decoder.Feed(h.bytes.data(), h.bytes.size(), last);
+    }
+    tickUntil(last + 5s);
+    decoder.Tick(last + 5s);
+    decoder.Finish(last + 5s);
+    EXPECT_FALSE(decoder.Deadline().has_value());
+    auto taken = decoder.Take();
+    records.insert(records.end(), taken.begin(), taken.end());
+    return records;
+}
+
+struct DecoderCase {
+    const char* name;
+    MonitorMode mode;
+    std::vector<Heard> heard;
+    std::vector<std::string> records;
+    std::string tallies;
+    MonitorMode decided;
+};
+
+const Bytes kAsciiRead = Ascii({1, 3, 0, 0, 0, 2});
+const Bytes kAsciiAnswer = Ascii({1, 3, 4, 0, 10, 0, 11});
+const Bytes kGarbage = {0x55, 0xAA, 0x13};
+
+Bytes SpoiledLrc(Bytes line) {
+    line[line.size() - 3] = line[line.size() - 3] == '0' ? '1' : '0';
+    return line;
+}
+
+const std::vector<DecoderCase>& Cases() {
+    static const std::vector<DecoderCase> cases = {
+        {"read pair by silence",
+         MonitorMode::Rtu,
+         {{kRead, 10}, {kReadAnswer, 40}},
+         {"request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 30ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"request and answer in one burst",
+         MonitorMode::Rtu,
+         {{Join({kRead, kReadAnswer}), 16}},
+         {"request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 0ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"answer split across two bursts",
+         MonitorMode::Rtu,
+         {{kRead, 16},
+          {Bytes(kReadAnswer.begin(), kReadAnswer.begin() + 4), 32},
+          {Bytes(kReadAnswer.begin() + 4, kReadAnswer.end()), 48}},
+         {"request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 32ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"exception answer",
+         MonitorMode::Rtu,
+         {{kRead, 10}, {kReadException, 30}},
+         {"request 1/3 @0 x2", "exception 1/3 @0 x2 code 2 20ms"},
+         "1: r1 a0 e1 u0 c0",
+         MonitorMode::Rtu},
+        {"unanswered, followed by another request, broadcast",
+         MonitorMode::Rtu,
+         {{kRead, 10},
+          {kReadOther, 100},
+          {kReadOtherAnswer, 120},
+          {Rtu({0, 6, 0, 1, 0, 7}), 200},
+          {kRead, 300}},
+         {"request 1/3 @0 x2", "request 2/3 @5 x1", "answer 2/3 @5 x1 [256] 20ms",
+          "request 0/6 @1 x1 [7]", "request 1/3 @0 x2"},
+         "0: r1 a0 e0 u0 c0, 1: r2 a0 e0 u2 c0, 2: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"answer with a bad CRC",
+         MonitorMode::Rtu,
+         {{kRead, 10}, {Spoiled(kReadAnswer), 40}, {kRead, 100}, {kReadAnswer, 120}},
+         {"request 1/3 @0 x2", "noise 9 bad CRC", "request 1/3 @0 x2",
+          "answer 1/3 @0 x2 [10 11] 20ms"},
+         "1: r2 a1 e0 u0 c1",
+         MonitorMode::Rtu},
+        {"noise before and between frames",
+         MonitorMode::Rtu,
+         {{Join({kGarbage, kRead}), 10}, {Join({{0xFF, 0x00}, kReadAnswer}), 40}},
+         {"noise 3", "request 1/3 @0 x2", "noise 2", "answer 1/3 @0 x2 [10 11] 30ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"noise in a burst merges into one record",
+         MonitorMode::Rtu,
+         {{kGarbage, 10}, {kGarbage, 26}, {Join({kGarbage, kRead, kReadAnswer}), 42}},
+         {"noise 9", "request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 0ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"coils read and written",
+         MonitorMode::Rtu,
+         {{Rtu({1, 1, 0, 0, 0, 10}), 10},
+          {Rtu({1, 1, 2, 0x05, 0x02}), 30},
+          {Rtu({1, 5, 0, 3, 0xFF, 0}), 60},
+          {Rtu({1, 5, 0, 3, 0xFF, 0}), 80},
+          {Rtu({1, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2}), 100},
+          {Rtu({1, 16, 0, 4, 0, 2}), 120}},
+         {"request 1/1 @0 x10", "answer 1/1 @0 x10 bits[1 0 1 0 0 0 0 0 0 1] 20ms",
+          "request 1/5 @3 x1 bits[1]", "answer 1/5 @3 x1 bits[1] 20ms", "request 1/16 @4 x2 [1 2]",
+          "answer 1/16 @4 x2 20ms"},
+         "1: r3 a3 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"unknown function by silence",
+         MonitorMode::Rtu,
+         {{Rtu({1, 100, 7, 7, 7}), 10}, {Rtu({1, 100, 9}), 30}},
+         {"request 1/100", "answer 1/100 20ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"ascii pair",
+         MonitorMode::Ascii,
+         {{kAsciiRead, 10}, {kAsciiAnswer, 60}},
+         {"request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 50ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Ascii},
+        {"ascii bad LRC and noise",
+         MonitorMode::Ascii,
+         {{Join({{'x', 'y'}, kAsciiRead}), 10},
+          {SpoiledLrc(kAsciiAnswer), 60},
+          {Bytes{':', '0', '1', 'G', 'G', '\r', '\n'}, 100}},
+         {"noise 2", "request 1/3 @0 x2", "noise 16 bad LRC", "noise 7"},
+         "1: r1 a0 e0 u0 c1",
+         MonitorMode::Ascii},
+        {"auto finds rtu",
+         MonitorMode::Auto,
+         {{kGarbage, 5}, {kRead, 10}, {kReadAnswer, 40}},
+         {"noise 3", "request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 30ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Rtu},
+        {"auto finds ascii",
+         MonitorMode::Auto,
+         {{kAsciiRead, 10}, {kAsciiAnswer, 60}},
+         {"request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 50ms"},
+         "1: r1 a1 e0 u0 c0",
+         MonitorMode::Ascii},
+    };
+    return cases;
+}
+
+TEST(BusDecoder, RecordsOfWhatTheLineHeard) {
+    for (const DecoderCase& c : Cases()) {
+        DecoderSettings settings;
+        settings.mode = c.mode;
+        CBusDecoder decoder(settings);
+        std::vector<std::string> described;
+        for (const MonitorRecord& record : Listen(decoder, c.heard)) {
+            described.push_back(Describe(record));
+        }
+        EXPECT_EQ(described, c.records) << c.name;
+        EXPECT_EQ(DescribeTallies(decoder), c.tallies) << c.name;
+        EXPECT_EQ(decoder.Mode(), c.decided) << c.name;
+    }
+}
+
+TEST(BusDecoder, FrameBytesAreAsHeard) {
+    CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+    const auto records = Listen(decoder, {{Join({kGarbage, kRead}), 10}});
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].bytes, kGarbage);
+    EXPECT_EQ(records[1].bytes, kRead);
+    EXPECT_EQ(records[1].time, kStart + 10ms);
+    EXPECT_EQ(decoder.NoiseBytes(), kGarbage.size());
+}
+
+// Bytes heard at a wrong bit rate look random. A frame is reported only with a good CRC, so
+// any found is one the bytes happened to hold (about one in 65536 tries); every byte is either
+// in such a frame or in noise.
+TEST(BusDecoder, GarbageMakesNoFalseFrames) {
+    std::mt19937 random(7);
+    Bytes garbage(4096);
+    for (std::uint8_t& byte : garbage) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    for (const bool burst : {false, true}) {
+        CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+        std::vector<Heard> heard;
+        const std::size_t piece = burst ? 64 : 1;
+        for (std::size_t at = 0; at < garbage.size(); at += piece) {
+            heard.push_back({Bytes(garbage.begin() + at, garbage.begin() + at + piece),
+                             static_cast<int>(burst ? at / piece * 16 : at * 2)});
+        }
+        std::size_t inFrames = 0;
+        for (const MonitorRecord& record : Listen(decoder, heard)) {
+            if (record.kind != RecordKind::Noise) {
+                const std::size_t body = record.bytes.size() - 2;
+                const std::uint16_t crc = CCrc16::Compute(record.bytes.data(), body);
+                EXPECT_EQ(record.bytes[body] | record.bytes[body + 1] << 8, crc);
+                inFrames += record.bytes.size();
+            }
+        }
+        EXPECT_EQ(inFrames + decoder.NoiseBytes(), garbage.size()) << burst;
+        EXPECT_LT(inFrames, 64u) << burst;
+    }
+}
+
+}  // namespace
+}  // namespace monitor

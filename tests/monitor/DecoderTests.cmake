@@ -1,0 +1,3 @@
+add_executable(monitor_decoder_tests BusDecoderTest.cpp FrameShapesTest.cpp)
+target_link_libraries(monitor_decoder_tests PRIVATE vornak_monitor_core GTest::gtest_main)
+gtest_discover_tests(monitor_decoder_tests PROPERTIES LABELS core)

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "tools/monitor/FrameShapes.h"
+#include "tools/monitor/MonitorRecord.h"
+
+namespace monitor {
+namespace {
+
+using Fit = FrameShape::Fit;
+
+struct ShapeCase {
+    const char* name;
+    FrameRole role;
+    Bytes first;
+    Fit fit;
+    std::size_t length;
+};
+
+TEST(FrameShapes, LengthFromTheFirstBytes) {
+    const ShapeCase cases[] = {
+        {"read request", FrameRole::Request, {1, 3}, Fit::Length, 8},
+        {"read answer", FrameRole::Answer, {1, 3, 6}, Fit::Length, 11},
+        {"read answer before its count", FrameRole::Answer, {1, 3}, Fit::NeedMore, 3},
+        {"write registers request", FrameRole::Request, {1, 16, 0, 0, 0, 2, 4}, Fit::Length, 13},
+        {"write registers answer", FrameRole::Answer, {1, 16}, Fit::Length, 8},
+        {"report server id", FrameRole::Request, {1, 17}, Fit::Length, 4},
+        {"exception", FrameRole::Answer, {1, 0x83}, Fit::Length, 5},
+        {"no exception request", FrameRole::Request, {1, 0x83}, Fit::None, 0},
+        {"read/write request",
+         FrameRole::Request,
+         {1, 23, 0, 0, 0, 1, 0, 0, 0, 1, 2},
+         Fit::Length,
+         15},
+        {"fifo answer", FrameRole::Answer, {1, 24, 0, 6}, Fit::Length, 12},
+        {"identification request", FrameRole::Request, {1, 43, 14}, Fit::Length, 7},
+        {"identification answer",
+         FrameRole::Answer,
+         {1, 43, 14, 1, 1, 0, 0, 2, 0, 3, 'a', 'b', 'c', 1, 1, 'x'},
+         Fit::Length,
+         18},
+        {"identification answer mid object",
+         FrameRole::Answer,
+         {1, 43, 14, 1, 1, 0, 0, 2, 0, 3, 'a'},
+         Fit::NeedMore,
+         15},
+        {"longer than a frame", FrameRole::Answer, {1, 3, 255}, Fit::None, 0},
+        {"unknown function", FrameRole::Request, {1, 100}, Fit::None, 0},
+    };
+    for (const ShapeCase& c : cases) {
+        const FrameShape shape = RtuShape(c.role, c.first.data(), c.first.size());
+        EXPECT_EQ(shape.fit, c.fit) << c.name;
+        if (c.fit != Fit::None) {
+            EXPECT_EQ(shape.length, c.length) << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace monitor
