@@ -3,8 +3,8 @@
 // the monitor on the tap for a fixed window, ended with SIGINT. The figures are the monitor's
 // own: records per second and processor time as a share of one core.
 
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

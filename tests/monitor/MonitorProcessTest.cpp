@@ -71,15 +71,15 @@ std::vector<std::string> LoggedFrames(CSlaveProcess& slave) {
         if (!parsed || parsed->bytes.empty()) {
             continue;
         }
-        std::string shown;
-        if (parsed->bytes.front() == ':') {
-            shown.assign(parsed->bytes.begin(), parsed->bytes.end());
-            shown.erase(shown.find_last_not_of("\r\n") + 1);
-        } else {
-            static const char kDigits[] = "0123456789ABCDEF";
-            for (const std::uint8_t b : parsed->bytes) {
-                shown += (shown.empty() ? "" : " ") + std::string{kDigits[b >> 4], kDigits[b & 15]};
+        // An ASCII frame is logged with its text, which the monitor shows after the ':'.
+        std::string shown = parsed->text.empty() ? "" : ":" + parsed->text;
+        static const char kDigits[] = "0123456789ABCDEF";
+        for (std::size_t i = 0; parsed->text.empty() && i < parsed->bytes.size(); ++i) {
+            if (i > 0) {
+                shown += ' ';
             }
+            shown += kDigits[parsed->bytes[i] >> 4];
+            shown += kDigits[parsed->bytes[i] & 15];
         }
         frames.push_back(shown);
     }
@@ -88,11 +88,16 @@ std::vector<std::string> LoggedFrames(CSlaveProcess& slave) {
 
 struct Scenario {
     const char* name;
-    std::string slave;                     // the simulator's options besides the tap
-    std::vector<std::string> masters;      // commands in turn: "poll ARGS", "mbpoll ARGS", "send HEX"
-    std::vector<std::string> records;      // kind,slave,function,address,count,values,exception,error,#[,noise bytes]
-    std::string tally;                     // the summary's line of slave 1
+    std::string slave;                 // the simulator's options besides the tap
+    std::vector<std::string> masters;  // commands in turn: "poll ARGS", "mbpoll ARGS", "send HEX"
+    std::vector<std::string>
+        records;        // kind,slave,function,address,count,values,exception,error,#[,noise bytes]
+    std::string tally;  // the summary's line of slave 1
 };
+
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class MonitorOnTap : public ::testing::TestWithParam<Scenario> {};
 
@@ -109,13 +114,12 @@ TEST_P(MonitorOnTap, HearsWhatTheMasterAndTheSimulatorSaid) {
             for (const std::string& command : s.masters) {
                 const std::string args = command.substr(command.find(' ') + 1);
                 if (command.rfind("poll ", 0) == 0) {
-                    RunProgramToEnd(VORNAK_POLL_PATH, Words(line + "-t 500 " + args + " " +
-                                                            slave.Path()),
-                                    10s);
+                    RunProgramToEnd(VORNAK_POLL_PATH,
+                                    Words(line + "-t 500 " + args + " " + slave.Path()), 10s);
                 } else if (command.rfind("mbpoll ", 0) == 0) {
-                    RunProgramToEnd("/usr/bin/mbpoll",
-                                    Words("-m rtu -b 19200 -P none -1 " + args + " " + slave.Path()),
-                                    10s);
+                    RunProgramToEnd(
+                        "/usr/bin/mbpoll",
+                        Words("-m rtu -b 19200 -P none -1 " + args + " " + slave.Path()), 10s);
                 } else {
                     CRawLine(slave.Path()).Send(std::string(args));
                     std::this_thread::sleep_for(100ms);
@@ -171,8 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"bad_check",
                  "--corrupt 1",
                  {"poll -r 0"},
-                 {"request,1,3,0,1,,,,", "noise,,,,,,,bad CRC,"},
-                 "check errors"},
+                 {"request,1,3,0,1,,,,", "noise,,,,,,,bad CRC,,01 03 02 00 00 47 BB"},
+                 "slave 1: 1 requests, 0 answers, 0 exceptions, 0 unanswered, 1 check errors"},
         Scenario{"noise_between_frames",
                  "",
                  {"send \xFF\xFF\x55", "poll -r 0"},
@@ -187,11 +191,11 @@ TEST(MonitorProcess, NeverWritesAndAStopBeforeAnyRecordIsTheSignals) {
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
     const std::string path = ::ptsname(master);
-    const SlaveRun run = RunProgramToEnd(VORNAK_MONITOR_PATH, {"-o", "csv", path}, 10s,
-                                         [](pid_t pid) {
-                                             std::this_thread::sleep_for(500ms);
-                                             ::kill(pid, SIGINT);
-                                         });
+    const SlaveRun run =
+        RunProgramToEnd(VORNAK_MONITOR_PATH, {"-o", "csv", path}, 10s, [](pid_t pid) {
+            std::this_thread::sleep_for(500ms);
+            ::kill(pid, SIGINT);
+        });
     std::uint8_t byte = 0;
     EXPECT_EQ(::read(master, &byte, 1), -1);  // EAGAIN: empty
     ::close(master);
