@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -109,7 +110,7 @@ TEST_P(MonitorOnTap, HearsWhatTheMasterAndTheSimulatorSaid) {
     const bool ascii = s.slave.find("ascii") != std::string::npos;
     const std::string line = "-b 19200 " + std::string(ascii ? "-m ascii " : "");
     const SlaveRun run = RunProgramToEnd(
-        VORNAK_MONITOR_PATH, Words("-o csv --duration 3 -t 300 " + line + tap), 10s, [&](pid_t) {
+        VORNAK_MONITOR_PATH, Words("-o csv --duration 3 -t 300 --trace " + tap + ".trace " + line + tap), 10s, [&](pid_t) {
             std::this_thread::sleep_for(500ms);  // the monitor opens the tap meanwhile
             for (const std::string& command : s.masters) {
                 const std::string args = command.substr(command.find(' ') + 1);
@@ -139,6 +140,18 @@ TEST_P(MonitorOnTap, HearsWhatTheMasterAndTheSimulatorSaid) {
     static const std::regex times(R"(= [0-9./]+ ms)");
     EXPECT_NE(std::regex_replace(run.err, times, "= #").find(s.tally), std::string::npos)
         << run.err;
+    // The trace has a line per record, with its kind where a master's trace has the direction.
+    std::ifstream trace(tap + ".trace");
+    std::vector<std::string> traced;
+    for (std::string text; std::getline(trace, text);) {
+        traced.push_back(Split(text, ' ').at(3));
+    }
+    std::vector<std::string> kinds;
+    for (const std::string& record : heard.records) {
+        kinds.push_back(record.substr(0, record.find(',')));
+    }
+    EXPECT_EQ(traced, kinds);
+    ::unlink((tap + ".trace").c_str());
     ::unlink(tap.c_str());
 }
 
@@ -184,28 +197,60 @@ INSTANTIATE_TEST_SUITE_P(
                  "slave 1: 1 requests, 1 answers"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// On a pseudo-terminal of the test's own: not one byte comes back from the monitor, and a stop
-// before anything was heard is the signal's status after the header and the summary.
-TEST(MonitorProcess, NeverWritesAndAStopBeforeAnyRecordIsTheSignals) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
-    const std::string path = ::ptsname(master);
-    const SlaveRun run =
-        RunProgramToEnd(VORNAK_MONITOR_PATH, {"-o", "csv", path}, 10s, [](pid_t pid) {
-            std::this_thread::sleep_for(500ms);
-            ::kill(pid, SIGINT);
-        });
-    std::uint8_t byte = 0;
-    EXPECT_EQ(::read(master, &byte, 1), -1);  // EAGAIN: empty
-    ::close(master);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out,
-              "time,kind,slave,function,address,count,values,exception,error,answer_ms,bytes\n");
-    EXPECT_EQ(run.err, "--- " + path + " ---\n0 records, 0 noise bytes\n");
+// On a pseudo-terminal of the test's own, whose other end must never hear a byte: a stop before
+// anything was heard (the signal's status), -n (0 after that many records), and the other end
+// closing (1, with the reason after the summary).
+TEST(MonitorProcess, NeverWritesAndEndsAsItsStatusSays) {
+    const std::string request = "01 03 00 00 00 01 84 0A";
+    const std::string head =
+        "time,kind,slave,function,address,count,values,exception,error,answer_ms,bytes\n";
+    const struct {
+        std::string args;
+        int status;
+        std::string out;
+        std::string errTail;
+    } cases[] = {
+        {"", 130, head, "0 records, 0 noise bytes\n"},
+        {"-n 1", 0, head + "request,1,3,0,1,,,,," + request + "\n",
+         "slave 1: 1 requests, 0 answers, 0 exceptions, 1 unanswered, 0 check errors\n"},
+        {"-b 115200", 1, head,
+         ": the line hung up: the device went away or its other side closed\n"},
+    };
+    for (const auto& c : cases) {
+        // Close-on-exec: a monitor holding this end too would never see it close.
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+        const std::string path = ::ptsname(master);
+        bool closed = false;
+        SlaveRun run = RunProgramToEnd(
+            VORNAK_MONITOR_PATH, Words("-o csv " + c.args + " " + path), 10s, [&](pid_t pid) {
+                std::this_thread::sleep_for(500ms);
+                if (c.status == 130) {
+                    ::kill(pid, SIGINT);
+                } else if (c.status == 0) {
+                    const std::uint8_t frames[] = {1, 3, 0, 0, 0, 1, 0x84, 0x0A};
+                    EXPECT_EQ(::write(master, frames, sizeof frames), 8);
+                } else {
+                    ::close(master);
+                    closed = true;
+                }
+            });
+        std::uint8_t byte = 0;
+        if (!closed) {
+            EXPECT_EQ(::read(master, &byte, 1), -1);  // EAGAIN: nothing came from the monitor
+            ::close(master);
+        }
+        EXPECT_EQ(run.status, c.status) << c.args;
+        run.out = std::regex_replace(run.out, std::regex("\n[^,]+,"), "\n");
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err.substr(run.err.size() - std::min(run.err.size(), c.errTail.size())),
+                  c.errTail)
+            << run.err;
+    }
     // Refused lines and bad usage: status 2 and one line.
     EXPECT_EQ(RunProgramToEnd(VORNAK_MONITOR_PATH, {"tcp://127.0.0.1"}, 10s).status, 2);
-    EXPECT_EQ(RunProgramToEnd(VORNAK_MONITOR_PATH, {"-b", "0", path}, 10s).err,
+    EXPECT_EQ(RunProgramToEnd(VORNAK_MONITOR_PATH, {"-b", "0", "/dev/null"}, 10s).err,
               "vornak-monitor: bad value for --baud: '0' (1 to 4000000 bit/s, as the port's "
               "driver takes it)\n");
 }

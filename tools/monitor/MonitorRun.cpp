@@ -86,8 +86,12 @@ private:
 };
 
 std::string EndReason(CListenLine::Read read, int error, bool socket) {
-    if (read == CListenLine::Read::Ended && error == 0) {
-        return socket ? "the server closed the connection" : "the line hung up";
+    if (read == CListenLine::Read::Ended && socket && error == 0) {
+        return "the server closed the connection";
+    }
+    // What a tty says when its adapter is unplugged or a pseudo-terminal's program ended.
+    if (read == CListenLine::Read::Ended && !socket && (error == 0 || error == EIO)) {
+        return "the line hung up: the device went away or its other side closed";
     }
     return std::string(read == CListenLine::Read::Ended ? "the line is gone: " : "read failed: ") +
            std::strerror(error) + " (errno " + std::to_string(error) + ")";
