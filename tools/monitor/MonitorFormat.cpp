@@ -195,7 +195,8 @@ std::string FormatTallies(const std::string& device, std::uint64_t records,
                " requests, " + std::to_string(t.answers) + " answers, " +
                std::to_string(t.exceptions) + " exceptions, " + std::to_string(t.unanswered) +
                " unanswered, " + std::to_string(t.checkErrors) + " check errors";
-        if (t.answers + t.exceptions > 0) {
+        // No time is 0 ms on a wire; zeros mean none of its answers followed a request heard.
+        if (t.greatestMs > 0) {
             char times[96];
             std::snprintf(times, sizeof times, ", answer min/mean/max = %.3f/%.3f/%.3f ms",
                           t.leastMs, t.meanMs, t.greatestMs);
