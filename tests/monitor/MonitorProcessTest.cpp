@@ -110,7 +110,9 @@ TEST_P(MonitorOnTap, HearsWhatTheMasterAndTheSimulatorSaid) {
     const bool ascii = s.slave.find("ascii") != std::string::npos;
     const std::string line = "-b 19200 " + std::string(ascii ? "-m ascii " : "");
     const SlaveRun run = RunProgramToEnd(
-        VORNAK_MONITOR_PATH, Words("-o csv --duration 3 -t 300 --trace " + tap + ".trace " + line + tap), 10s, [&](pid_t) {
+        VORNAK_MONITOR_PATH,
+        Words("-o csv --duration 3 -t 300 --trace " + tap + ".trace " + line + tap), 10s,
+        [&](pid_t) {
             std::this_thread::sleep_for(500ms);  // the monitor opens the tap meanwhile
             for (const std::string& command : s.masters) {
                 const std::string args = command.substr(command.find(' ') + 1);
