@@ -24,8 +24,10 @@ TEST(FrameShapes, LengthFromTheFirstBytes) {
         {"write registers request", FrameRole::Request, {1, 16, 0, 0, 0, 2, 4}, Fit::Length, 13},
         {"write registers answer", FrameRole::Answer, {1, 16}, Fit::Length, 8},
         {"report server id", FrameRole::Request, {1, 17}, Fit::Length, 4},
-        {"exception", FrameRole::Answer, {1, 0x83}, Fit::Length, 5},
-        {"no exception request", FrameRole::Request, {1, 0x83}, Fit::None, 0},
+        {"exception", FrameRole::Answer, {1, 0x83, 2}, Fit::Length, 5},
+        {"exception with no such code", FrameRole::Answer, {1, 0x83, 0x40}, Fit::None, 0},
+        {"no exception request", FrameRole::Request, {1, 0x83, 2}, Fit::None, 0},
+        {"reserved address", FrameRole::Request, {248, 3}, Fit::None, 0},
         {"read/write request",
          FrameRole::Request,
          {1, 23, 0, 0, 0, 1, 0, 0, 0, 1, 2},
@@ -44,12 +46,13 @@ TEST(FrameShapes, LengthFromTheFirstBytes) {
          Fit::NeedMore,
          15},
         {"longer than a frame", FrameRole::Answer, {1, 3, 255}, Fit::None, 0},
-        {"unknown function", FrameRole::Request, {1, 100}, Fit::None, 0},
+        {"unknown function", FrameRole::Request, {1, 100}, Fit::Unknown, 0},
+        {"no function 0", FrameRole::Answer, {1, 0}, Fit::None, 0},
     };
     for (const ShapeCase& c : cases) {
         const FrameShape shape = RtuShape(c.role, c.first.data(), c.first.size());
         EXPECT_EQ(shape.fit, c.fit) << c.name;
-        if (c.fit != Fit::None) {
+        if (c.fit == Fit::Length || c.fit == Fit::NeedMore) {
             EXPECT_EQ(shape.length, c.length) << c.name;
         }
     }

@@ -37,6 +37,10 @@ struct SlaveTally {
 // where it delivers in time, and by the lengths each function implies and the check where it
 // does not (bursts, network pieces); bytes that fit no frame come out as noise. Answers are
 // paired with their request. Feeds and ticks must come in time order.
+// A frame is reported only with a good check. RTU bytes whose frame shape asks for more wait
+// for them until 50 ms of quiet (two 3.5-character silences on slower lines), an unended ASCII
+// line for a second; then they are noise. Everything held is bounded: 512 RTU bytes, one
+// ASCII line, 2048 bytes while auto mode decides, one pending request, 4096 records.
 class CBusDecoder {
 public:
     explicit CBusDecoder(const DecoderSettings& settings);

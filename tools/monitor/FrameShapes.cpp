@@ -14,11 +14,13 @@ constexpr std::size_t kFirstFieldAt = 2;
 // Lengths of whole frames whose size never varies.
 constexpr std::size_t kShortRequest = 4;    // address, function, CRC
 constexpr std::size_t kExceptionFrame = 5;  // address, function, code, CRC
-constexpr std::size_t kStatusAnswer = 5;    // function 7's status byte
-constexpr std::size_t kFifoRequest = 6;     // function 24's address
-constexpr std::size_t kMeiRequest = 7;      // MEI type, read code, object id
-constexpr std::size_t kAddressAndWord = 8;  // an address and a quantity or a value
-constexpr std::size_t kMaskWrite = 10;      // an address, AND and OR masks
+constexpr std::size_t kExceptionCodeAt = 2;
+constexpr std::uint8_t kLastExceptionCode = 11;  // gateway target failed to answer
+constexpr std::size_t kStatusAnswer = 5;         // function 7's status byte
+constexpr std::size_t kFifoRequest = 6;          // function 24's address
+constexpr std::size_t kMeiRequest = 7;           // MEI type, read code, object id
+constexpr std::size_t kAddressAndWord = 8;       // an address and a quantity or a value
+constexpr std::size_t kMaskWrite = 10;           // an address, AND and OR masks
 
 // Counted frames: the bytes before and after the data, and where its byte count sits.
 constexpr std::size_t kCountedAnswerRest = 5;  // address, function, count, CRC
@@ -41,6 +43,10 @@ FrameShape Fixed(std::size_t length) {
 
 FrameShape NeedMore(std::size_t bytes) {
     return {Fit::NeedMore, bytes};
+}
+
+FrameShape Unknown() {
+    return {Fit::Unknown, 0};
 }
 
 FrameShape Bounded(std::size_t length) {
@@ -71,7 +77,7 @@ FrameShape MeiRequest(const std::uint8_t* frame, std::size_t have) {
     if (have <= kMeiTypeAt) {
         return NeedMore(kMeiTypeAt + 1);
     }
-    return IsDeviceIdentification(frame) ? Fixed(kMeiRequest) : FrameShape{};
+    return IsDeviceIdentification(frame) ? Fixed(kMeiRequest) : Unknown();
 }
 
 // The identification answer ends after its last object: walk the objects as far as they came.
@@ -80,7 +86,7 @@ FrameShape MeiAnswer(const std::uint8_t* frame, std::size_t have) {
         return NeedMore(kMeiTypeAt + 1);
     }
     if (!IsDeviceIdentification(frame)) {
-        return {};
+        return Unknown();
     }
     if (have < kFirstObjectAt) {
         return NeedMore(kFirstObjectAt);
@@ -96,6 +102,15 @@ FrameShape MeiAnswer(const std::uint8_t* frame, std::size_t have) {
         }
     }
     return Fixed(end + kRtuCheckSize);
+}
+
+// Only the codes the protocol defines: a random byte with the exception bit is common.
+FrameShape ExceptionShape(const std::uint8_t* frame, std::size_t have) {
+    if (have <= kExceptionCodeAt) {
+        return NeedMore(kExceptionCodeAt + 1);
+    }
+    const std::uint8_t code = frame[kExceptionCodeAt];
+    return code >= 1 && code <= kLastExceptionCode ? Fixed(kExceptionFrame) : FrameShape{};
 }
 
 FrameShape RequestShape(std::uint8_t function, const std::uint8_t* frame, std::size_t have) {
@@ -128,7 +143,7 @@ FrameShape RequestShape(std::uint8_t function, const std::uint8_t* frame, std::s
         case kEncapsulated:
             return MeiRequest(frame, have);
         default:
-            return {};
+            return Unknown();
     }
 }
 
@@ -160,19 +175,25 @@ FrameShape AnswerShape(std::uint8_t function, const std::uint8_t* frame, std::si
         case kEncapsulated:
             return MeiAnswer(frame, have);
         default:
-            return {};
+            return Unknown();
     }
 }
 
 }  // namespace
 
 FrameShape RtuShape(FrameRole role, const std::uint8_t* frame, std::size_t have) {
+    if (have > 0 && frame[0] > kLastSlave) {
+        return {};
+    }
     if (have <= kFunctionAt) {
         return NeedMore(kFunctionAt + 1);
     }
     const std::uint8_t function = frame[kFunctionAt];
+    if ((function & ~kExceptionFlag) == 0) {
+        return {};
+    }
     if ((function & kExceptionFlag) != 0) {
-        return role == FrameRole::Answer ? Fixed(kExceptionFrame) : FrameShape{};
+        return role == FrameRole::Answer ? ExceptionShape(frame, have) : FrameShape{};
     }
     return role == FrameRole::Request ? RequestShape(function, frame, have)
                                       : AnswerShape(function, frame, have);

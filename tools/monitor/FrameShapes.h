@@ -5,6 +5,9 @@
 
 namespace monitor {
 
+// Addresses above are reserved and never on a bus.
+constexpr std::uint8_t kLastSlave = 247;
+
 // An RTU frame: address, function, at most 252 bytes of data, CRC.
 constexpr std::size_t kMaxRtuFrame = 256;
 constexpr std::size_t kRtuCheckSize = 2;
@@ -41,7 +44,8 @@ struct FrameShape {
     enum class Fit {
         Length,    // the frame is `length` bytes long
         NeedMore,  // the bytes that tell the length have not all come
-        None,      // the function is unknown here, or the length it tells is impossible
+        Unknown,   // the function's frames have no shape known here: only a silence ends them
+        None,      // not a frame: a reserved address or function, an impossible length
     };
     Fit fit = Fit::None;
     std::size_t length = 0;

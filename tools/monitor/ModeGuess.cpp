@@ -76,8 +76,7 @@ std::optional<Clock::time_point> CModeGuess::Deadline() const {
 }
 
 std::vector<MonitorRecord> CModeGuess::Take() {
-    std::vector<MonitorRecord> taken = std::move(m_given);
-    m_given.clear();
+    std::vector<MonitorRecord> taken = m_given.Take();
     if (CFramingPath* chosen = Chosen()) {
         std::vector<MonitorRecord> more = chosen->Take();
         std::move(more.begin(), more.end(), std::back_inserter(taken));
@@ -87,12 +86,12 @@ std::vector<MonitorRecord> CModeGuess::Take() {
 
 std::uint64_t CModeGuess::NoiseBytes() const {
     const CFramingPath* chosen = Chosen();
-    return m_givenNoise + (chosen ? chosen->NoiseBytes() : 0);
+    return m_given.NoiseBytes() + (chosen ? chosen->NoiseBytes() : 0);
 }
 
 std::uint64_t CModeGuess::DroppedRecords() const {
     const CFramingPath* chosen = Chosen();
-    return chosen ? chosen->DroppedRecords() : 0;
+    return m_given.Dropped() + (chosen ? chosen->DroppedRecords() : 0);
 }
 
 std::vector<std::pair<std::uint8_t, SlaveTally>> CModeGuess::Tallies() const {
@@ -125,8 +124,7 @@ void CModeGuess::GiveUpHeld(Clock::time_point time) {
     noise.time = time;
     noise.bytes = std::move(m_held);
     m_held.clear();
-    m_givenNoise += noise.bytes.size();
-    m_given.push_back(std::move(noise));
+    m_given.Push(std::move(noise));
     StartOver();
 }
 

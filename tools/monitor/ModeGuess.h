@@ -4,6 +4,7 @@
 
 #include "tools/monitor/BusDecoder.h"
 #include "tools/monitor/FramingPath.h"
+#include "tools/monitor/RecordQueue.h"
 
 namespace monitor {
 
@@ -35,9 +36,8 @@ private:
     MonitorMode m_mode;
     std::unique_ptr<CFramingPath> m_rtu;
     std::unique_ptr<CFramingPath> m_ascii;
-    Bytes m_held;  // what both heard while guessing
-    std::vector<MonitorRecord> m_given;
-    std::uint64_t m_givenNoise = 0;
+    Bytes m_held;          // what both heard while guessing
+    CRecordQueue m_given;  // held bytes given up as noise
 };
 
 }  // namespace monitor

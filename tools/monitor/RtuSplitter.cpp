@@ -125,16 +125,16 @@ bool CRtuSplitter::DecideFront() {
 // The length of a complete frame with a good CRC starting at `at`, the expected shape first.
 std::optional<std::size_t> CRtuSplitter::GoodFrameAt(std::size_t at) const {
     const std::size_t have = m_bytes.size() - at;
-    bool shaped = false;
+    bool unknown = false;
     for (const FrameRole role : RolesAt(at)) {
         const FrameShape shape = RtuShape(role, m_bytes.data() + at, have);
-        shaped = shaped || shape.fit != FrameShape::Fit::None;
+        unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
         if (shape.fit == FrameShape::Fit::Length && shape.length <= have &&
             CheckIsGood(at, shape.length)) {
             return shape.length;
         }
     }
-    return shaped ? std::nullopt : ChunkFrameAt(at);
+    return unknown ? ChunkFrameAt(at) : std::nullopt;
 }
 
 // A frame of unknown shape: the bytes up to a silence, when their CRC is good.
@@ -153,19 +153,25 @@ std::optional<std::size_t> CRtuSplitter::ChunkFrameAt(std::size_t at) const {
     return std::nullopt;
 }
 
-// Whether more bytes could still make a good frame of what starts at the front.
+// Whether more bytes, or a silence, could still tell what starts at the front.
 bool CRtuSplitter::FrontMayGrow() const {
     const std::size_t have = m_bytes.size();
-    bool shaped = false;
+    bool unknown = false;
     for (const FrameRole role : RolesAt(0)) {
         const FrameShape shape = RtuShape(role, m_bytes.data(), have);
         if (shape.fit == FrameShape::Fit::NeedMore ||
             (shape.fit == FrameShape::Fit::Length && shape.length > have)) {
             return true;
         }
-        shaped = shaped || shape.fit == FrameShape::Fit::Length;
+        // A run that began after a silence and has its shape's length: whether a silence
+        // follows tells a frame with a bad CRC from noise.
+        if (shape.fit == FrameShape::Fit::Length && shape.length == have && m_afterSilence[0] &&
+            !IsBreak(have)) {
+            return true;
+        }
+        unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
     }
-    if (shaped || have >= kMaxRtuFrame) {
+    if (!unknown || have >= kMaxRtuFrame) {
         return false;
     }
     unsigned silences = 0;

@@ -1,0 +1,13 @@
+# The decoder, shared with its fuzz target, which compiles it with coverage.
+set(MONITOR_DECODER_SOURCES
+    AsciiSplitter.cpp
+    BusDecoder.cpp
+    BusTally.cpp
+    FrameShapes.cpp
+    FrameValues.cpp
+    FramingPath.cpp
+    ModeGuess.cpp
+    RecordQueue.cpp
+    RequestPairing.cpp
+    RtuSplitter.cpp
+)
