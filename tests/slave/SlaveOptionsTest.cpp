@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/slave/MasterSettings.h"
+
 namespace slave {
 namespace {
 
@@ -73,6 +75,9 @@ TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
         EXPECT_EQ(r.options.ids, ids) << text;
     }
     EXPECT_EQ(ParseSlaveOptions({"--id", "1-255"}).options.ids.size(), 255u);
+    EXPECT_EQ(ParseSlaveOptions({"--refuse", "43,17,43"}).options.refused,
+              (std::vector<int>{43, 17}));
+    EXPECT_TRUE(ParseSlaveOptions({}).options.refused.empty());
     const ParseResult named = ParseSlaveOptions(
         {"--vendor", "ACME Corp", "--product=PLC-9", "--revision", std::string(244, 'r')});
     ASSERT_EQ(named.action, Action::Run) << named.error;
@@ -131,6 +136,9 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--tcp", "0", "--bind="},
         {"--tcp", "0", "--device", "/dev/ttyS0"},
         {"--tap"},
+        {"--refuse"},
+        {"--refuse", "0"},
+        {"--refuse", "43,128"},
         {"--tap", "/tmp/x", "--link", "/tmp/x"},
         {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},
@@ -201,6 +209,25 @@ TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
     EXPECT_TRUE(ParseSlaveOptions({}).options.faultPlan.Empty());
     EXPECT_EQ(AnswerAddress(r.options, true), 2);
     EXPECT_EQ(AnswerAddress(r.options, false), 1);
+}
+
+TEST(SlaveOptions, AMasterIsHeardOnlyAtTheSameRateWithinTwoPercentAndTheSameStopBits) {
+    SlaveOptions o = ParseSlaveOptions({"--baud", "19200", "--stop-bits", "2"}).options;
+    const std::pair<MasterSettings, const char*> cases[] = {
+        {{19200, 2}, ""},
+        {{19584, 2}, ""},
+        {{18816, 2}, ""},
+        {{19585, 2}, "line settings differ: master at 19585 bit/s, 2 stop bits"},
+        {{9600, 2}, "line settings differ: master at 9600 bit/s, 2 stop bits"},
+        {{19200, 1}, "line settings differ: master at 19200 bit/s, 1 stop bit"},
+        {{0, 2}, "line settings differ: master at 0 bit/s, 2 stop bits"},
+    };
+    for (const auto& [master, note] : cases) {
+        EXPECT_EQ(SettingsMismatch(o, master), note) << master.baud << " " << master.stopBits;
+    }
+    EXPECT_FALSE(o.anySettings);
+    EXPECT_TRUE(ParseSlaveOptions({"--any-settings"}).options.anySettings);
+    EXPECT_EQ(ParseSlaveOptions({"--any-settings=1"}).action, Action::Error);
 }
 
 }  // namespace

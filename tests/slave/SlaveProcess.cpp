@@ -280,6 +280,16 @@ CRawLine::CRawLine(const std::string& path) {
     ::tcsetattr(m_fd, TCSANOW, &tio);
 }
 
+bool CRawLine::SetLine(int baud, int stopBits) const {
+    const speed_t speed = baud == 1200 ? B1200 : baud == 9600 ? B9600 : B19200;
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0 || ::cfsetspeed(&tio, speed) != 0) {
+        return false;
+    }
+    tio.c_cflag = stopBits == 2 ? tio.c_cflag | CSTOPB : tio.c_cflag & ~CSTOPB;
+    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+}
+
 CRawLine::~CRawLine() {
     if (m_fd >= 0) {
         ::close(m_fd);

@@ -91,6 +91,8 @@ public:
     CRawLine& operator=(const CRawLine&) = delete;
 
     bool Ok() const { return m_fd >= 0; }
+    // Sets the bit rate (one of 1200, 9600, 19200) and stop bits as a master would.
+    bool SetLine(int baud, int stopBits) const;
     void Send(const std::vector<std::uint8_t>& bytes) const;
     void Send(const std::string& text) const;
     // Collects until n bytes came or timeout passed in all.

@@ -159,6 +159,21 @@ TEST_F(SlaveProtocolTest, OtherSlavesAreIgnoredAndBroadcastsWriteSilently) {
     EXPECT_TRUE(reply.answer.empty());
 }
 
+TEST_F(SlaveProtocolTest, RefusedFunctionsGiveIllegalFunctionAndChangeNothing) {
+    protocol.Refuse({6, 17, 43});
+    const std::pair<Bytes, Bytes> cases[] = {
+        {{7, 17}, {7, 0x91, 1}},
+        {{7, 43, 14, 1, 0}, {7, 0xAB, 1}},
+        {{7, 6, 0, 1, 0x12, 0x34}, {7, 0x86, 1}},
+        {{7, 3, 0, 1, 0, 1}, {7, 3, 2, 0, 0}},
+    };
+    for (const auto& [request, answer] : cases) {
+        EXPECT_EQ(Answer(request), answer) << HexSpaced(request);
+    }
+    EXPECT_EQ(protocol.Handle({0, 6, 0, 1, 0x12, 0x34}, 0).kind, SlaveReply::Kind::Broadcast);
+    EXPECT_EQ(bank.HoldingRegister(1), 0);
+}
+
 TEST_F(SlaveProtocolTest, TooShortMessagesAreIgnored) {
     EXPECT_EQ(protocol.Handle({}, 0).kind, SlaveReply::Kind::Short);
     EXPECT_EQ(protocol.Handle({7}, 0).kind, SlaveReply::Kind::Short);

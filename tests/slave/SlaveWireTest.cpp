@@ -156,6 +156,18 @@ TEST(SlaveWireRtu, FaultsOnRequest) {
     }
 }
 
+TEST(SlaveWireRtu, RefusedFunctionGetsIllegalFunctionAndOthersAnswer) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--refuse", "43"}));
+    CRawLine line(slave.Path());
+    line.Send(Bytes{0x01, 0x2B, 0x0E, 0x01, 0x00, 0x70, 0x77});
+    EXPECT_EQ(line.Receive(5, 2s), (Bytes{0x01, 0xAB, 0x01, 0x9E, 0xF0}));
+    line.Send(Bytes{0x01, 0x11, 0xC0, 0x2C});
+    const Bytes answer = line.Receive(19, 2s);
+    ASSERT_EQ(answer.size(), 19u);
+    EXPECT_EQ(answer[1], 0x11);
+}
+
 TEST(SlaveWireRtu, LineSurvivesMastersComingAndGoing) {
     CSlaveProcess slave;
     ASSERT_TRUE(slave.Start({}));

@@ -41,13 +41,12 @@ std::string Reason(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
-// Within the 2 % a UART's clock divider rounds to.
-bool CloseEnough(long asked, unsigned int set) {
-    const long long off = static_cast<long long>(set) - asked;
-    return (off < 0 ? -off : off) * 50 <= asked;
-}
-
 }  // namespace
+
+bool RateWithinTolerance(long wanted, long actual) {
+    const long long off = static_cast<long long>(actual) - wanted;
+    return (off < 0 ? -off : off) * 50 <= wanted;
+}
 
 bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, std::string& error) {
     termios2 tio{};
@@ -92,7 +91,7 @@ bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, s
         error = Reason("TCGETS2");
         return false;
     }
-    if (!CloseEnough(options.baud, set.c_ospeed)) {
+    if (!RateWithinTolerance(options.baud, static_cast<long>(set.c_ospeed))) {
         error = "the line cannot run at " + std::to_string(options.baud) +
                 " bit/s (the driver set " + std::to_string(set.c_ospeed) + ")";
         return false;
@@ -102,6 +101,14 @@ bool ApplyLineSettings(int fd, const SlaveOptions& options, bool requireSpeed, s
 
 CLineDevice::~CLineDevice() {
     Close();
+}
+
+std::optional<MasterSettings> CLineDevice::HeardSettings() const {
+    termios2 tio{};
+    if (m_holdFd < 0 || ioctl(m_holdFd, TCGETS2, &tio) != 0) {
+        return std::nullopt;
+    }
+    return MasterSettings{static_cast<long>(tio.c_ospeed), (tio.c_cflag & CSTOPB) != 0 ? 2 : 1};
 }
 
 bool CLineDevice::Open(const SlaveOptions& options, std::string& error) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "tools/slave/MasterSettings.h"
 #include "tools/slave/SlaveOptions.h"
 
 namespace slave {
@@ -23,6 +25,9 @@ public:
     // The path a master opens: the terminal side of the pseudo-terminal, or the device.
     const std::string& Path() const { return m_strPath; }
     bool IsPseudoTerminal() const { return m_holdFd >= 0; }
+    // On a pseudo-terminal, the settings its master has set (one ioctl); else none: a real
+    // line's UART does the hearing.
+    std::optional<MasterSettings> HeardSettings() const;
 
 private:
     bool OpenPseudoTerminal(const SlaveOptions& options, std::string& error);
@@ -33,6 +38,9 @@ private:
     int m_holdFd = -1;
     std::string m_strPath;
 };
+
+// Within the 2 % a UART's clock divider rounds to, and a receiver tolerates.
+bool RateWithinTolerance(long wanted, long actual);
 
 // Raw mode with the options' character format and bit rate. requireSpeed makes a rate the
 // driver does not set (more than 2 % off) an error: a real line has to run at it.

@@ -12,7 +12,9 @@ CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
       m_bank(options.size),
       m_protocol(m_bank, options.ids, options.identity),
       m_faults(options),
-      m_start(std::chrono::steady_clock::now()) {}
+      m_start(std::chrono::steady_clock::now()) {
+    m_protocol.Refuse(options.refused);
+}
 
 std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     const std::uint8_t unit = MbapUnit(adu);

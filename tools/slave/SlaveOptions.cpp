@@ -18,17 +18,17 @@ std::optional<long> ParseNumber(std::string_view text, long low, long high) {
     return value;
 }
 
-// "3,17,200" or "5-7,9": the addresses in the order given, repeats dropped.
-std::optional<std::vector<int>> ParseIds(std::string_view text) {
+// "3,17,200" or "5-7,9", each from 1 to most: the numbers in the order given, repeats dropped.
+std::optional<std::vector<int>> ParseList(std::string_view text, long most) {
     std::vector<int> ids;
     bool seen[256] = {};
     while (true) {
         const auto comma = text.find(',');
         const std::string_view item = text.substr(0, comma);
         const auto dash = item.find('-');
-        const auto low = ParseNumber(item.substr(0, dash), 1, 255);
+        const auto low = ParseNumber(item.substr(0, dash), 1, most);
         const auto high =
-            dash == std::string_view::npos ? low : ParseNumber(item.substr(dash + 1), 1, 255);
+            dash == std::string_view::npos ? low : ParseNumber(item.substr(dash + 1), 1, most);
         if (!low || !high || *low > *high) {
             return std::nullopt;
         }
@@ -112,12 +112,19 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             }
         } else if (name == "--id") {
             const auto v = value();
-            auto ids = v ? ParseIds(*v) : std::nullopt;
+            auto ids = v ? ParseList(*v, 255) : std::nullopt;
             if (!ids) {
                 return bad("addresses 1 to 255, as 3 or 3,17,200 or 5-7");
             }
             o.ids = std::move(*ids);
             o.id = o.ids.front();
+        } else if (name == "--refuse") {
+            const auto v = value();
+            auto functions = v ? ParseList(*v, 127) : std::nullopt;
+            if (!functions) {
+                return bad("function codes 1 to 127, as 43 or 17,43");
+            }
+            o.refused = std::move(*functions);
         } else if (name == "--baud") {
             if (!number(1, 4000000, n)) {
                 return bad("1 to 4000000");
@@ -217,6 +224,10 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             if (!flag(o.pace)) {
                 return fail("--pace takes no value");
             }
+        } else if (name == "--any-settings") {
+            if (!flag(o.anySettings)) {
+                return fail("--any-settings takes no value");
+            }
         } else if (name == "--log") {
             if (!flag(o.log)) {
                 return fail("--log takes no value");
@@ -270,9 +281,14 @@ Options:
   --parity none|odd|even  parity (default none)
   --data-bits 7|8       data bits (default 8)
   --stop-bits 1|2       stop bits (default 1)
-                        The line settings are applied with termios; on a pseudo-terminal
-                        they only set the RTU end-of-frame silence: 3.5 characters of
-                        1 start + data + parity + stop bits, at least 1.75 ms.
+                        The line settings are applied with termios. They set the RTU
+                        end-of-frame silence: 3.5 characters of 1 start + data + parity +
+                        stop bits, at least 1.75 ms. On a pseudo-terminal the slave reads
+                        the bit rate and stop bits its master has set at each request, and
+                        does not answer when they differ from its own (more than 2 % off),
+                        as a real slave hears garbage; parity and data bits cannot be seen
+                        there: the pseudo-terminal forces 8 bits without parity.
+  --any-settings        answer a pseudo-terminal's master at any bit rate and stop bits
   --size N              entries in each table, 1..65536 (default 10000)
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
@@ -288,6 +304,9 @@ Options:
                         TCP and UDP a wrong transaction id (every bit inverted)
   --wrong-id            answer with another slave address (id + 1, 255 -> 1); over TCP and
                         UDP another unit id (unit + 1, 255 -> 1)
+  --refuse LIST         functions (1..127, as 43 or 17,43) answered with exception 1,
+                        illegal function, as by a device without them: --refuse 43 sends a
+                        master from read device identification back to report slave id
   --fault-plan PLAN     a fault for each answered request in turn, one letter each:
                         . none, c bad check, s silent, d late by --delay MS, w wrong id;
                         past its end every answer is good. With a plan, --delay holds back
@@ -327,7 +346,7 @@ Data:
   not exist), code 4 reads one (exception 2 for another object), any other code gives
   exception 3 and another MEI type exception 1. An answer past 253 bytes stops before the
   object that does not fit, with more follows FF and that object's id as the next. Any
-  other function gives exception 1. Requests for another address
+  other function, and any under --refuse, gives exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
 Modbus TCP and UDP (--tcp, --udp):
@@ -351,8 +370,8 @@ Log (--log), one line per frame, flushed at once:
   frame text without ":" and CR LF, in double quotes (non-printing characters as \xNN);
   an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
-  than Modbus allows, (other id), (broadcast), (silent); an rx line without a note was
-  answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
+  than Modbus allows, (other id), (broadcast), (silent), (line settings differ: master at
+  19200 bit/s, 2 stop bits); an rx line without a note was answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
   nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
   ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
   cut off by its client or by the 2 s bound, and (not sent) names an answer whose client

@@ -28,10 +28,13 @@ struct SlaveOptions {
     int delayMs = 0;
     int corruptEvery = 0;  // 0: never; N: every Nth answer carries a bad check
     bool wrongId = false;
-    CFaultPlan faultPlan;  // with a plan, delayMs holds back only its late answers
-    bool echo = false;     // the line hands each request back before the answer
-    int burstMs = 0;       // 0: none; N: the master gets bytes only every N ms
-    bool pace = false;     // bytes take one character time each at the bit rate
+    CFaultPlan faultPlan;      // with a plan, delayMs holds back only its late answers
+    std::vector<int> refused;  // functions answered with exception 1, as if not there
+    bool echo = false;         // the line hands each request back before the answer
+    int burstMs = 0;           // 0: none; N: the master gets bytes only every N ms
+    bool pace = false;         // bytes take one character time each at the bit rate
+    // A pseudo-terminal's master at another bit rate or stop bits is answered all the same.
+    bool anySettings = false;
     bool log = false;
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink

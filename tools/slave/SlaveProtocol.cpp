@@ -40,6 +40,9 @@ SlaveReply CSlaveProtocol::Handle(const Bytes& request, std::uint64_t elapsedMs)
 
 Bytes CSlaveProtocol::Execute(const Bytes& request, std::uint64_t elapsedMs) {
     const std::uint8_t function = request[1];
+    if (std::find(m_refused.begin(), m_refused.end(), function) != m_refused.end()) {
+        return ExceptionAnswer(request, kIllegalFunction);
+    }
     if (function == 15 || function == 16) {
         return WriteMultiple(request);
     }

@@ -33,6 +33,9 @@ public:
     CSlaveProtocol(CRegisterBank& bank, std::vector<int> ids, DeviceIdentity identity = {})
         : m_bank(bank), m_ids(std::move(ids)), m_identity(std::move(identity)) {}
 
+    // These functions get exception 1, illegal function, as from a device without them.
+    void Refuse(std::vector<int> functions) { m_refused = std::move(functions); }
+
     SlaveReply Handle(const Bytes& request, std::uint64_t elapsedMs);
 
 private:
@@ -44,6 +47,7 @@ private:
     CRegisterBank& m_bank;
     std::vector<int> m_ids;
     DeviceIdentity m_identity;
+    std::vector<int> m_refused;
 };
 
 }  // namespace slave

@@ -29,6 +29,7 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_faults(options),
       m_start(Clock::now()),
       m_tap(tap) {
+    m_protocol.Refuse(options.refused);
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
                         std::chrono::milliseconds(options.burstMs), m_start);
@@ -115,6 +116,10 @@ bool CSlaveServer::ReadLine() {
         if (n > 0) {
             const auto now = Clock::now();
             const auto count = static_cast<std::size_t>(n);
+            if (!m_options.anySettings) {
+                // Read as the bytes come: a master may switch settings between two requests.
+                m_heard = m_line.HeardSettings();
+            }
             Clock::time_point arrived = now;
             if (m_options.pace) {
                 // The request takes its wire time to arrive, whatever the pseudo-terminal does.
@@ -167,6 +172,12 @@ bool CSlaveServer::ReadLine() {
 void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string> asciiText) {
     const std::optional<std::string_view> text =
         asciiText ? std::optional<std::string_view>(*asciiText) : std::nullopt;
+    if (m_heard) {
+        if (const std::string differ = SettingsMismatch(m_options, *m_heard); !differ.empty()) {
+            m_log.Frame("rx", frame.frame, differ, text);
+            return;
+        }
+    }
     if (frame.status != FrameStatus::Ok) {
         m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
         return;

@@ -66,6 +66,8 @@ private:
     std::optional<CLinePacer> m_pacer;
     // Paced: when the bytes received so far have finished arriving on the simulated wire.
     Clock::time_point m_inputFree{};
+    // The master's settings when the latest bytes came; none when they are not checked.
+    std::optional<MasterSettings> m_heard;
     CLineTap* m_tap;
     bool m_bTapDropLogged = false;
 };
