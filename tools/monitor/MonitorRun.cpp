@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "lines/TraceFile.h"
 #include "lines/TracePort.h"
@@ -160,7 +161,10 @@ RunSummary RunMonitor(CListenLine& line, CBusDecoder& decoder, const MonitorOpti
         if (read == CListenLine::Read::Got) {
             decoder.Feed(buffer, got, Clock::now());
             going = printer.Emit(decoder, summary);
-        } else if (read != CListenLine::Read::Empty) {
+        } else if (read == CListenLine::Read::Empty) {
+            // Readable yet nothing to read: a line in that state must not spin the loop.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
             summary.lineEnd = EndReason(read, error, line.IsSocket());
             going = false;
         }
