@@ -1,6 +1,7 @@
 #include "tools/monitor/ListenLine.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -111,14 +112,14 @@ bool CListenLine::Open(const ListenSettings& o, std::string& reason) {
         m_bSocket = true;
         return true;
     }
-    if (!OpenTty(o, error)) {
+    if (!OpenTty(o, address->lowLatency, error)) {
         reason = "cannot open " + named + ": " + error;
         return false;
     }
     return true;
 }
 
-bool CListenLine::OpenTty(const ListenSettings& o, std::string& reason) {
+bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string& reason) {
     // Read only, and no lock or TIOCEXCL: the master on the bus may use this very adapter.
     const int fd = ::open(m_strDevice.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -178,6 +179,17 @@ bool CListenLine::OpenTty(const ListenSettings& o, std::string& reason) {
     }
     // Setting the line may raise them again on some drivers.
     (void)::ioctl(fd, TIOCMBIC, &lines);
+    // As the port layer does unless low_latency=0: an adapter that hands on each byte at once
+    // keeps the silences between frames; drivers without the setting refuse it harmlessly.
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        const int flags =
+            lowLatency ? (serial.flags | ASYNC_LOW_LATENCY) : (serial.flags & ~ASYNC_LOW_LATENCY);
+        if (flags != serial.flags) {
+            serial.flags = flags;
+            (void)::ioctl(fd, TIOCSSERIAL, &serial);
+        }
+    }
     m_fd = fd;
     return true;
 }

@@ -38,7 +38,7 @@ public:
     bool IsSocket() const { return m_bSocket; }
 
 private:
-    bool OpenTty(const ListenSettings& settings, std::string& reason);
+    bool OpenTty(const ListenSettings& settings, bool lowLatency, std::string& reason);
 
     int m_fd = -1;  // a tty; a socket lives in m_conn
     bool m_bSocket = false;
