@@ -107,7 +107,6 @@ struct Heard {
 // Feeds what was heard as a program would, ticking at each deadline in between, and lets the
 // line fall quiet for five seconds before the end.
 std::vector<MonitorRecord> Listen(CBusDecoder& decoder, const std::vector<Heard>& heard) {
-    std::vector<MonitorRecord> records;
     auto tickUntil = [&](Clock::time_point until) {
         int ticks = 0;
         for (auto due = decoder.Deadline(); due && *due <= until && ticks < 100;
@@ -127,9 +126,7 @@ std::vector<MonitorRecord> Listen(CBusDecoder& decoder, const std::vector<Heard>
     decoder.Tick(last + 5s);
     decoder.Finish(last + 5s);
     EXPECT_FALSE(decoder.Deadline().has_value());
-    auto taken = decoder.Take();
-    records.insert(records.end(), taken.begin(), taken.end());
-    return records;
+    return decoder.Take();
 }
 
 struct DecoderCase {
@@ -220,6 +217,14 @@ const std::vector<DecoderCase>& Cases() {
          {"noise 9", "request 1/3 @0 x2", "answer 1/3 @0 x2 [10 11] 0ms"},
          "1: r1 a1 e0 u0 c0",
          MonitorMode::Rtu},
+        // Its CRC ends in 0x00, so with the stray 0x00 after it it is also a good request of
+        // function 16 one byte longer; the silence before that byte tells.
+        {"a stray 0x00 after a silence",
+         MonitorMode::Rtu,
+         {{Join({{1, 16, 0, 0, 0, 16, 32}, Rtu({7, 16, 0, 4, 0, 2})}), 10}, {{0}, 30}},
+         {"noise 7", "answer 7/16", "noise 1"},
+         "7: r0 a1 e0 u0 c0",
+         MonitorMode::Rtu},
         {"coils read and written",
          MonitorMode::Rtu,
          {{Rtu({1, 1, 0, 0, 0, 10}), 10},
@@ -233,11 +238,14 @@ const std::vector<DecoderCase>& Cases() {
           "answer 1/16 @4 x2 20ms"},
          "1: r3 a3 e0 u0 c0",
          MonitorMode::Rtu},
-        {"unknown function by silence",
+        {"unknown function, and a long diagnostic, by silence",
          MonitorMode::Rtu,
-         {{Rtu({1, 100, 7, 7, 7}), 10}, {Rtu({1, 100, 9}), 30}},
-         {"request 1/100", "answer 1/100 20ms"},
-         "1: r1 a1 e0 u0 c0",
+         {{Rtu({1, 100, 7, 7, 7}), 10},
+          {Rtu({1, 100, 9}), 30},
+          {Rtu({1, 8, 0, 0, 1, 2, 3, 4}), 60},
+          {Rtu({1, 8, 0, 0, 1, 2, 3, 4}), 80}},
+         {"request 1/100", "answer 1/100 20ms", "request 1/8", "answer 1/8 20ms"},
+         "1: r2 a2 e0 u0 c0",
          MonitorMode::Rtu},
         {"ascii pair",
          MonitorMode::Ascii,
@@ -298,6 +306,55 @@ TEST(BusDecoder, FrameBytesAreAsHeard) {
     EXPECT_EQ(records[1].bytes, kRead);
     EXPECT_EQ(records[1].time, kStart + 10ms);
     EXPECT_EQ(decoder.NoiseBytes(), kGarbage.size());
+}
+
+TEST(BusDecoder, AnswerTimesInTheTally) {
+    CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+    Listen(decoder, {{kRead, 0}, {kReadAnswer, 20}, {kRead, 100}, {kReadException, 140}});
+    const auto tallies = decoder.Tallies();
+    ASSERT_EQ(tallies.size(), 1u);
+    EXPECT_DOUBLE_EQ(tallies[0].second.leastMs, 20);
+    EXPECT_DOUBLE_EQ(tallies[0].second.meanMs, 30);
+    EXPECT_DOUBLE_EQ(tallies[0].second.greatestMs, 40);
+}
+
+// A busy bus through an adapter: polls of several shapes back to back, cut anywhere into
+// bursts 16 ms apart, come out as the same frames, each answer paired, no noise.
+TEST(BusDecoder, PollsCutIntoBurstsAnywhere) {
+    const std::vector<Bytes> exchange = {
+        kRead,
+        kReadAnswer,
+        Rtu({7, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2}),
+        Rtu({7, 16, 0, 4, 0, 2}),
+        Rtu({2, 5, 0, 3, 0xFF, 0}),
+        Rtu({2, 5, 0, 3, 0xFF, 0}),
+        kRead,
+        kReadException,
+        Rtu({9, 1, 0, 0, 0, 10}),
+        Rtu({9, 1, 2, 0x05, 0x02}),
+    };
+    Bytes line;
+    for (int round = 0; round < 20; ++round) {
+        for (const Bytes& frame : exchange) {
+            line.insert(line.end(), frame.begin(), frame.end());
+        }
+    }
+    std::mt19937 random(3);
+    std::vector<Heard> heard;
+    for (std::size_t at = 0, piece = 0; at < line.size(); at += piece) {
+        piece = std::min<std::size_t>(random() % 40 + 1, line.size() - at);
+        heard.push_back({Bytes(line.begin() + at, line.begin() + at + piece),
+                         static_cast<int>(heard.size() * 16)});
+    }
+    CBusDecoder decoder(DecoderSettings{MonitorMode::Rtu});
+    const auto records = Listen(decoder, heard);
+    ASSERT_EQ(records.size(), exchange.size() * 20);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].bytes, exchange[i % exchange.size()]) << i;
+        EXPECT_EQ(records[i].kind == RecordKind::Request, i % 2 == 0) << i;
+        EXPECT_EQ(records[i].answerMs.has_value(), i % 2 == 1) << i;
+    }
+    EXPECT_EQ(decoder.NoiseBytes(), 0u);
 }
 
 // Bytes heard at a wrong bit rate look random. A frame is reported only with a good CRC, so

@@ -199,6 +199,10 @@ FrameShape RtuShape(FrameRole role, const std::uint8_t* frame, std::size_t have)
                                       : AnswerShape(function, frame, have);
 }
 
+bool SilenceMayEnd(const std::uint8_t* frame, std::size_t have) {
+    return have > kFunctionAt && frame[kFunctionAt] == kDiagnostics;
+}
+
 bool FitsShape(FrameRole role, const std::uint8_t* message, std::size_t length) {
     const FrameShape shape = RtuShape(role, message, length);
     return shape.fit == FrameShape::Fit::Length && shape.length == length + kRtuCheckSize;

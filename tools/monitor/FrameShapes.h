@@ -53,6 +53,9 @@ struct FrameShape {
 
 // The shape of a request or an answer (exceptions included) from its first `have` bytes.
 FrameShape RtuShape(FrameRole role, const std::uint8_t* frame, std::size_t have);
+// Diagnostics echo whatever data their sub-function carries: when their usual shape fails, a
+// silence may still end them, as it ends frames of unknown functions.
+bool SilenceMayEnd(const std::uint8_t* frame, std::size_t have);
 // Whether a message (address to data, without its check) has the role's shape.
 bool FitsShape(FrameRole role, const std::uint8_t* message, std::size_t length);
 

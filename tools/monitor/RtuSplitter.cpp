@@ -16,8 +16,8 @@ constexpr auto kLeastSilence = 1750us;
 // asks for more bytes waits this long after the last one for them: the character interval
 // vornak-poll allows inside an answer on such lines. Slow lines wait at least two silences.
 constexpr auto kBurstWait = 50ms;
-// A frame of a function whose shape is unknown ends at a silence, the first or, where an
-// adapter split it, the second; it is not looked for further.
+// A frame of a function whose shape is unknown (or not the usual) ends at a silence, the first or,
+// where an adapter split it, the second; it is not looked for further.
 constexpr unsigned kUnknownShapeSilences = 2;
 
 }  // namespace
@@ -126,18 +126,28 @@ bool CRtuSplitter::DecideFront() {
 std::optional<std::size_t> CRtuSplitter::GoodFrameAt(std::size_t at) const {
     const std::size_t have = m_bytes.size() - at;
     bool unknown = false;
+    std::optional<std::size_t> found;
     for (const FrameRole role : RolesAt(at)) {
         const FrameShape shape = RtuShape(role, m_bytes.data() + at, have);
         unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
-        if (shape.fit == FrameShape::Fit::Length && shape.length <= have &&
-            CheckIsGood(at, shape.length)) {
-            return shape.length;
+        if (shape.fit != FrameShape::Fit::Length || shape.length > have ||
+            !CheckIsGood(at, shape.length)) {
+            continue;
+        }
+        // A good frame and the 0x00 after it make a good frame one byte longer: where both
+        // shapes fit, a silence after the shorter one cuts the longer, else the expected wins.
+        if (!found || (shape.length < *found && IsBreak(at + shape.length))) {
+            found = shape.length;
         }
     }
-    return unknown ? ChunkFrameAt(at) : std::nullopt;
+    if (found) {
+        return found;
+    }
+    const bool bySilence = unknown || SilenceMayEnd(m_bytes.data() + at, have);
+    return bySilence ? ChunkFrameAt(at) : std::nullopt;
 }
 
-// A frame of unknown shape: the bytes up to a silence, when their CRC is good.
+// A frame of no known shape: the bytes up to a silence, when their CRC is good.
 std::optional<std::size_t> CRtuSplitter::ChunkFrameAt(std::size_t at) const {
     const std::size_t last = std::min(m_bytes.size(), at + kMaxRtuFrame);
     unsigned silences = 0;
@@ -171,7 +181,8 @@ bool CRtuSplitter::FrontMayGrow() const {
         }
         unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
     }
-    if (!unknown || have >= kMaxRtuFrame) {
+    const bool bySilence = unknown || SilenceMayEnd(m_bytes.data(), have);
+    if (!bySilence || have >= kMaxRtuFrame) {
         return false;
     }
     unsigned silences = 0;
