@@ -211,23 +211,15 @@ TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
     EXPECT_EQ(AnswerAddress(r.options, false), 1);
 }
 
-TEST(SlaveOptions, AMasterIsHeardOnlyAtTheSameRateWithinTwoPercentAndTheSameStopBits) {
-    SlaveOptions o = ParseSlaveOptions({"--baud", "19200", "--stop-bits", "2"}).options;
-    const std::pair<MasterSettings, const char*> cases[] = {
-        {{19200, 2}, ""},
-        {{19584, 2}, ""},
-        {{18816, 2}, ""},
-        {{19585, 2}, "line settings differ: master at 19585 bit/s, 2 stop bits"},
-        {{9600, 2}, "line settings differ: master at 9600 bit/s, 2 stop bits"},
-        {{19200, 1}, "line settings differ: master at 19200 bit/s, 1 stop bit"},
-        {{0, 2}, "line settings differ: master at 0 bit/s, 2 stop bits"},
-    };
-    for (const auto& [master, note] : cases) {
-        EXPECT_EQ(SettingsMismatch(o, master), note) << master.baud << " " << master.stopBits;
-    }
-    EXPECT_FALSE(o.anySettings);
+TEST(SlaveOptions, AMasterIsHeardOnlyWithinTwoPercentOfTheRateAndAtTheSameStopBits) {
+    const SlaveOptions o = ParseSlaveOptions({"--baud", "19200", "--stop-bits", "2"}).options;
+    EXPECT_EQ(SettingsMismatch(o, {19584, 2}), "");
+    EXPECT_EQ(SettingsMismatch(o, {18816, 2}), "");
+    EXPECT_EQ(SettingsMismatch(o, {19585, 2}),
+              "line settings differ: master at 19585 bit/s, 2 stop bits");
+    EXPECT_EQ(SettingsMismatch(o, {19200, 1}),
+              "line settings differ: master at 19200 bit/s, 1 stop bit");
     EXPECT_TRUE(ParseSlaveOptions({"--any-settings"}).options.anySettings);
-    EXPECT_EQ(ParseSlaveOptions({"--any-settings=1"}).action, Action::Error);
 }
 
 }  // namespace

@@ -285,8 +285,8 @@ Options:
                         end-of-frame silence: 3.5 characters of 1 start + data + parity +
                         stop bits, at least 1.75 ms. On a pseudo-terminal the slave reads
                         the bit rate and stop bits its master has set at each request, and
-                        does not answer when they differ from its own (more than 2 % off),
-                        as a real slave hears garbage; parity and data bits cannot be seen
+                        does not answer a rate more than 2 % off or other stop bits, as a
+                        real slave hears garbage; parity and data bits cannot be seen
                         there: the pseudo-terminal forces 8 bits without parity.
   --any-settings        answer a pseudo-terminal's master at any bit rate and stop bits
   --size N              entries in each table, 1..65536 (default 10000)
@@ -297,7 +297,8 @@ Options:
                         and the answers, in the order they cross the line (with --pace at
                         their wire times, before any --burst; an --echo is not heard). The
                         tap never holds the slave back: up to 64 KB wait for its reader,
-                        more is dropped; --log says so once: HH:MM:SS.mmm tap (full).
+                        more is dropped; --log says so once, HH:MM:SS.mmm tap (full),
+                        and gives the count at exit. The first line names the tap.
   --silent              never answer (requests are still logged)
   --delay MS            answer MS (0..600000) milliseconds after the request
   --corrupt N           every Nth answer carries a bad CRC (RTU) or LRC (ASCII), or over
