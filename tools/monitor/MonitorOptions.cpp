@@ -181,8 +181,8 @@ and bytes that make no frame. It only ever reads: no byte is written to the line
 and RTS are cleared as soon as the device is open. PORT is COM1 to COM16 (mapped as vornak
 maps them), a device path, or socket://HOST:PORT (a serial device server's raw TCP port,
 only read from). rfc2217://, tcp:// and udp:// lines and the rs485 and echo options are
-refused: the first negotiates by writing, Modbus TCP is no shared bus, and the options drive
-the line.
+refused: the first negotiates by writing, Modbus TCP is no shared bus, and the options are
+for a line one sends on.
 
 Line:
   -m, --mode rtu|ascii|auto   framing; auto decides from the first good frames (auto)
