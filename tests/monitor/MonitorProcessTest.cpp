@@ -90,7 +90,7 @@ std::vector<std::string> LoggedFrames(CSlaveProcess& slave) {
 struct Scenario {
     const char* name;
     std::string slave;                 // the simulator's options besides the tap
-    std::vector<std::string> masters;  // commands in turn: "poll ARGS", "mbpoll ARGS", "send HEX"
+    std::vector<std::string> masters;  // in turn: "poll ARGS", "mbpoll ARGS", "send BYTES" (raw)
     std::vector<std::string>
         records;        // kind,slave,function,address,count,values,exception,error,#[,noise bytes]
     std::string tally;  // the summary's line of slave 1
