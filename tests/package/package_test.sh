@@ -71,6 +71,7 @@ files=(
     usr/bin/vornak
     usr/bin/vornak-slave
     usr/bin/vornak-poll
+    usr/bin/vornak-monitor
     usr/share/doc/vornak/copyright
     usr/share/doc/vornak/changelog.gz
     usr/share/metainfo/com.quorvix.vornak.metainfo.xml
@@ -135,6 +136,11 @@ check "the copyright file is machine-readable" grep -q '^Format: https://www.deb
 check "vornak-poll --version names $version" bash -c "'$root/usr/bin/vornak-poll' --version | grep -q ' $version'"
 timeout 10 "$root/usr/bin/vornak-poll" --count 0 COM1 >/dev/null 2>&1
 check "vornak-poll refuses bad usage with status 2" test $? -eq 2
+
+# The installed monitor answers --version and refuses a line it would have to write to.
+check "vornak-monitor --version names $version" bash -c "'$root/usr/bin/vornak-monitor' --version | grep -q ' $version'"
+timeout 10 "$root/usr/bin/vornak-monitor" tcp://127.0.0.1 >/dev/null 2>&1
+check "vornak-monitor refuses a Modbus TCP line with status 2" test $? -eq 2
 
 # The installed slave answers --help.
 help=$(timeout 10 "$root/usr/bin/vornak-slave" --help 2>&1)

@@ -3,8 +3,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <iterator>
 #include <string_view>
 #include <utility>
@@ -12,6 +10,7 @@
 #include "lines/LineAddress.h"
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
+#include "tools/poll/OptionText.h"
 #include "tools/poll/PollScan.h"
 
 namespace poll {
@@ -90,22 +89,6 @@ std::string OptionName(int code) {
     return std::string("-") + static_cast<char>(code);
 }
 
-std::optional<std::uint32_t> ParseDigits(std::string_view text, int base) {
-    std::uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
-    if (text.empty() || ec != std::errc() || ptr != end) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<std::uint32_t> ParseDecimal(std::string_view text, std::uint32_t low,
-                                          std::uint32_t high) {
-    const auto value = ParseDigits(text, 10);
-    return value && *value >= low && *value <= high ? value : std::nullopt;
-}
-
 // Decimal, or hexadecimal as "0x1A2B" or "1A2Bh" (the forms the write dialog takes), at most
 // max. Unlike the dialog, junk and numbers past max are refused rather than cut.
 std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max) {
@@ -120,51 +103,10 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t ma
     return value && *value <= max ? value : std::nullopt;
 }
 
-template <typename T>
-using Choices = std::pair<std::string_view, T>[];
-
 constexpr Choices<std::uint16_t> kModes = {
     {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}};
-constexpr Choices<std::uint8_t> kParities = {
-    {"none", kParityNone}, {"even", kParityEven}, {"odd", kParityOdd}};
-constexpr Choices<std::uint8_t> kStopBitCounts = {{"1", kStopBitsOne}, {"2", kStopBitsTwo}};
 constexpr Choices<std::uint8_t> kFlows = {
     {"none", 0}, {"dtrdsr", kFlowDtrDsr}, {"rtscts", kFlowRtsCts}, {"xonxoff", kFlowXonXoff}};
-constexpr Choices<OutputFormat> kFormats = {
-    {"table", OutputFormat::Table}, {"csv", OutputFormat::Csv}, {"json", OutputFormat::Json}};
-
-template <typename T, std::size_t N>
-std::optional<T> Choose(std::string_view text, const std::pair<std::string_view, T> (&choices)[N]) {
-    for (const auto& [name, value] : choices) {
-        if (name == text) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-// Puts a parsed value into its field; false when the text gave none.
-template <typename Field, typename Value>
-bool Store(const std::optional<Value>& parsed, Field& field) {
-    if (parsed) {
-        field = static_cast<Field>(*parsed);
-    }
-    return parsed.has_value();
-}
-
-// "COM3" (any case) gives 3; 0 when the text is no COM name; -1 for COM0 or beyond COM16.
-int ComPortNumber(const std::string& port) {
-    if (port.size() < 4 || std::toupper(static_cast<unsigned char>(port[0])) != 'C' ||
-        std::toupper(static_cast<unsigned char>(port[1])) != 'O' ||
-        std::toupper(static_cast<unsigned char>(port[2])) != 'M') {
-        return 0;
-    }
-    const auto n = ParseDigits(std::string_view(port).substr(3), 10);
-    if (!n) {
-        return 0;
-    }
-    return *n >= 1 && *n <= 16 ? static_cast<int>(*n) : -1;
-}
 
 // "1,3,5-7": addresses 0 to 255 in the order given; nullopt for anything else.
 std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text) {

@@ -1,0 +1,210 @@
+#include "tools/monitor/MonitorFormat.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/poll/PollRecord.h"
+#include "tools/poll/PollScan.h"
+#include "tools/poll/PollValues.h"
+
+namespace monitor {
+
+namespace {
+
+// A frame's function byte is below '0' in RTU, so only an ASCII frame is all hex digits.
+bool IsAsciiFrame(const MonitorRecord& r) {
+    return r.kind != RecordKind::Noise && !r.bytes.empty() &&
+           std::all_of(r.bytes.begin(), r.bytes.end(), [](std::uint8_t b) {
+               return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'F') || (b >= 'a' && b <= 'f');
+           });
+}
+
+// The values as shown, each with whether it is a JSON number: bits as 0 / 1, registers in the
+// type (whole values; registers left over past the last one as plain numbers).
+std::vector<std::pair<std::string, bool>> ShownValues(const RecordStyle& s,
+                                                      const MonitorRecord& r) {
+    std::vector<std::pair<std::string, bool>> shown;
+    const std::size_t n = r.values.size();
+    std::size_t i = 0;
+    if (!r.bitValues && s.type != poll::ValueType::Uint16 && n > 0) {
+        if (s.type == poll::ValueType::String) {
+            std::string text = poll::DecodeValue(s.type, s.order, r.values.data(), n);
+            return {{std::move(text), false}};
+        }
+        const std::size_t step = poll::RegistersPerValue(s.type);
+        for (; i + step <= n; i += step) {
+            std::string text = poll::DecodeValue(s.type, s.order, r.values.data() + i, step);
+            const bool number = poll::IsJsonNumber(s.type, text);
+            shown.emplace_back(std::move(text), number);
+        }
+    }
+    for (; i < n; ++i) {
+        shown.emplace_back(std::to_string(r.bitValues ? (r.values[i] != 0 ? 1 : 0) : r.values[i]),
+                           true);
+    }
+    return shown;
+}
+
+std::string Optional(const std::optional<std::uint16_t>& value) {
+    return value ? std::to_string(*value) : std::string();
+}
+
+std::string ExceptionText(std::uint8_t code) {
+    return std::to_string(code) + " (" + poll::ExceptionName(code) + ")";
+}
+
+std::string Ms(double ms, const char* format) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, ms);
+    return text;
+}
+
+std::string Table(const RecordStyle& s, const MonitorRecord& r, const std::string& time) {
+    char kind[16];
+    std::snprintf(kind, sizeof kind, "%-9s", KindName(r.kind));
+    std::string out = time + " " + kind;
+    if (r.slave) {
+        out += " slave " + std::to_string(*r.slave);
+    }
+    if (r.function) {
+        out += " function " + std::to_string(*r.function);
+    }
+    if (r.address) {
+        out += " address " + std::to_string(*r.address);
+    }
+    if (r.count) {
+        out += " count " + std::to_string(*r.count);
+    }
+    const auto values = ShownValues(s, r);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += (i == 0 ? " = " : " ") + values[i].first;
+    }
+    if (r.exception) {
+        out += " exception " + ExceptionText(*r.exception);
+    }
+    if (!r.error.empty()) {
+        out += " " + r.error;
+    }
+    if (r.answerMs) {
+        out += " after " + Ms(*r.answerMs, "%.1f") + " ms";
+    }
+    return out + " | " + ShownBytes(r) + "\n";
+}
+
+std::string Csv(const RecordStyle& s, const MonitorRecord& r, const std::string& time) {
+    std::string values;
+    for (const auto& [text, number] : ShownValues(s, r)) {
+        values += (values.empty() ? "" : " ") + text;
+    }
+    return time + ',' + KindName(r.kind) + ',' + (r.slave ? std::to_string(*r.slave) : "") + ',' +
+           (r.function ? std::to_string(*r.function) : "") + ',' + Optional(r.address) + ',' +
+           Optional(r.count) + ',' + poll::CsvField(values) + ',' +
+           (r.exception ? poll::CsvField(ExceptionText(*r.exception)) : "") + ',' +
+           poll::CsvField(r.error) + ',' + (r.answerMs ? Ms(*r.answerMs, "%.3f") : "") + ',' +
+           ShownBytes(r) + '\n';
+}
+
+template <typename T>
+std::string JsonNumber(const std::optional<T>& value) {
+    return value ? std::to_string(*value) : std::string("null");
+}
+
+std::string Json(const RecordStyle& s, const MonitorRecord& r, const std::string& time) {
+    std::string out = "{\"time\":" + poll::JsonString(time);
+    out += ",\"kind\":\"" + std::string(KindName(r.kind)) + "\"";
+    out += ",\"slave\":" + JsonNumber(r.slave);
+    out += ",\"function\":" + JsonNumber(r.function);
+    out += ",\"address\":" + JsonNumber(r.address);
+    out += ",\"count\":" + JsonNumber(r.count);
+    out += ",\"values\":[";
+    bool first = true;
+    for (const auto& [text, number] : ShownValues(s, r)) {
+        out += (first ? "" : ",") + (number ? text : poll::JsonString(text));
+        first = false;
+    }
+    out += "],\"exception\":" + JsonNumber(r.exception);
+    out += ",\"error\":" + poll::JsonString(r.error);
+    out += ",\"answer_ms\":" + (r.answerMs ? Ms(*r.answerMs, "%.3f") : std::string("null"));
+    out += ",\"bytes\":" + poll::JsonString(ShownBytes(r)) + "}\n";
+    return out;
+}
+
+}  // namespace
+
+const char* KindName(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Request:
+            return "request";
+        case RecordKind::Answer:
+            return "answer";
+        case RecordKind::Exception:
+            return "exception";
+        case RecordKind::Noise:
+        default:
+            return "noise";
+    }
+}
+
+std::string ShownBytes(const MonitorRecord& r) {
+    if (IsAsciiFrame(r)) {
+        std::string text(1, ':');
+        text.append(r.bytes.begin(), r.bytes.end());
+        return text;
+    }
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(r.bytes.size() * 3);
+    for (const std::uint8_t byte : r.bytes) {
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0x0F];
+    }
+    return out;
+}
+
+std::string FormatMonitorHeader(poll::OutputFormat format) {
+    return format == poll::OutputFormat::Csv
+               ? "time,kind,slave,function,address,count,values,exception,error,answer_ms,bytes\n"
+               : "";
+}
+
+std::string FormatMonitorRecord(const RecordStyle& style, const MonitorRecord& record,
+                                std::chrono::system_clock::time_point wall) {
+    const std::string time = poll::IsoTime(wall);
+    switch (style.format) {
+        case poll::OutputFormat::Csv:
+            return Csv(style, record, time);
+        case poll::OutputFormat::Json:
+            return Json(style, record, time);
+        case poll::OutputFormat::Table:
+        default:
+            return Table(style, record, time);
+    }
+}
+
+std::string FormatTallies(const std::string& device, std::uint64_t records,
+                          const std::vector<std::pair<std::uint8_t, SlaveTally>>& tallies,
+                          std::uint64_t noiseBytes) {
+    std::string out = "--- " + device + " ---\n" + std::to_string(records) +
+                      (records == 1 ? " record, " : " records, ") + std::to_string(noiseBytes) +
+                      (noiseBytes == 1 ? " noise byte\n" : " noise bytes\n");
+    for (const auto& [slave, t] : tallies) {
+        out += "slave " + std::to_string(slave) + ": " + std::to_string(t.requests) +
+               " requests, " + std::to_string(t.answers) + " answers, " +
+               std::to_string(t.exceptions) + " exceptions, " + std::to_string(t.unanswered) +
+               " unanswered, " + std::to_string(t.checkErrors) + " check errors";
+        // No time is 0 ms on a wire; zeros mean none of its answers followed a request heard.
+        if (t.greatestMs > 0) {
+            char times[96];
+            std::snprintf(times, sizeof times, ", answer min/mean/max = %.3f/%.3f/%.3f ms",
+                          t.leastMs, t.meanMs, t.greatestMs);
+            out += times;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace monitor

@@ -1,0 +1,127 @@
+// vornak-monitor: listens to a Modbus serial bus and prints every frame it hears.
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lines/TraceFile.h"
+#include "platform/StandardDescriptors.h"
+#include "tools/monitor/BusDecoder.h"
+#include "tools/monitor/ListenLine.h"
+#include "tools/monitor/MonitorFormat.h"
+#include "tools/monitor/MonitorOptions.h"
+#include "tools/monitor/MonitorRun.h"
+#include "tools/poll/StopSignals.h"
+
+namespace {
+
+int ErrnoOr(int fallback) {
+    return errno != 0 ? errno : fallback;
+}
+
+// What standard output still holds goes out and the stream closes; a write that failed
+// anywhere makes the run a failure, said once, as the core utilities do.
+int Finish(int status, int outputError) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && outputError == 0) {
+        outputError = ErrnoOr(EIO);
+    }
+    if (std::ferror(stdout) != 0 && outputError == 0) {
+        outputError = EIO;
+    }
+    errno = 0;
+    if (std::fclose(stdout) != 0 && outputError == 0) {
+        outputError = ErrnoOr(EIO);
+    }
+    if (outputError == 0) {
+        return status;
+    }
+    std::fprintf(stderr, "vornak-monitor: write error: %s\n", std::strerror(outputError));
+    return status == 0 ? 1 : status;
+}
+
+void ReportTrace(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "vornak-monitor: trace %s: %s\n", path.c_str(), reason.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // First: the line opened below must not take the number of a closed standard descriptor.
+    unsigned reopened = 0;
+    if (!EnsureStandardDescriptors(&reopened)) {
+        return 2;
+    }
+    poll::CStopSignals::Block();
+    const int closedOutput = (reopened & 2u) != 0 ? EBADF : 0;
+    using monitor::MonitorParse;
+    const MonitorParse parse =
+        monitor::ParseMonitorOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parse.action) {
+        case MonitorParse::Action::Help:
+            std::fputs(monitor::MonitorUsageText().c_str(), stdout);
+            return Finish(0, closedOutput);
+        case MonitorParse::Action::Version:
+            std::puts("vornak-monitor " VORNAK_VERSION);
+            return Finish(0, closedOutput);
+        case MonitorParse::Action::Error:
+            std::fprintf(stderr, "vornak-monitor: %s\n", parse.error.c_str());
+            return 2;
+        case MonitorParse::Action::Run:
+            break;
+    }
+    const monitor::MonitorOptions& options = parse.options;
+    if (closedOutput != 0) {
+        return Finish(0, closedOutput);
+    }
+    // As vornak-poll: --trace, else VORNAK_TRACE or the settings' trace; one that cannot be
+    // written is refused before the line opens, a later failure is said once.
+    std::unique_ptr<CTraceFile> trace;
+    if (const std::string path = options.trace.empty() ? TraceFilePath() : options.trace;
+        !path.empty()) {
+        trace = std::make_unique<CTraceFile>(path);
+        if (!trace->Problem().empty()) {
+            ReportTrace(path, trace->Problem());
+            return 2;
+        }
+    }
+    SetTraceReporter(ReportTrace);
+
+    monitor::CListenLine line;
+    std::atomic<int> signal{0};
+    const poll::CStopSignals signals([&](int sig) {
+        int none = 0;
+        signal.compare_exchange_strong(none, sig);
+        line.Stop();
+    });
+    std::string reason;
+    if (!line.Open(options.line, reason)) {
+        if (signal != 0) {
+            return 128 + signal;
+        }
+        std::fprintf(stderr, "vornak-monitor: %s\n", reason.c_str());
+        return 2;
+    }
+    monitor::CBusDecoder decoder(monitor::SettingsFor(options));
+    const monitor::RunSummary run =
+        monitor::RunMonitor(line, decoder, options, stdout, trace.get());
+    std::fflush(stdout);
+    std::fputs(
+        monitor::FormatTallies(line.Device(), run.records, decoder.Tallies(), decoder.NoiseBytes())
+            .c_str(),
+        stderr);
+    int status = 0;
+    if (!run.lineEnd.empty()) {
+        std::fprintf(stderr, "vornak-monitor: %s: %s\n", line.Device().c_str(),
+                     run.lineEnd.c_str());
+        status = 1;
+    } else if (run.stopped && run.records == 0 && signal != 0) {
+        // Stopped before anything was heard: the shell's status for death by that signal.
+        status = 128 + signal;
+    }
+    return Finish(status, run.outputError);
+}
