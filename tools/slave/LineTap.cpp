@@ -47,10 +47,9 @@ void CLineTap::Flush(Clock::time_point now) {
             m_out.erase(m_out.begin(), m_out.begin() + n);
         } else if (n < 0 && errno == EINTR) {
             continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return;
         } else {
-            // The tap is broken for good: what it cannot take is dropped, never retried in a loop.
+            // A full pseudo-terminal has no reader: a monitor keeps far ahead of any bus. Bytes
+            // kept for a reader that comes later would reach it as old news, timed as new.
             m_dropped += m_out.size();
             m_out.clear();
             return;

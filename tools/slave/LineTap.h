@@ -13,7 +13,7 @@ namespace slave {
 
 // A listen-only adapter on the line's two wires: a pseudo-terminal of its own whose reader
 // hears every byte of both directions at the time it crosses the wire. It never holds the
-// slave back: writes do not block, and what a reader leaves untaken past kBound is dropped.
+// slave back: writes do not block, and bytes the pseudo-terminal does not take are dropped.
 class CLineTap {
 public:
     using Clock = std::chrono::steady_clock;
@@ -30,9 +30,7 @@ public:
     void Hear(const std::uint8_t* data, std::size_t count, Clock::time_point first,
               Clock::duration spacing);
     std::optional<Clock::time_point> NextDue() const;
-    // True while due bytes wait for room in the pseudo-terminal: worth polling Fd for POLLOUT.
-    bool Waiting() const { return !m_out.empty(); }
-    // Hands on what is due by now, as far as the pseudo-terminal takes it.
+    // Hands on what is due by now; what the pseudo-terminal does not take is dropped.
     void Flush(Clock::time_point now);
 
     std::uint64_t Dropped() const { return m_dropped; }
@@ -45,7 +43,7 @@ private:
 
     CLineDevice m_line;
     std::deque<Timed> m_timed;  // in the order of their times
-    Bytes m_out;                // due, not yet taken
+    Bytes m_out;                // due, handed on at the next Flush
     std::uint64_t m_dropped = 0;
 };
 

@@ -48,13 +48,8 @@ int CSlaveServer::Run(int stopFd) {
         FlushPacer(Clock::now());
         FlushTap(Clock::now());
 
-        // The tap is polled only while it has bytes waiting for room: a tap nobody reads
-        // never wakes the loop.
-        const bool tapWaits = m_tap != nullptr && m_tap->Waiting();
-        pollfd fds[3] = {{m_line.Fd(), POLLIN, 0},
-                         {stopFd, POLLIN, 0},
-                         {tapWaits ? m_tap->Fd() : -1, POLLOUT, 0}};
-        const int ready = ::poll(fds, 3, PollTimeoutMs(Clock::now()));
+        pollfd fds[2] = {{m_line.Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
