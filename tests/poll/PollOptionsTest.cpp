@@ -73,7 +73,7 @@ TEST(PollOptions, TakesEachOptionInTheMastersCodes) {
          [](const PollOptions& o) {
              return o.write == Regs{0x612C, 0x6200};
          }},
-        {{"-T", "float64", "--order", "GHEFCDAB", "-c", "31", "-f", "4", "COM1"},
+        {{"-T", "float64", "--order", "ghefcdab", "-c", "31", "-f", "4", "COM1"},
          [](const PollOptions& o) {
              return o.count == 124 && o.valueCount == 31 && o.order == poll::WordOrder::Cdab;
          }},

@@ -1,6 +1,8 @@
 #include "tools/poll/PollValues.h"
 
+#include <algorithm>
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -178,8 +180,14 @@ std::optional<WordOrder> ParseWordOrder(std::string_view name) {
         {"DCBA", WordOrder::Dcba},     {"ABCDEFGH", WordOrder::Abcd}, {"GHEFCDAB", WordOrder::Cdab},
         {"BADCFEHG", WordOrder::Badc}, {"HGFEDCBA", WordOrder::Dcba},
     };
+    // "cdab" is as clear as "CDAB": device manuals write it either way.
+    const auto sameLetters = [name](std::string_view text) {
+        return std::equal(text.begin(), text.end(), name.begin(), name.end(), [](char a, char b) {
+            return a == std::toupper(static_cast<unsigned char>(b));
+        });
+    };
     for (const auto& [text, order] : kOrders) {
-        if (text == name) {
+        if (sameLetters(text)) {
             return order;
         }
     }
