@@ -191,17 +191,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {"poll -r 9999 -c 2", "poll -r 0"},
                  {"request,1,3,9999,2,,,,", "exception,1,3,9999,2,,2 (Illegal Data Address),,#",
                   "request,1,3,0,1,,,,"},
-                 "slave 1: 2 requests, 0 answers, 1 exceptions, 1 unanswered, 0 check errors"},
+                 "slave 1: 2 requests, 0 answers, 1 exception, 1 unanswered, 0 check errors"},
         Scenario{"bad_check",
                  "--corrupt 1",
                  {"poll -r 0"},
                  {"request,1,3,0,1,,,,", "noise,,,,,,,bad CRC,,01 03 02 00 00 47 BB"},
-                 "slave 1: 1 requests, 0 answers, 0 exceptions, 0 unanswered, 1 check errors"},
+                 "slave 1: 1 request, 0 answers, 0 exceptions, 0 unanswered, 1 check error"},
         Scenario{"noise_between_frames",
                  "",
                  {"send \xFF\xFF\x55", "poll -r 0"},
                  {"noise,,,,,,,,,FF FF 55", "request,1,3,0,1,,,,", "answer,1,3,0,1,0,,,#"},
-                 "slave 1: 1 requests, 1 answers"}),
+                 "slave 1: 1 request, 1 answer"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // On a pseudo-terminal of the test's own, whose other end must never hear a byte: a stop before
@@ -219,7 +219,7 @@ TEST(MonitorProcess, NeverWritesAndEndsAsItsStatusSays) {
     } cases[] = {
         {"", 130, head, "0 records, 0 noise bytes\n"},
         {"-n 1", 0, head + "request,1,3,0,1,,,,," + request + "\n",
-         "slave 1: 1 requests, 0 answers, 0 exceptions, 1 unanswered, 0 check errors\n"},
+         "slave 1: 1 request, 0 answers, 0 exceptions, 1 unanswered, 0 check errors\n"},
         {"-b 115200", 1, head,
          ": the line hung up: the device went away or its other side closed\n"},
     };

@@ -101,8 +101,8 @@ TEST(MonitorFormat, EachFormatSaysTheRecordInFull) {
     SlaveTally tally{4, 2, 1, 1, 1, 1.0, 2.0, 3.0};
     EXPECT_EQ(FormatTallies("/dev/pts/9", 8, {{7, tally}, {9, SlaveTally{1}}}, 3),
               "--- /dev/pts/9 ---\n8 records, 3 noise bytes\nslave 7: 4 requests, 2 answers, 1 "
-              "exceptions, 1 unanswered, 1 check errors, answer min/mean/max = "
-              "1.000/2.000/3.000 ms\nslave 9: 1 requests, 0 answers, 0 exceptions, 0 "
+              "exception, 1 unanswered, 1 check error, answer min/mean/max = "
+              "1.000/2.000/3.000 ms\nslave 9: 1 request, 0 answers, 0 exceptions, 0 "
               "unanswered, 0 check errors\n");
 }
 

@@ -179,6 +179,9 @@ bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string&
     }
     // Setting the line may raise them again on some drivers.
     (void)::ioctl(fd, TIOCMBIC, &lines);
+    // What the driver kept from before, or heard at other settings, would come out timed as
+    // new; a flush of the input writes nothing to the line.
+    (void)::tcflush(fd, TCIFLUSH);
     // As the port layer does unless low_latency=0: an adapter that hands on each byte at once
     // keeps the silences between frames; drivers without the setting refuse it harmlessly.
     serial_struct serial{};

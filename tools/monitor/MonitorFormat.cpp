@@ -129,6 +129,10 @@ std::string Json(const RecordStyle& s, const MonitorRecord& r, const std::string
     return out;
 }
 
+std::string Counted(std::uint64_t count, const char* one, const char* more) {
+    return std::to_string(count) + " " + (count == 1 ? one : more);
+}
+
 }  // namespace
 
 const char* KindName(RecordKind kind) {
@@ -187,14 +191,14 @@ std::string FormatMonitorRecord(const RecordStyle& style, const MonitorRecord& r
 std::string FormatTallies(const std::string& device, std::uint64_t records,
                           const std::vector<std::pair<std::uint8_t, SlaveTally>>& tallies,
                           std::uint64_t noiseBytes) {
-    std::string out = "--- " + device + " ---\n" + std::to_string(records) +
-                      (records == 1 ? " record, " : " records, ") + std::to_string(noiseBytes) +
-                      (noiseBytes == 1 ? " noise byte\n" : " noise bytes\n");
+    std::string out = "--- " + device + " ---\n" + Counted(records, "record", "records") + ", " +
+                      Counted(noiseBytes, "noise byte", "noise bytes") + "\n";
     for (const auto& [slave, t] : tallies) {
-        out += "slave " + std::to_string(slave) + ": " + std::to_string(t.requests) +
-               " requests, " + std::to_string(t.answers) + " answers, " +
-               std::to_string(t.exceptions) + " exceptions, " + std::to_string(t.unanswered) +
-               " unanswered, " + std::to_string(t.checkErrors) + " check errors";
+        out +=
+            "slave " + std::to_string(slave) + ": " + Counted(t.requests, "request", "requests") +
+            ", " + Counted(t.answers, "answer", "answers") + ", " +
+            Counted(t.exceptions, "exception", "exceptions") + ", " + std::to_string(t.unanswered) +
+            " unanswered, " + Counted(t.checkErrors, "check error", "check errors");
         // No time is 0 ms on a wire; zeros mean none of its answers followed a request heard.
         if (t.greatestMs > 0) {
             char times[96];
