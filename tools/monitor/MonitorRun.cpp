@@ -7,6 +7,7 @@
 #include "lines/TraceFile.h"
 #include "lines/TracePort.h"
 #include "tools/monitor/MonitorFormat.h"
+#include "tools/poll/ProgressOutput.h"
 
 namespace monitor {
 
@@ -14,14 +15,6 @@ namespace {
 
 // Read at most this much at once; a line faster than the loop only makes more reads.
 constexpr std::size_t kReadBytes = 4096;
-
-int Print(const std::string& text, std::FILE* out) {
-    errno = 0;
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
-        return 0;
-    }
-    return errno != 0 ? errno : EIO;
-}
 
 // Turns the decoder's monotonic times into wall-clock ones for printing.
 class CWallClock {
@@ -66,7 +59,8 @@ public:
             if (m_trace != nullptr) {
                 m_trace->Flush();
             }
-            if (const int error = Print(text, m_out); error != 0 && summary.outputError == 0) {
+            if (const int error = poll::PrintFlushed(text, m_out);
+                error != 0 && summary.outputError == 0) {
                 summary.outputError = error;
             }
         }
@@ -113,7 +107,7 @@ RunSummary RunMonitor(CListenLine& line, CBusDecoder& decoder, const MonitorOpti
     RunSummary summary;
     CPrinter printer(o, out, trace, line.Device());
     if (const std::string header = FormatMonitorHeader(o.format); !header.empty()) {
-        summary.outputError = Print(header, out);
+        summary.outputError = poll::PrintFlushed(header, out);
     }
     const Clock::time_point start = Clock::now();
     const std::optional<Clock::time_point> end =

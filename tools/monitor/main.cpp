@@ -15,33 +15,13 @@
 #include "tools/monitor/MonitorFormat.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorRun.h"
+#include "tools/poll/ProgressOutput.h"
 #include "tools/poll/StopSignals.h"
 
 namespace {
 
-int ErrnoOr(int fallback) {
-    return errno != 0 ? errno : fallback;
-}
-
-// What standard output still holds goes out and the stream closes; a write that failed
-// anywhere makes the run a failure, said once, as the core utilities do.
 int Finish(int status, int outputError) {
-    errno = 0;
-    if (std::fflush(stdout) != 0 && outputError == 0) {
-        outputError = ErrnoOr(EIO);
-    }
-    if (std::ferror(stdout) != 0 && outputError == 0) {
-        outputError = EIO;
-    }
-    errno = 0;
-    if (std::fclose(stdout) != 0 && outputError == 0) {
-        outputError = ErrnoOr(EIO);
-    }
-    if (outputError == 0) {
-        return status;
-    }
-    std::fprintf(stderr, "vornak-monitor: write error: %s\n", std::strerror(outputError));
-    return status == 0 ? 1 : status;
+    return poll::FinishOutput("vornak-monitor", status, outputError);
 }
 
 void ReportTrace(const std::string& path, const std::string& reason) {

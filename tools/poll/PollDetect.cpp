@@ -10,6 +10,7 @@
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/PollScan.h"
+#include "tools/poll/ProgressOutput.h"
 
 namespace poll {
 
@@ -20,30 +21,6 @@ namespace {
 // USB adapter's 16 ms delivery latency, which may still hand over bytes of the last try.
 constexpr std::uint32_t kSettleFloorMs = 20;
 constexpr std::uint32_t kSilenceBitsTimes1000 = 35 * 11 * 100;  // 3.5 characters of 11 bits
-constexpr std::size_t kBarWidth = 20;
-
-bool Answered(std::uint16_t code) {
-    return code == kModbusOk || (code & kModbusException) != 0;
-}
-
-bool LineLost(std::uint16_t code) {
-    return code == kModbusWriteError || code == kModbusReadError || code == kModbusPortNotOpen;
-}
-
-int Print(const std::string& text, std::FILE* out) {
-    errno = 0;
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
-        return 0;
-    }
-    return errno != 0 ? errno : EIO;
-}
-
-void ClearProgress(std::FILE* progress) {
-    if (progress != nullptr) {
-        std::fputs("\r\033[K", progress);
-        std::fflush(progress);
-    }
-}
 
 const char* ParityName(std::uint8_t parity) {
     return parity == kParityEven ? "even" : parity == kParityOdd ? "odd" : "none";
@@ -158,18 +135,16 @@ std::string FormatDetectFind(OutputFormat format, const LineFind& find, std::uin
 
 std::string FormatDetectProgress(std::size_t tried, std::size_t total, const std::string& line,
                                  std::uint32_t found, double msLeft) {
-    const std::size_t filled = total == 0 ? kBarWidth : tried * kBarWidth / total;
-    char text[160];
-    std::snprintf(text, sizeof text, "[%s%s] %zu/%zu, trying %s, %u found, %.0f s left",
-                  std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
-                  tried, total, line.c_str(), found, std::ceil(msLeft / 1000));
-    return text;
+    char text[128];
+    std::snprintf(text, sizeof text, "trying %s, %u found, %.0f s left", line.c_str(), found,
+                  std::ceil(msLeft / 1000));
+    return ProgressBar(tried, total) + text;
 }
 
 DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter& setLine,
                         std::FILE* out, CStopRequest& stop, std::FILE* progress) {
     DetectSummary summary;
-    summary.outputError = Print(FormatDetectHeader(o.format), out);
+    summary.outputError = PrintFlushed(FormatDetectHeader(o.format), out);
     const std::vector<LineTry> sweep = o.detect ? DetectSweep(*o.detect) : std::vector<LineTry>{};
     const bool all = o.detect && o.detect->all;
     // The time left if every try from here waits out its time-outs.
@@ -188,8 +163,7 @@ DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter&
         if (progress != nullptr) {
             const std::string line = FormatDetectProgress(
                 i, sweep.size(), LineTryName(sweep[i], o.dataBits), summary.found, left[i]);
-            std::fprintf(progress, "\r%s\033[K", line.c_str());
-            std::fflush(progress);
+            ShowProgress(progress, line);
         }
         // Closed and set up afresh at every try: nothing half-read at the last settings stays.
         std::string reason;
@@ -234,7 +208,7 @@ DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter&
         if (!find.slaves.empty()) {
             ++summary.found;
             ClearProgress(progress);
-            summary.outputError = Print(FormatDetectFind(o.format, find, o.dataBits), out);
+            summary.outputError = PrintFlushed(FormatDetectFind(o.format, find, o.dataBits), out);
             if (!all) {
                 break;
             }

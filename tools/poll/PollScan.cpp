@@ -7,6 +7,7 @@
 
 #include "modbus/Modbus.h"
 #include "tools/poll/PollRunner.h"
+#include "tools/poll/ProgressOutput.h"
 
 namespace poll {
 
@@ -16,31 +17,11 @@ namespace {
 constexpr std::uint32_t kNetworkWireMs = 100;
 constexpr std::uint32_t kScanMarginMs = 50;
 constexpr std::uint32_t kBitsPerCharacter = 11;
-constexpr std::size_t kBarWidth = 20;
 constexpr std::uint64_t kLongestAnswerBytes = 256;
 
 bool NetworkLine(const PollOptions& o) {
     return o.mode == kPollModeTcp || o.mode == kPollModeUdp || o.port.rfind("tcp://", 0) == 0 ||
            o.port.rfind("udp://", 0) == 0;
-}
-
-bool Answered(std::uint16_t code) {
-    return code == kModbusOk || (code & kModbusException) != 0;
-}
-
-int Print(const std::string& text, std::FILE* out) {
-    errno = 0;
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
-        return 0;
-    }
-    return errno != 0 ? errno : EIO;
-}
-
-void ClearProgress(std::FILE* progress) {
-    if (progress != nullptr) {
-        std::fputs("\r\033[K", progress);
-        std::fflush(progress);
-    }
 }
 
 std::string Milliseconds(double ms) {
@@ -171,18 +152,16 @@ std::string FormatScanRecord(OutputFormat format, const PollRecord& r, const Ide
 
 std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_t slave,
                                std::uint32_t found, double msLeft) {
-    const std::size_t filled = total == 0 ? kBarWidth : asked * kBarWidth / total;
-    char text[128];
-    std::snprintf(text, sizeof text, "[%s%s] %zu/%zu, asking %u, %u found, %.0f s left",
-                  std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
-                  asked, total, static_cast<unsigned>(slave), found, std::ceil(msLeft / 1000));
-    return text;
+    char text[96];
+    std::snprintf(text, sizeof text, "asking %u, %u found, %.0f s left",
+                  static_cast<unsigned>(slave), found, std::ceil(msLeft / 1000));
+    return ProgressBar(asked, total) + text;
 }
 
 ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
                     std::FILE* progress, const std::function<Identity(std::uint8_t)>& identify) {
     ScanSummary summary;
-    summary.outputError = Print(FormatScanHeader(o.format, bool(identify)), out);
+    summary.outputError = PrintFlushed(FormatScanHeader(o.format, bool(identify)), out);
     const auto start = std::chrono::steady_clock::now();
     const std::size_t total = o.slaves.size();
     for (std::size_t i = 0; i < total && summary.outputError == 0; ++i) {
@@ -197,16 +176,14 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
             const double each = i == 0 ? o.timeoutMs : spent / static_cast<double>(i);
             const std::string line = FormatScanProgress(i, total, o.slaves[i], summary.found,
                                                         each * static_cast<double>(total - i));
-            std::fprintf(progress, "\r%s\033[K", line.c_str());  // a shorter line leaves no tail
-            std::fflush(progress);
+            ShowProgress(progress, line);
         }
         const PollRecord record = PollOnce(master, o, o.slaves[i], &stop);
         if (!Answered(record.code) && stop.IsRequested()) {
             break;  // cut short: no answer to count either way
         }
         ++summary.asked;
-        if (record.code == kModbusPortNotOpen || record.code == kModbusWriteError ||
-            record.code == kModbusReadError) {
+        if (LineLost(record.code)) {
             summary.lineLost = record.text;  // every later address would fail the same way
             break;
         }
@@ -219,7 +196,7 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
                                         master.GetErrorText(identity.code));
             }
             ClearProgress(progress);
-            summary.outputError = Print(text, out);
+            summary.outputError = PrintFlushed(text, out);
         }
     }
     ClearProgress(progress);
