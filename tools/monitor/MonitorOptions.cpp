@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include "tools/poll/OptionReader.h"
 #include "tools/poll/OptionText.h"
 
 namespace monitor {
@@ -32,19 +33,11 @@ constexpr char kShortOptions[] = ":m:b:d:s:t:T:o:n:hV";
 const std::pair<std::string_view, MonitorMode> kModes[] = {
     {"rtu", MonitorMode::Rtu}, {"ascii", MonitorMode::Ascii}, {"auto", MonitorMode::Auto}};
 
-std::string OptionName(int code) {
-    for (const option& o : kOptions) {
-        if (o.name != nullptr && o.val == code) {
-            return std::string("--") + o.name;
-        }
-    }
-    return std::string("-") + static_cast<char>(code);
-}
-
 }  // namespace
 
 MonitorParse ParseMonitorOptions(const std::vector<std::string>& args) {
     using poll::Choose;
+    using poll::COptionReader;
     using poll::ParseDecimal;
     using poll::Store;
     MonitorParse result;
@@ -54,30 +47,12 @@ MonitorParse ParseMonitorOptions(const std::vector<std::string>& args) {
         result.error = std::move(message);
         return result;
     };
-    std::vector<std::string> storage;
-    storage.reserve(args.size() + 1);
-    storage.emplace_back("vornak-monitor");
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : storage) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    COptionReader reader("vornak-monitor", args, kShortOptions, kOptions);
 
     bool orderGiven = false;
-    opterr = 0;
-    optind = 0;  // glibc: start afresh, also after an earlier parse
-    for (;;) {
-        const int code = getopt_long(static_cast<int>(storage.size()), argv.data(), kShortOptions,
-                                     kOptions, nullptr);
-        if (code == -1) {
-            break;
-        }
-        const std::string_view value = optarg != nullptr ? optarg : "";
-        auto bad = [&](const std::string& expected) {
-            return fail("bad value for " + OptionName(code) + ": '" + std::string(value) + "' (" +
-                        expected + ")");
-        };
+    for (int code; (code = reader.Next()) != -1;) {
+        const std::string_view value = reader.Value();
+        auto bad = [&](const std::string& expected) { return fail(reader.Bad(code, expected)); };
         switch (code) {
             case 'h':
                 result.action = MonitorParse::Action::Help;
@@ -85,13 +60,6 @@ MonitorParse ParseMonitorOptions(const std::vector<std::string>& args) {
             case 'V':
                 result.action = MonitorParse::Action::Version;
                 return result;
-            case ':':
-                return fail(OptionName(optopt) + " needs a value");
-            case '?':
-                if (optopt != 0) {
-                    return fail(std::string("unknown option -") + static_cast<char>(optopt));
-                }
-                return fail(std::string("unknown option ") + argv[optind - 1]);
             case 'm':
                 if (!Store(Choose(value, kModes), o.mode))
                     return bad("rtu, ascii or auto; Modbus TCP is no shared bus to listen to");
@@ -146,19 +114,18 @@ MonitorParse ParseMonitorOptions(const std::vector<std::string>& args) {
                 if (!Store(ParseDecimal(value, 0, 31536000), o.durationS))
                     return bad("0 (no limit) to 31536000 s");
                 break;
-            default:
-                return fail("unknown option " + std::string(argv[optind - 1]));
+            default:  // ':', '?'
+                return fail(reader.Problem(code));
         }
     }
-    // getopt_long has moved the operands behind the options, in argv (not in storage).
-    const int positional = static_cast<int>(storage.size()) - optind;
-    if (positional == 0) {
+    const std::vector<std::string> operands = reader.Operands();
+    if (operands.empty()) {
         return fail("no PORT given (COM1 to COM16, a device path or socket://HOST:PORT)");
     }
-    if (positional > 1) {
-        return fail("one PORT only; unexpected '" + std::string(argv[optind + 1]) + "'");
+    if (operands.size() > 1) {
+        return fail("one PORT only; unexpected '" + operands[1] + "'");
     }
-    o.line.port = argv[optind];
+    o.line.port = operands[0];
     o.line.comPort = poll::ComPortNumber(o.line.port);
     if (o.line.port.empty() || o.line.comPort < 0) {
         return fail("bad PORT '" + o.line.port +

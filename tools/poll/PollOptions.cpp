@@ -10,6 +10,7 @@
 #include "lines/LineAddress.h"
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
+#include "tools/poll/OptionReader.h"
 #include "tools/poll/OptionText.h"
 #include "tools/poll/PollScan.h"
 
@@ -79,15 +80,6 @@ constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNon
                                                                      {kParityEven, kStopBitsOne},
                                                                      {kParityOdd, kStopBitsOne},
                                                                      {kParityNone, kStopBitsTwo}};
-
-std::string OptionName(int code) {
-    for (const option& o : kOptions) {
-        if (o.name != nullptr && o.val == code) {
-            return std::string("--") + o.name;
-        }
-    }
-    return std::string("-") + static_cast<char>(code);
-}
 
 // Decimal, or hexadecimal as "0x1A2B" or "1A2Bh" (the forms the write dialog takes), at most
 // max. Unlike the dialog, junk and numbers past max are refused rather than cut.
@@ -298,15 +290,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         return result;
     };
 
-    std::vector<std::string> storage;
-    storage.reserve(args.size() + 1);
-    storage.emplace_back("vornak-poll");
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : storage) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    COptionReader reader("vornak-poll", args, kShortOptions, kOptions);
 
     std::optional<std::uint32_t> ref;
     std::optional<std::string_view> writeList;
@@ -322,19 +306,9 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     bool all = false;
     std::optional<std::string_view> baudText;
     std::optional<std::vector<std::uint8_t>> scanIds;
-    opterr = 0;
-    optind = 0;  // glibc: start afresh, also after an earlier parse
-    for (;;) {
-        const int code = getopt_long(static_cast<int>(storage.size()), argv.data(), kShortOptions,
-                                     kOptions, nullptr);
-        if (code == -1) {
-            break;
-        }
-        const std::string_view value = optarg != nullptr ? optarg : "";
-        auto bad = [&](const std::string& expected) {
-            return fail("bad value for " + OptionName(code) + ": '" + std::string(value) + "' (" +
-                        expected + ")");
-        };
+    for (int code; (code = reader.Next()) != -1;) {
+        const std::string_view value = reader.Value();
+        auto bad = [&](const std::string& expected) { return fail(reader.Bad(code, expected)); };
         std::optional<std::uint32_t> n;
         switch (code) {
             case 'h':
@@ -343,13 +317,6 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             case 'V':
                 result.action = PollParse::Action::Version;
                 return result;
-            case ':':
-                return fail(OptionName(optopt) + " needs a value");
-            case '?':
-                if (optopt != 0) {
-                    return fail(std::string("unknown option -") + static_cast<char>(optopt));
-                }
-                return fail(std::string("unknown option ") + argv[optind - 1]);
             case 'm':
                 if (!Store(Choose(value, kModes), o.mode))
                     return bad("rtu, ascii, tcp or udp");
@@ -458,10 +425,11 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 o.scan = true;
                 // "--scan 1-8" as well as "--scan=1-8": a following word that reads as a
                 // list is taken, which no PORT ever does.
-                if (optarg == nullptr && optind < static_cast<int>(storage.size()) &&
-                    ParseSlaves(argv[optind])) {
-                    scanIds = ParseSlaves(argv[optind++]);
-                } else if (optarg != nullptr && !Store(ParseSlaves(value), scanIds)) {
+                if (const char* next = reader.Following();
+                    !reader.HasValue() && next != nullptr && ParseSlaves(next)) {
+                    scanIds = ParseSlaves(next);
+                    reader.Take();
+                } else if (reader.HasValue() && !Store(ParseSlaves(value), scanIds)) {
                     return bad("1 to 255, a list such as 1,3,5-7 (1-247)");
                 }
                 break;
@@ -479,20 +447,19 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("a file");
                 o.trace = value;
                 break;
-            default:
-                return fail("unknown option " + std::string(argv[optind - 1]));
+            default:  // ':', '?'
+                return fail(reader.Problem(code));
         }
     }
 
-    // getopt_long has moved the operands behind the options, in argv (not in storage).
-    const int positional = static_cast<int>(storage.size()) - optind;
-    if (positional == 0) {
+    const std::vector<std::string> operands = reader.Operands();
+    if (operands.empty()) {
         return fail("no PORT given (COM1 to COM16, a device path or a URL)");
     }
-    if (positional > 1) {
-        return fail("one PORT only; unexpected '" + std::string(argv[optind + 1]) + "'");
+    if (operands.size() > 1) {
+        return fail("one PORT only; unexpected '" + operands[1] + "'");
     }
-    o.port = argv[optind];
+    o.port = operands[0];
     o.comPort = ComPortNumber(o.port);
     if (o.port.empty() || o.comPort < 0) {
         return fail("bad PORT '" + o.port + "' (COM1 to COM16, a device path or a URL)");
