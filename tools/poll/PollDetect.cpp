@@ -142,7 +142,7 @@ std::string FormatDetectProgress(std::size_t tried, std::size_t total, const std
 }
 
 DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter& setLine,
-                        std::FILE* out, CStopRequest& stop, std::FILE* progress) {
+                        std::FILE* out, CStopRequest& stop, CProgress* progress) {
     DetectSummary summary;
     summary.outputError = PrintFlushed(FormatDetectHeader(o.format), out);
     const std::vector<LineTry> sweep = o.detect ? DetectSweep(*o.detect) : std::vector<LineTry>{};
@@ -163,7 +163,7 @@ DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter&
         if (progress != nullptr) {
             const std::string line = FormatDetectProgress(
                 i, sweep.size(), LineTryName(sweep[i], o.dataBits), summary.found, left[i]);
-            ShowProgress(progress, line);
+            progress->Show(i, sweep.size(), line);
         }
         // Closed and set up afresh at every try: nothing half-read at the last settings stays.
         std::string reason;
@@ -207,7 +207,9 @@ DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter&
         }
         if (!find.slaves.empty()) {
             ++summary.found;
-            ClearProgress(progress);
+            if (progress != nullptr) {
+                progress->Clear();
+            }
             summary.outputError = PrintFlushed(FormatDetectFind(o.format, find, o.dataBits), out);
             if (!all) {
                 break;
@@ -217,7 +219,9 @@ DetectSummary RunDetect(CModbus& master, const PollOptions& o, const LineSetter&
             break;
         }
     }
-    ClearProgress(progress);
+    if (progress != nullptr) {
+        progress->Clear();
+    }
     summary.stopped = stop.IsRequested();
     return summary;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/poll/PollOptions.h"
+#include "tools/poll/ProgressOutput.h"
 #include "tools/poll/StopRequest.h"
 
 class CModbus;
@@ -65,6 +66,6 @@ using LineSetter = std::function<bool(const PollOptions& options, std::string& r
 // first at which one answers with a checked frame (an exception too), or with the plan's all
 // every one. Progress as the scan's.
 DetectSummary RunDetect(CModbus& master, const PollOptions& options, const LineSetter& setLine,
-                        std::FILE* out, CStopRequest& stop, std::FILE* progress);
+                        std::FILE* out, CStopRequest& stop, CProgress* progress);
 
 }  // namespace poll

@@ -159,7 +159,7 @@ std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_
 }
 
 ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
-                    std::FILE* progress, const std::function<Identity(std::uint8_t)>& identify) {
+                    CProgress* progress, const std::function<Identity(std::uint8_t)>& identify) {
     ScanSummary summary;
     summary.outputError = PrintFlushed(FormatScanHeader(o.format, bool(identify)), out);
     const auto start = std::chrono::steady_clock::now();
@@ -176,7 +176,7 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
             const double each = i == 0 ? o.timeoutMs : spent / static_cast<double>(i);
             const std::string line = FormatScanProgress(i, total, o.slaves[i], summary.found,
                                                         each * static_cast<double>(total - i));
-            ShowProgress(progress, line);
+            progress->Show(i, total, line);
         }
         const PollRecord record = PollOnce(master, o, o.slaves[i], &stop);
         if (!Answered(record.code) && stop.IsRequested()) {
@@ -195,11 +195,15 @@ ScanSummary RunScan(CModbus& master, const PollOptions& o, std::FILE* out, CStop
                 text = FormatScanRecord(o.format, record, &identity,
                                         master.GetErrorText(identity.code));
             }
-            ClearProgress(progress);
+            if (progress != nullptr) {
+                progress->Clear();
+            }
             summary.outputError = PrintFlushed(text, out);
         }
     }
-    ClearProgress(progress);
+    if (progress != nullptr) {
+        progress->Clear();
+    }
     summary.stopped = stop.IsRequested();
     return summary;
 }

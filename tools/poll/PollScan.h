@@ -8,6 +8,7 @@
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRecord.h"
+#include "tools/poll/ProgressOutput.h"
 #include "tools/poll/StopRequest.h"
 
 class CModbus;
@@ -46,11 +47,11 @@ std::string FormatScanRecord(OutputFormat format, const PollRecord& record,
 std::string FormatScanProgress(std::size_t asked, std::size_t total, std::uint8_t slave,
                                std::uint32_t found, double msLeft);
 
-// Asks each of the options' slaves once and prints those that answer, flushed. With progress
-// (a terminal), one line there is redrawn before each request and cleared at the end. With
-// identify, each address found is identified before its record is printed.
+// Asks each of the options' slaves once and prints those that answer, flushed, with progress
+// shown before each request when given. With identify, each address found is identified
+// before its record is printed.
 ScanSummary RunScan(CModbus& master, const PollOptions& options, std::FILE* out, CStopRequest& stop,
-                    std::FILE* progress,
+                    CProgress* progress,
                     const std::function<Identity(std::uint8_t)>& identify = {});
 
 }  // namespace poll

@@ -42,17 +42,20 @@ std::string ProgressBar(std::size_t done, std::size_t total) {
     return bar;
 }
 
-void ShowProgress(std::FILE* progress, const std::string& line) {
-    if (progress != nullptr) {
-        std::fprintf(progress, "\r%s\033[K", line.c_str());
-        std::fflush(progress);
+void CProgress::Show(std::size_t done, std::size_t total, const std::string& line) {
+    if (m_bTerminal) {
+        std::fprintf(m_out, "\r%s\033[K", line.c_str());  // a shorter line leaves no tail
+    } else if (total > 0 && done * 10 >= m_nextTenth * total) {
+        std::fprintf(m_out, "%s\n", line.c_str());
+        m_nextTenth = done * 10 / total + 1;
     }
+    std::fflush(m_out);
 }
 
-void ClearProgress(std::FILE* progress) {
-    if (progress != nullptr) {
-        std::fputs("\r\033[K", progress);
-        std::fflush(progress);
+void CProgress::Clear() {
+    if (m_bTerminal) {
+        std::fputs("\r\033[K", m_out);
+        std::fflush(m_out);
     }
 }
 

@@ -44,8 +44,9 @@ int Detect(CLocalModbus& master, const poll::PollOptions& options, poll::CStopRe
         }
         return true;
     };
-    const poll::DetectSummary found = poll::RunDetect(master, options, setLine, stdout, stop,
-                                                      isatty(STDERR_FILENO) ? stderr : nullptr);
+    poll::CProgress progress(stderr, isatty(STDERR_FILENO) != 0);
+    const poll::DetectSummary found =
+        poll::RunDetect(master, options, setLine, stdout, stop, &progress);
     if (found.stopped) {
         return Finish(128 + stop.Signal(), found.outputError);
     }
@@ -145,7 +146,6 @@ int main(int argc, char** argv) {
         return Finish(any ? 0 : 1, 0);
     }
     if (options.scan) {
-        // The progress line is for a person watching; a log or a pipe gets only the finds.
         // Identification waits its own short time-out: its answers are longer than the read's.
         const auto identify = [&](std::uint8_t slave) {
             master.SetTimeout(options.identifyTimeoutMs);
@@ -153,8 +153,9 @@ int main(int argc, char** argv) {
             master.SetTimeout(options.timeoutMs);
             return identity;
         };
+        poll::CProgress progress(stderr, isatty(STDERR_FILENO) != 0);
         const poll::ScanSummary scan = poll::RunScan(
-            master, options, stdout, stop, isatty(STDERR_FILENO) ? stderr : nullptr,
+            master, options, stdout, stop, &progress,
             options.identify ? identify : std::function<poll::Identity(std::uint8_t)>{});
         if (scan.stopped) {
             // A partial list is no answer to "who is on this line": the signal's status.
