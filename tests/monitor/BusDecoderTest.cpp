@@ -54,6 +54,11 @@ const Bytes kReadAnswer = Rtu({1, 3, 4, 0, 10, 0, 11});
 const Bytes kReadException = Rtu({1, 0x83, 2});
 const Bytes kReadOther = Rtu({2, 3, 0, 5, 0, 1});
 const Bytes kReadOtherAnswer = Rtu({2, 3, 2, 1, 0});
+const Bytes kReadCoils = Rtu({1, 1, 0, 0, 0, 10});
+const Bytes kReadCoilsAnswer = Rtu({1, 1, 2, 0x05, 0x02});
+const Bytes kWriteCoil = Rtu({1, 5, 0, 3, 0xFF, 0});  // and its echo
+const Bytes kWriteRegisters = Rtu({7, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2});
+const Bytes kWriteRegistersAnswer = Rtu({7, 16, 0, 4, 0, 2});
 
 // What a test reads of a record: kind, slave/function, address, count, values, code, time.
 std::string Describe(const MonitorRecord& record) {
@@ -203,15 +208,9 @@ const std::vector<DecoderCase>& Cases() {
          {"noise 7", "answer 7/16", "noise 1", "7: r0 a1 e0 u0 c0"}},
         {"coils read and written",
          kRtu,
-         {{Rtu({1, 1, 0, 0, 0, 10}), 10},
-          {Rtu({1, 1, 2, 0x05, 0x02}), 30},
-          {Rtu({1, 5, 0, 3, 0xFF, 0}), 60},
-          {Rtu({1, 5, 0, 3, 0xFF, 0}), 80},
-          {Rtu({1, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2}), 100},
-          {Rtu({1, 16, 0, 4, 0, 2}), 120}},
+         {{kReadCoils, 10}, {kReadCoilsAnswer, 30}, {kWriteCoil, 60}, {kWriteCoil, 80}},
          {"request 1/1 @0 x10", "answer 1/1 @0 x10 bits[1 0 1 0 0 0 0 0 0 1] 20ms",
-          "request 1/5 @3 x1 bits[1]", "answer 1/5 @3 x1 bits[1] 20ms", "request 1/16 @4 x2 [1 2]",
-          "answer 1/16 @4 x2 20ms", "1: r3 a3 e0 u0 c0"}},
+          "request 1/5 @3 x1 bits[1]", "answer 1/5 @3 x1 bits[1] 20ms", "1: r2 a2 e0 u0 c0"}},
         {"unknown function, and a long diagnostic, by silence",
          kRtu,
          {{Rtu({1, 100, 7, 7, 7}), 10},
@@ -274,17 +273,8 @@ TEST(BusDecoder, AnswerTimesInTheTally) {
 // bursts 16 ms apart, come out as the same frames, each answer paired, no noise.
 TEST(BusDecoder, PollsCutIntoBurstsAnywhere) {
     const std::vector<Bytes> exchange = {
-        kRead,
-        kReadAnswer,
-        Rtu({7, 16, 0, 4, 0, 2, 4, 0, 1, 0, 2}),
-        Rtu({7, 16, 0, 4, 0, 2}),
-        Rtu({2, 5, 0, 3, 0xFF, 0}),
-        Rtu({2, 5, 0, 3, 0xFF, 0}),
-        kRead,
-        kReadException,
-        Rtu({9, 1, 0, 0, 0, 10}),
-        Rtu({9, 1, 2, 0x05, 0x02}),
-    };
+        kRead, kReadAnswer,    kWriteRegisters, kWriteRegistersAnswer, kWriteCoil, kWriteCoil,
+        kRead, kReadException, kReadCoils,      kReadCoilsAnswer};
     Bytes line;
     for (int round = 0; round < 20; ++round) {
         for (const Bytes& frame : exchange) {
