@@ -128,12 +128,6 @@ const std::vector<std::string> kWriteThenRead = {"request,1,16,3,2,4660 7,,,",
 INSTANTIATE_TEST_SUITE_P(
     Bus, MonitorOnTap,
     ::testing::Values(
-        Scenario{"rtu",
-                 "",
-                 {"poll -r 3 -w 4660,7", "poll -r 3 -c 2"},
-                 kWriteThenRead,
-                 "slave 1: 2 requests, 2 answers, 0 exceptions, 0 unanswered, 0 check errors, "
-                 "answer min/mean/max = #"},
         Scenario{"rtu_bursts_mbpoll",
                  "--burst 16",
                  {"poll -r 3 -w 4660,7", "mbpoll -r 4 -c 2"},
