@@ -37,9 +37,8 @@ Bytes Ascii(Bytes message) {
 
 Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes joined;
-    for (const Bytes& part : parts) {
+    for (const Bytes& part : parts)
         joined.insert(joined.end(), part.begin(), part.end());
-    }
     return joined;
 }
 
@@ -70,22 +69,19 @@ std::string Describe(const MonitorRecord& record) {
         return out.str();
     }
     out << ' ' << int(*record.slave) << '/' << int(*record.function);
-    if (record.address) {
+    if (record.address)
         out << " @" << *record.address;
-    }
     if (record.count) {
         out << " x" << *record.count;
     }
     if (!record.values.empty()) {
         out << (record.bitValues ? " bits[" : " [");
-        for (std::size_t i = 0; i < record.values.size(); ++i) {
+        for (std::size_t i = 0; i < record.values.size(); ++i)
             out << (i ? " " : "") << record.values[i];
-        }
         out << ']';
     }
-    if (record.exception) {
+    if (record.exception)
         out << " code " << int(*record.exception);
-    }
     if (record.answerMs) {
         out << ' ' << std::lround(*record.answerMs) << "ms";
     }
