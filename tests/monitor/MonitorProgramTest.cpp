@@ -43,7 +43,6 @@ TEST(MonitorOptions, TakesThePollersOptionsAndRefusesWhatAMonitorCannotUse) {
         {{"-m", "tcp", "COM1"},
          "bad value for --mode: 'tcp' (rtu, ascii or auto; Modbus TCP is no shared bus to listen "
          "to)"},
-        {{"-d", "9", "COM1"}, "bad value for --data-bits: '9' (7 or 8)"},
         {{"--order", "CDAB", "COM1"},
          "--order needs a 32-bit or 64-bit --type (int32, uint32, float32, int64, uint64, "
          "float64)"},
