@@ -86,15 +86,11 @@ MonitorParse ParseMonitorOptions(const std::vector<std::string>& args) {
                 break;
             case 'T':
                 if (!Store(poll::ParseValueType(value), o.type))
-                    return bad(
-                        "uint16, int16, hex, bin, int32, uint32, float32, int64, uint64, "
-                        "float64 or string");
+                    return bad(poll::kTypeNames);
                 break;
             case kOrder:
                 if (!Store(poll::ParseWordOrder(value), o.order))
-                    return bad(
-                        "ABCD, CDAB, BADC or DCBA (64-bit: ABCDEFGH, GHEFCDAB, "
-                        "BADCFEHG, HGFEDCBA)");
+                    return bad(poll::kOrderNames);
                 orderGiven = true;
                 break;
             case 'o':

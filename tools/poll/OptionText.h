@@ -27,6 +27,12 @@ extern const std::pair<std::string_view, std::uint8_t> kParities[3];
 extern const std::pair<std::string_view, std::uint8_t> kStopBitCounts[2];
 extern const std::pair<std::string_view, OutputFormat> kFormats[3];
 
+// What -T and --order take, as a refusal says it.
+inline constexpr char kTypeNames[] =
+    "uint16, int16, hex, bin, int32, uint32, float32, int64, uint64, float64 or string";
+inline constexpr char kOrderNames[] =
+    "ABCD, CDAB, BADC or DCBA (64-bit: ABCDEFGH, GHEFCDAB, BADCFEHG, HGFEDCBA)";
+
 template <typename T, std::size_t N>
 std::optional<T> Choose(std::string_view text, const std::pair<std::string_view, T> (&choices)[N]) {
     for (const auto& [name, value] : choices) {
