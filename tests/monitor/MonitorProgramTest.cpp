@@ -93,7 +93,7 @@ TEST(MonitorFormat, EachFormatSaysTheRecordInFull) {
                   "\",\"kind\":\"noise\",\"slave\":null,\"function\":null,\"address\":null,"
                   "\"count\":null,\"values\":[1,0,1],\"exception\":null,\"error\":\"bad CRC\","
                   "\"answer_ms\":null,\"bytes\":\"30 00\"}\n");
-    SlaveTally tally{4, 2, 1, 1, 1, 1.0, 2.0, 3.0};
+    SlaveTally tally{4, 2, 1, 1, 1, 1.0, 2.0, 3.0, 3};
     EXPECT_EQ(FormatTallies("/dev/pts/9", 8, {{7, tally}, {9, SlaveTally{1}}}, 3),
               "--- /dev/pts/9 ---\n8 records, 3 noise bytes\nslave 7: 4 requests, 2 answers, 1 "
               "exception, 1 unanswered, 1 check error, answer min/mean/max = "

@@ -31,6 +31,7 @@ struct SlaveTally {
     double leastMs = 0;             // answer times, answers and exceptions alike
     double meanMs = 0;
     double greatestMs = 0;
+    std::uint32_t timed = 0;  // answers and exceptions whose request was heard: the times' count
 };
 
 // Turns the bytes a listen-only line hears into records: frames split by the line's silences

@@ -45,6 +45,7 @@ void CBusTally::Time(Entry& entry, std::optional<double> answerMs) {
     tally.greatestMs = entry.timed == 0 ? *answerMs : std::max(tally.greatestMs, *answerMs);
     entry.totalMs += *answerMs;
     ++entry.timed;
+    tally.timed = entry.timed;
     tally.meanMs = entry.totalMs / entry.timed;
 }
 

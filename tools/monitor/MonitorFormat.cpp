@@ -199,8 +199,8 @@ std::string FormatTallies(const std::string& device, std::uint64_t records,
             ", " + Counted(t.answers, "answer", "answers") + ", " +
             Counted(t.exceptions, "exception", "exceptions") + ", " + std::to_string(t.unanswered) +
             " unanswered, " + Counted(t.checkErrors, "check error", "check errors");
-        // No time is 0 ms on a wire; zeros mean none of its answers followed a request heard.
-        if (t.greatestMs > 0) {
+        // Only answers that followed a request heard have a time.
+        if (t.timed > 0) {
             char times[96];
             std::snprintf(times, sizeof times, ", answer min/mean/max = %.3f/%.3f/%.3f ms",
                           t.leastMs, t.meanMs, t.greatestMs);
