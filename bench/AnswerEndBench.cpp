@@ -4,11 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <string>
 
-#include "SlaveChild.h"
-#include "modbus/LocalModbus.h"
+#include "SlaveLine.h"
 
 namespace {
 
@@ -24,28 +22,15 @@ void BM_AnswerEnd(benchmark::State& state) {
     if (burstMs > 0) {
         args.insert(args.end(), {"--burst", std::to_string(burstMs)});
     }
-    CSlaveChild slave;
-    if (!slave.Start(args)) {
-        state.SkipWithError("vornak-slave did not start");
-        return;
-    }
-    ::setenv("VORNAK_COM7", slave.Path().c_str(), 1);
     CLocalModbus master;
     master.SetTimeout(1000);
     master.SetCharInterval(kCharInterval);
     master.SetAnswerEnd(byLength ? AnswerEnd::Length : AnswerEnd::Silence);
-    if (!master.Open(kPort, baud, 0)) {
-        state.SkipWithError("the master could not open the line");
+    CSlaveChild slave;
+    if (!OpenOnSlave(state, slave, args, master, kPort, baud)) {
         return;
     }
-    WordArray values(kQuantity, 0);
-    for (auto _ : state) {
-        if (const std::uint16_t code = master.ReadHoldingRegisters(1, 0, kQuantity, values);
-            code != kModbusOk) {
-            state.SkipWithError(master.GetErrorText(code).c_str());
-            break;
-        }
-    }
+    ReadsUntilDone(state, master, kQuantity);
     state.counters["polls_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }

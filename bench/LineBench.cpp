@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "SlaveChild.h"
+#include "SlaveLine.h"
+#include "lines/TracePort.h"
 #include "modbus/Crc16.h"
 #include "modbus/LocalModbus.h"
-#include "lines/TracePort.h"
 
 namespace {
 
@@ -22,28 +22,16 @@ constexpr int kCharacters = 8 + 5 + 2 * kQuantity;  // request, then the answer 
 
 void BM_PacedRead125Registers(benchmark::State& state) {
     const auto baud = static_cast<std::uint32_t>(state.range(0));
-    CSlaveChild slave;
-    if (!slave.Start({"--pace", "--baud", std::to_string(baud)})) {
-        state.SkipWithError("vornak-slave did not start");
-        return;
-    }
-    ::setenv("VORNAK_COM6", slave.Path().c_str(), 1);
     CLocalModbus master;
     master.SetTimeout(1000);
     // The simulator paces with the scheduler's jitter, a few ms on a busy machine.
     master.SetCharInterval(static_cast<std::uint32_t>(state.range(1)));
-    if (!master.Open(kPort, baud, 0)) {
-        state.SkipWithError("the master could not open the line");
+    CSlaveChild slave;
+    if (!OpenOnSlave(state, slave, {"--pace", "--baud", std::to_string(baud)}, master, kPort,
+                     baud)) {
         return;
     }
-    WordArray values(kQuantity, 0);
-    for (auto _ : state) {
-        if (const std::uint16_t code = master.ReadHoldingRegisters(1, 0, kQuantity, values);
-            code != kModbusOk) {
-            state.SkipWithError(master.GetErrorText(code).c_str());
-            break;
-        }
-    }
+    ReadsUntilDone(state, master, kQuantity);
     // 10 bits a character: start, 8 data, stop.
     state.counters["wire_ms"] = kCharacters * 10 * 1000.0 / baud;
     state.counters["silences_ms"] = static_cast<double>(master.GetCharInterval());
