@@ -80,7 +80,7 @@ void Monitor125(benchmark::State& state, bool bursts) {
     TimedRun run;
     for (auto _ : state) {
         run = RunForWindow({VORNAK_MONITOR_PATH, "-b", "115200", tap}, "20", kWindow);
-        if (!run.ok || run.lines == 0) {
+        if (!run.interrupted || run.lines == 0) {
             state.SkipWithError("the monitor did not run or heard nothing");
             return;
         }

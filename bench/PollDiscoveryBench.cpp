@@ -27,7 +27,7 @@ void Scan247(benchmark::State& state, const std::string& baud) {
     for (auto _ : state) {
         // Every line of the table is an address found.
         run = RunForWindow({VORNAK_POLL_PATH, "--scan", "-b", baud, slave.Path()}, "", kBound);
-        if (run.ok || run.lines != 3) {
+        if (run.interrupted || run.lines != 3) {
             state.SkipWithError("the scan hung or did not find exactly 3, 17 and 200");
             return;
         }
@@ -47,7 +47,7 @@ void DetectAscii19200(benchmark::State& state) {
     for (auto _ : state) {
         run = RunForWindow({VORNAK_POLL_PATH, "--detect", slave.Path()},
                            "-b 19200 --parity none --stop-bits 2 -m ascii -a 1", kBound);
-        if (run.ok || run.lines != 1) {
+        if (run.interrupted || run.lines != 1) {
             state.SkipWithError("the detection hung or did not find 19200 8N2 ASCII");
             return;
         }

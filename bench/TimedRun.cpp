@@ -89,6 +89,6 @@ TimedRun RunForWindow(const std::vector<std::string>& args, const std::string& m
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.ok = interrupted;
+    run.interrupted = interrupted;
     return run;
 }
