@@ -9,6 +9,8 @@ mkdir -p "$out"
 XVFB_SESSION_NAME="vornak-e2e-tcp"
 # shellcheck source=tests/support/xvfb_session.sh
 source "$(dirname "$0")/../support/xvfb_session.sh"
+# shellcheck source=tests/e2e/main_window.sh
+source "$(dirname "$0")/main_window.sh"
 fail() {
     echo "e2e-tcp: FAILED: $*"
     [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/tcp-failure.png" 2>/dev/null
@@ -62,10 +64,7 @@ echo "e2e-tcp: the mode pane names tcp:// and udp:// lines, whatever the mode"
 "$vornak" >"$work/vornak.log" 2>&1 &
 vornak_pid=$!
 pids+=("$vornak_pid")
-wid=$(timeout 20 xdotool search --sync --name "Modbus Master Scan Program" | head -1)
-[ -n "$wid" ] || fail "the main window did not show"
-xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
-sleep 0.5
+main_window || fail "the main window did not show"
 
 # Where the status line's text ends in screenshot $1: its blue ink's rightmost column.
 status_end() {
@@ -91,16 +90,8 @@ reads=$(requests "$work/tcp1.log" "$read_pdu")
 [ "$reads" -ge 3 ] || fail "expected at least 3 reads over tcp:// in 1.5 s, saw $reads"
 echo "e2e-tcp: $reads reads over tcp://127.0.0.1:$port"
 
-# Double-click a line of the list until the write dialog opens, then write 0x1234.
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-dialog=""
-for frac in $(seq 40 4 80); do
-    xdotool mousemove --window "$wid" $((WIDTH / 2)) $((HEIGHT * frac / 100)) click --repeat 2 --delay 80 1
-    sleep 0.6
-    dialog=$(xdotool search --name "데이타 쓰기" 2>/dev/null | head -1)
-    [ -n "$dialog" ] && break
-done
-[ -n "$dialog" ] || fail "double-clicking the list opened no write dialog"
+# Write 0x1234 from the dialog a line of the list opens.
+open_write_dialog || fail "double-clicking the list opened no write dialog"
 xdotool key --window "$dialog" Tab Tab Tab Tab ctrl+a
 xdotool type --window "$dialog" --delay 30 "0x1234"
 xdotool key --window "$dialog" Tab space

@@ -11,6 +11,8 @@ mkdir -p "$out"
 XVFB_SESSION_NAME=vornak-e2e
 # shellcheck source=tests/support/xvfb_session.sh
 source "$(dirname "$0")/../support/xvfb_session.sh"
+# shellcheck source=tests/e2e/main_window.sh
+source "$(dirname "$0")/main_window.sh"
 fail() {
     echo "e2e: FAILED: $*"
     [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/failure.png" 2>/dev/null
@@ -48,10 +50,7 @@ export QT_QPA_PLATFORM=xcb
 vornak_pid=$!
 pids+=($vornak_pid)
 
-wid=$(timeout 20 xdotool search --sync --name "Modbus Master Scan Program" | head -1)
-[ -n "$wid" ] || fail "the main window did not show"
-xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
-sleep 0.5
+main_window || fail "the main window did not show"
 
 # The function list is flat at rest, sunken under the mouse (a shadow line on top, a highlight
 # line at the bottom), and flat again soon after the mouse leaves. Compared down one column
@@ -100,18 +99,7 @@ echo "$reads" | awk -F'[:.]' '
     END { if (bad != "") { print "periods off:" bad; exit 1 } }' || fail "reads not one period apart"
 echo "e2e: $count reads one scan period apart"
 
-# Double-click the third line: find it by trying points down the list until the write
-# dialog opens.
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-dialog=""
-for frac in $(seq 40 4 80); do
-    y=$(( HEIGHT * frac / 100 ))
-    xdotool mousemove --window "$wid" $(( WIDTH / 2 )) "$y" click --repeat 2 --delay 80 1
-    sleep 0.6
-    dialog=$(xdotool search --name "데이타 쓰기" 2>/dev/null | head -1)
-    [ -n "$dialog" ] && break
-done
-[ -n "$dialog" ] || fail "double-clicking the list opened no write dialog"
+open_write_dialog || fail "double-clicking the list opened no write dialog"
 import -window root "$out/write-dialog.png" 2>/dev/null
 # OK has the focus; the value edit is four tab stops on. An empty value first: Enter closes
 # the stop box (the dialog swallows only its own Enter), and the dialog stays.
