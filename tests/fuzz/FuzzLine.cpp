@@ -295,11 +295,22 @@ void RunBroadcast(std::uint16_t mode, const RequestCase& c, CScriptedPort& port,
     CheckWire(mode, port, request);
 }
 
+// The case FuzzCheck names while it runs, whichever way it returns.
+class CCaseReported {
+public:
+    CCaseReported(std::uint16_t mode, const RequestCase& c) {
+        g_case = &c;
+        g_mode = mode;
+    }
+    ~CCaseReported() { g_case = nullptr; }
+    CCaseReported(const CCaseReported&) = delete;
+    CCaseReported& operator=(const CCaseReported&) = delete;
+};
+
 }  // namespace
 
 void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& answer) {
-    g_case = &c;
-    g_mode = mode;
+    const CCaseReported reported(mode, c);
     FuzzLine line = TheLine(mode);
     CScriptedPort& port = *line.port;
     CLocalModbus& master = *line.master;
@@ -316,7 +327,6 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
 
     if (c.slave == kBroadcastSlave && c.op < 6) {
         RunBroadcast(mode, c, port, master, request, arraySize);
-        g_case = nullptr;
         return;
     }
     if (c.op == 6) {
@@ -376,5 +386,4 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
         }
     }
     CheckWire(mode, port, request);
-    g_case = nullptr;
 }
