@@ -41,7 +41,7 @@ QString PortTooltip(int port) {
         note += QStringLiteral(", ") + QString::fromUtf8(settings);
         // MBAP frames end by their length and take no serial setting: only the time-out and
         // the scan time of the dialog still count there.
-        if (address->kind == LineKind::Tcp || address->kind == LineKind::Udp) {
+        if (IsModbusNetwork(address->kind)) {
             note += QStringLiteral(
                 ": bit rate, parity, data size, stop bits, flow control, "
                 "mode, character interval");

@@ -18,10 +18,6 @@ constexpr KindPrefix kKinds[] = {{"socket://", LineKind::Socket},
                                  {"tcp://", LineKind::Tcp},
                                  {"udp://", LineKind::Udp}};
 
-bool IsModbusNetwork(LineKind kind) {
-    return kind == LineKind::Tcp || kind == LineKind::Udp;
-}
-
 constexpr const char* kTtyOptions =
     "echo, rs485, rs485_delay_before=MS, rs485_delay_after=MS, rs485_rts=high|low, "
     "low_latency=0|1";
@@ -185,6 +181,10 @@ const char* LineKindName(LineKind kind) {
             return "udp://";
     }
     return "tty";
+}
+
+bool IsModbusNetwork(LineKind kind) {
+    return kind == LineKind::Tcp || kind == LineKind::Udp;
 }
 
 const char* LineSettingsNote(LineKind kind) {

@@ -31,6 +31,9 @@ std::optional<std::string> ControlCharacterFault(const std::string& device);
 // "tty", "socket://", "rfc2217://", "tcp://", "udp://".
 const char* LineKindName(LineKind kind);
 
+// tcp:// and udp://: Modbus frames with the MBAP header, which take no serial setting.
+bool IsModbusNetwork(LineKind kind);
+
 // What becomes of the dialog's line settings on a line of this kind, as a tooltip says it;
 // nullptr for a local device, which takes them.
 const char* LineSettingsNote(LineKind kind);

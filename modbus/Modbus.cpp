@@ -83,6 +83,18 @@ std::uint16_t CModbus::CheckAnswer(const ByteArray& request, const ByteArray& re
 
 std::uint16_t CModbus::RunRequest(const ByteArray& request, std::size_t answerLength,
                                   const std::function<void(const ByteArray&)>& unpack) {
+    return RunRequest(request, ClampLength(answerLength), answerLength,
+                      [&unpack](const ByteArray& response) {
+                          if (unpack) {
+                              unpack(response);
+                          }
+                          return kModbusOk;
+                      });
+}
+
+std::uint16_t CModbus::RunRequest(const ByteArray& request, std::uint16_t expectedLength,
+                                  std::size_t checkedLength,
+                                  const std::function<std::uint16_t(const ByteArray&)>& parse) {
     const auto requestLength = static_cast<std::uint16_t>(request.size());
     if (m_bBroadcast && request[0] == kBroadcastSlave) {
         std::uint16_t code = kModbusBadRequest;
@@ -93,40 +105,14 @@ std::uint16_t CModbus::RunRequest(const ByteArray& request, std::size_t answerLe
         ThrowIfError(code);
         return code;
     }
-    const std::uint16_t expectedLength = ClampLength(answerLength);
-    ByteArray response(expectedLength, 0);
     std::uint16_t code = kModbusOk;
     std::uint16_t tries = 0;
     do {
         ByteArray sent = request;  // Transact appends the check to its copy
+        ByteArray response(expectedLength, 0);
         code = Transact(sent, requestLength, response, expectedLength, nullptr);
         if (code == kModbusOk) {
-            code = CheckAnswer(request, response, answerLength);
-        }
-        if (code == kModbusOk && unpack) {
-            unpack(response);
-        }
-        ++tries;
-    } while (code != kModbusOk && tries < m_wTries);
-    ThrowIfError(code);
-    return code;
-}
-
-std::uint16_t CModbus::RunOpenRequest(const ByteArray& request, std::size_t headerLength,
-                                      const std::function<std::uint16_t(const ByteArray&)>& parse) {
-    if (m_bBroadcast && request[0] == kBroadcastSlave) {
-        ThrowIfError(kModbusBadRequest);
-        return kModbusBadRequest;
-    }
-    const auto requestLength = static_cast<std::uint16_t>(request.size());
-    std::uint16_t code = kModbusOk;
-    std::uint16_t tries = 0;
-    do {
-        ByteArray sent = request;
-        ByteArray response;
-        code = Transact(sent, requestLength, response, 0, nullptr);
-        if (code == kModbusOk) {
-            code = CheckAnswer(request, response, headerLength);
+            code = CheckAnswer(request, response, checkedLength);
         }
         if (code == kModbusOk) {
             code = parse(response);
@@ -140,7 +126,7 @@ std::uint16_t CModbus::RunOpenRequest(const ByteArray& request, std::size_t head
 std::uint16_t CModbus::ReadDeviceIdentification(std::uint8_t slave, std::uint8_t code,
                                                 std::uint8_t objectId, DeviceIdAnswer& answer) {
     const ByteArray request{slave, kFuncEncapsulated, kMeiDeviceIdentification, code, objectId};
-    return RunOpenRequest(request, kDeviceIdHeaderLength, [&](const ByteArray& response) {
+    return RunRequest(request, 0, kDeviceIdHeaderLength, [&](const ByteArray& response) {
         if (response[2] != kMeiDeviceIdentification) {
             return kModbusInvalidResponse;
         }
@@ -167,14 +153,14 @@ std::uint16_t CModbus::ReadDeviceIdentification(std::uint8_t slave, std::uint8_t
 }
 
 std::uint16_t CModbus::ReportSlaveId(std::uint8_t slave, ByteArray& data) {
-    return RunOpenRequest({slave, kFuncReportSlaveId}, kReadHeaderLength,
-                          [&](const ByteArray& response) {
-                              if (response[2] != response.size() - kReadHeaderLength) {
-                                  return kModbusInvalidResponse;
-                              }
-                              data.assign(response.begin() + kReadHeaderLength, response.end());
-                              return kModbusOk;
-                          });
+    return RunRequest({slave, kFuncReportSlaveId}, 0, kReadHeaderLength,
+                      [&](const ByteArray& response) {
+                          if (response[2] != response.size() - kReadHeaderLength) {
+                              return kModbusInvalidResponse;
+                          }
+                          data.assign(response.begin() + kReadHeaderLength, response.end());
+                          return kModbusOk;
+                      });
 }
 
 std::uint16_t CModbus::ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,

@@ -144,13 +144,15 @@ private:
                                 std::uint16_t quantity, const ByteArray& data);
     static std::uint16_t CheckAnswer(const ByteArray& request, const ByteArray& response,
                                      std::size_t answerLength);
-    // The request cycle: exchange, check, unpack on success, up to m_wTries times. A request
-    // to the broadcast address is sent once and never read.
+    // The request cycle: exchange, check, parse on success, up to m_wTries times. A request
+    // to the broadcast address is sent once and never read. expectedLength 0 takes an answer of
+    // open length, at least checkedLength long, which parse checks and unpacks alike.
+    std::uint16_t RunRequest(const ByteArray& request, std::uint16_t expectedLength,
+                             std::size_t checkedLength,
+                             const std::function<std::uint16_t(const ByteArray&)>& parse);
+    // For answers of a fixed length, unpacked on success.
     std::uint16_t RunRequest(const ByteArray& request, std::size_t answerLength,
                              const std::function<void(const ByteArray&)>& unpack);
-    // The same cycle for answers of open length, which parse checks and unpacks alike.
-    std::uint16_t RunOpenRequest(const ByteArray& request, std::size_t headerLength,
-                                 const std::function<std::uint16_t(const ByteArray&)>& parse);
     std::uint16_t ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
                            std::uint16_t quantity, ByteArray& states);
     std::uint16_t ReadWords(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
