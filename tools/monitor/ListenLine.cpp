@@ -240,8 +240,4 @@ void CListenLine::Stop() {
     m_conn.Abort();
 }
 
-bool CListenLine::Stopped() const {
-    return m_wait.Aborted() || m_conn.Aborted();
-}
-
 }  // namespace monitor
