@@ -42,10 +42,6 @@ std::uint64_t CBusDecoder::NoiseBytes() const {
     return m_impl->guess.NoiseBytes();
 }
 
-std::uint64_t CBusDecoder::DroppedRecords() const {
-    return m_impl->guess.DroppedRecords();
-}
-
 std::vector<std::pair<std::uint8_t, SlaveTally>> CBusDecoder::Tallies() const {
     return m_impl->guess.Tallies();
 }

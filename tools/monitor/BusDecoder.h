@@ -65,8 +65,6 @@ public:
     MonitorMode Mode() const;
     // Noise bytes seen so far, and the tally of every slave heard, by address.
     std::uint64_t NoiseBytes() const;
-    // Records dropped because Take was not called while more than a few thousand waited.
-    std::uint64_t DroppedRecords() const;
     std::vector<std::pair<std::uint8_t, SlaveTally>> Tallies() const;
 
 private:

@@ -25,7 +25,6 @@ public:
     std::vector<MonitorRecord> Take() { return m_records.Take(); }
     bool HeardFrame() const { return m_records.HeardFrame(); }
     std::uint64_t NoiseBytes() const { return m_records.NoiseBytes(); }
-    std::uint64_t DroppedRecords() const { return m_records.Dropped(); }
     std::vector<std::pair<std::uint8_t, SlaveTally>> Tallies() const { return m_tally.Tallies(); }
 
 private:

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "lines/BitRate.h"
 #include "lines/LineAddress.h"
@@ -17,14 +16,11 @@
 #include "lines/PortMapFile.h"
 #include "lines/PortResolver.h"
 #include "lines/SerialPort.h"
+#include "platform/FileReason.h"
 
 namespace monitor {
 
 namespace {
-
-std::string SystemWords(int error) {
-    return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
-}
 
 // Why a line of this address is no line for a monitor; empty when it is one.
 std::string Refusal(const LineAddress& address) {
@@ -123,7 +119,7 @@ bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string&
     // Read only, and no lock or TIOCEXCL: the master on the bus may use this very adapter.
     const int fd = ::open(m_strDevice.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        reason = SystemWords(errno);
+        reason = ErrnoText(errno);
         return false;
     }
     auto reject = [&](std::string why) {
@@ -140,7 +136,7 @@ bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string&
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        return reject(SystemWords(errno));
+        return reject(ErrnoText(errno));
     }
     // Every byte as it came: no translation, no dropped bytes on line errors, no flow control.
     tio.c_iflag &=
@@ -163,16 +159,16 @@ bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string&
         // A pseudo-terminal keeps CS8 without parity whatever is asked, and the C library
         // calls that EINVAL though the rest was applied; it has no character framing to miss.
         if (errno != EINVAL) {
-            return reject(SystemWords(errno));
+            return reject(ErrnoText(errno));
         }
     }
     if (const int error = SetExactBitRate(fd, o.baud); error != 0) {
         return reject("the driver does not take " + std::to_string(o.baud) +
-                      " bit/s: " + SystemWords(error));
+                      " bit/s: " + ErrnoText(error));
     }
     LineBitRate set;
     if (const int error = ReadBitRate(fd, set); error != 0) {
-        return reject(SystemWords(error));
+        return reject(ErrnoText(error));
     }
     if (std::string why = BitRateMismatch(m_strDevice, o.baud, set); !why.empty()) {
         return reject(why);
@@ -238,10 +234,6 @@ CListenLine::Read CListenLine::Take(std::uint8_t* data, std::size_t count, std::
 void CListenLine::Stop() {
     m_wait.Abort();
     m_conn.Abort();
-}
-
-bool CListenLine::Stopped() const {
-    return m_wait.Aborted() || m_conn.Aborted();
 }
 
 }  // namespace monitor

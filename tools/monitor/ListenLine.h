@@ -34,7 +34,6 @@ public:
     // Takes what has come, at most count bytes; Ended when the other side has gone for good.
     Read Take(std::uint8_t* data, std::size_t count, std::size_t& got, int& error);
     void Stop();
-    bool Stopped() const;
     bool IsSocket() const { return m_bSocket; }
 
 private:

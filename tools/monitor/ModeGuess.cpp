@@ -89,11 +89,6 @@ std::uint64_t CModeGuess::NoiseBytes() const {
     return m_given.NoiseBytes() + (chosen ? chosen->NoiseBytes() : 0);
 }
 
-std::uint64_t CModeGuess::DroppedRecords() const {
-    const CFramingPath* chosen = Chosen();
-    return m_given.Dropped() + (chosen ? chosen->DroppedRecords() : 0);
-}
-
 std::vector<std::pair<std::uint8_t, SlaveTally>> CModeGuess::Tallies() const {
     const CFramingPath* chosen = Chosen();
     return chosen ? chosen->Tallies() : std::vector<std::pair<std::uint8_t, SlaveTally>>{};

@@ -23,7 +23,6 @@ public:
 
     MonitorMode Mode() const { return m_mode; }
     std::uint64_t NoiseBytes() const;
-    std::uint64_t DroppedRecords() const;
     std::vector<std::pair<std::uint8_t, SlaveTally>> Tallies() const;
 
 private:

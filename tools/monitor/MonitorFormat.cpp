@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "modbus/Lrc.h"
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/PollScan.h"
 #include "tools/poll/PollValues.h"
@@ -155,15 +156,14 @@ std::string ShownBytes(const MonitorRecord& r) {
         text.append(r.bytes.begin(), r.bytes.end());
         return text;
     }
-    static const char kDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(r.bytes.size() * 3);
     for (const std::uint8_t byte : r.bytes) {
         if (!out.empty()) {
             out += ' ';
         }
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0x0F];
+        out += NibbleToHexDigit(byte >> 4);
+        out += NibbleToHexDigit(byte & 0x0F);
     }
     return out;
 }

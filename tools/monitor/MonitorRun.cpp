@@ -1,11 +1,11 @@
 #include "tools/monitor/MonitorRun.h"
 
 #include <cerrno>
-#include <cstring>
 #include <thread>
 
 #include "lines/TraceFile.h"
 #include "lines/TracePort.h"
+#include "platform/FileReason.h"
 #include "tools/monitor/MonitorFormat.h"
 #include "tools/poll/ProgressOutput.h"
 
@@ -89,7 +89,7 @@ std::string EndReason(CListenLine::Read read, int error, bool socket) {
         return "the line hung up: the device went away or its other side closed";
     }
     return std::string(read == CListenLine::Read::Ended ? "the line is gone: " : "read failed: ") +
-           std::strerror(error) + " (errno " + std::to_string(error) + ")";
+           ErrnoText(error);
 }
 
 }  // namespace
@@ -142,7 +142,7 @@ RunSummary RunMonitor(CListenLine& line, CBusDecoder& decoder, const MonitorOpti
                 going = false;
                 continue;
             case CListenLine::Wait::Failed:
-                summary.lineEnd = "wait failed: " + std::string(std::strerror(error));
+                summary.lineEnd = "wait failed: " + ErrnoText(error);
                 going = false;
                 continue;
             case CListenLine::Wait::TimedOut:

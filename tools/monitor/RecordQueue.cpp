@@ -56,7 +56,6 @@ std::vector<MonitorRecord> CRecordQueue::Take() {
 void CRecordQueue::Append(MonitorRecord record) {
     if (m_records.size() == kMaxWaitingRecords) {
         m_records.pop_front();
-        ++m_dropped;
     }
     m_records.push_back(std::move(record));
 }

@@ -10,7 +10,8 @@
 namespace monitor {
 
 // The records decided and not yet taken, in line order, with the run of noise being heard
-// merged into one record. Bounded: past its cap the oldest records are dropped and counted.
+// merged into one record. Bounded: past its cap the oldest records are dropped (a
+// caller that takes after each read of a few kilobytes never gets there).
 class CRecordQueue {
 public:
     // Ends the run of noise first.
@@ -20,7 +21,6 @@ public:
     std::vector<MonitorRecord> Take();
 
     std::uint64_t NoiseBytes() const { return m_noiseBytes; }
-    std::uint64_t Dropped() const { return m_dropped; }
     // Whether a frame with a good check has been heard.
     bool HeardFrame() const { return m_heardFrame; }
 
@@ -30,7 +30,6 @@ private:
     std::deque<MonitorRecord> m_records;
     std::optional<MonitorRecord> m_noise;
     std::uint64_t m_noiseBytes = 0;
-    std::uint64_t m_dropped = 0;
     bool m_heardFrame = false;
 };
 

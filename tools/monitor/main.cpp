@@ -1,6 +1,5 @@
 // vornak-monitor: listens to a Modbus serial bus and prints every frame it hears.
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorRun.h"
 #include "tools/poll/ProgressOutput.h"
+#include "tools/poll/StopRequest.h"
 #include "tools/poll/StopSignals.h"
 
 namespace {
@@ -72,16 +72,15 @@ int main(int argc, char** argv) {
     SetTraceReporter(ReportTrace);
 
     monitor::CListenLine line;
-    std::atomic<int> signal{0};
+    poll::CStopRequest stop;
     const poll::CStopSignals signals([&](int sig) {
-        int none = 0;
-        signal.compare_exchange_strong(none, sig);
+        stop.Request(sig);
         line.Stop();
     });
     std::string reason;
     if (!line.Open(options.line, reason)) {
-        if (signal != 0) {
-            return 128 + signal;
+        if (stop.IsRequested()) {
+            return 128 + stop.Signal();
         }
         std::fprintf(stderr, "vornak-monitor: %s\n", reason.c_str());
         return 2;
@@ -99,9 +98,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vornak-monitor: %s: %s\n", line.Device().c_str(),
                      run.lineEnd.c_str());
         status = 1;
-    } else if (run.stopped && run.records == 0 && signal != 0) {
+    } else if (run.stopped && run.records == 0 && stop.IsRequested()) {
         // Stopped before anything was heard: the shell's status for death by that signal.
-        status = 128 + signal;
+        status = 128 + stop.Signal();
     }
     return Finish(status, run.outputError);
 }
