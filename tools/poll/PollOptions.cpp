@@ -156,6 +156,11 @@ DetectPlan MakeDetectPlan(const PollOptions& o, const std::vector<std::uint32_t>
     return plan;
 }
 
+// Address 0 among the slaves: a broadcast, which nothing answers.
+bool Broadcasts(const PollOptions& o) {
+    return std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end();
+}
+
 // A line whose settings live elsewhere: a network server's, or a device server's own.
 bool HasNoLineSettings(const PollOptions& o) {
     if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
@@ -230,8 +235,6 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
         return "--order needs a 32-bit or 64-bit --type (int32, uint32, float32, int64, uint64, "
                "float64)";
     }
-    const bool broadcast =
-        std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end();
     if (writeList) {
         if (o.function == 2 || o.function == 4) {
             return "--write needs function 3 (a register) or 1 (a coil)";
@@ -243,7 +246,7 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
             return problem;
         }
     } else {
-        if (broadcast) {
+        if (Broadcasts(o)) {
             return "--slave 0 broadcasts and takes writes only; a read needs 1 to 255";
         }
         const std::size_t limit = o.function <= 2 ? 2000 : 125;
@@ -493,7 +496,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         if (writeList) {
             return fail("--identify reads and takes no --write");
         }
-        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+        if (Broadcasts(o)) {
             return fail("--identify asks 1 to 255; 0 broadcasts and nothing answers it");
         }
     }
@@ -510,7 +513,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         if (scanIds) {
             o.slaves = *scanIds;
         }
-        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+        if (Broadcasts(o)) {
             return fail("--scan asks 1 to 255; 0 broadcasts and nothing answers it");
         }
     }
