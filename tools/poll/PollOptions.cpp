@@ -424,10 +424,11 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 o.scan = true;
                 // "--scan 1-8" as well as "--scan=1-8": a following word that reads as a
                 // list is taken, which no PORT ever does.
-                if (const char* next = reader.Following();
-                    !reader.HasValue() && next != nullptr && ParseSlaves(next)) {
-                    scanIds = ParseSlaves(next);
-                    reader.Take();
+                if (const char* next = reader.Following(); !reader.HasValue() && next != nullptr) {
+                    if (auto ids = ParseSlaves(next)) {
+                        scanIds = std::move(ids);
+                        reader.Take();
+                    }
                 } else if (reader.HasValue() && !Store(ParseSlaves(value), scanIds)) {
                     return bad("1 to 255, a list such as 1,3,5-7 (1-247)");
                 }
