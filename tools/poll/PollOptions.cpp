@@ -81,20 +81,6 @@ constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNon
                                                                      {kParityOdd, kStopBitsOne},
                                                                      {kParityNone, kStopBitsTwo}};
 
-// Decimal, or hexadecimal as "0x1A2B" or "1A2Bh" (the forms the write dialog takes), at most
-// max. Unlike the dialog, junk and numbers past max are refused rather than cut.
-std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max) {
-    std::optional<std::uint32_t> value;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        value = ParseDigits(text.substr(2), 16);
-    } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
-        value = ParseDigits(text.substr(0, text.size() - 1), 16);
-    } else {
-        value = ParseDigits(text, 10);
-    }
-    return value && *value <= max ? value : std::nullopt;
-}
-
 constexpr Choices<std::uint16_t> kModes = {
     {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}};
 constexpr Choices<std::uint8_t> kFlows = {
@@ -369,7 +355,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("1, 2, 3 or 4");
                 break;
             case 'r':
-                if (!Store(ParseNumber(value, 0xFFFF), o.address))
+                if (!Store(ParseRegister(value), o.address))
                     return bad("0 to 65535, decimal or 0x hex");
                 addressGiven = true;
                 break;
