@@ -15,7 +15,7 @@ TEST(SlaveOptions, DefaultsDescribeAnRtuSlaveOneAt9600) {
     ASSERT_EQ(r.action, Action::Run);
     const SlaveOptions& o = r.options;
     EXPECT_EQ(o.mode, Framing::Rtu);
-    EXPECT_EQ(o.id, 1);
+    EXPECT_EQ(o.ids, std::vector<int>{1});
     EXPECT_EQ(o.baud, 9600);
     EXPECT_EQ(o.parity, Parity::None);
     EXPECT_EQ(o.dataBits, 8);
@@ -41,7 +41,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     ASSERT_EQ(r.action, Action::Run) << r.error;
     const SlaveOptions& o = r.options;
     EXPECT_EQ(o.mode, Framing::Ascii);
-    EXPECT_EQ(o.id, 17);
+    EXPECT_EQ(o.ids, std::vector<int>{17});
     EXPECT_EQ(o.baud, 19200);
     EXPECT_EQ(o.parity, Parity::Even);
     EXPECT_EQ(o.dataBits, 7);
@@ -56,7 +56,7 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_EQ(o.tap, "/tmp/t");
     EXPECT_EQ(LineText(o), "19200 7E2");
-    EXPECT_EQ(AnswerAddress(o), 18);
+    EXPECT_EQ(AnswerAddress(o, 17, false), 18);
     EXPECT_EQ(o.transport, Transport::Line);
     EXPECT_EQ(o.bindAddress, "127.0.0.1");
 
@@ -183,11 +183,10 @@ TEST(SlaveOptions, RtuSilenceIsThreeAndAHalfCharactersWithAFloor) {
 
 TEST(SlaveOptions, WrongIdAlwaysDiffers) {
     SlaveOptions o;
-    EXPECT_EQ(AnswerAddress(o), 1);
+    EXPECT_EQ(AnswerAddress(o, 1, false), 1);
     o.wrongId = true;
     for (int id = 1; id <= 255; ++id) {
-        o.id = id;
-        const int address = AnswerAddress(o);
+        const int address = AnswerAddress(o, id, false);
         EXPECT_NE(address, id);
         EXPECT_GE(address, 1);
         EXPECT_LE(address, 255);
@@ -204,8 +203,8 @@ TEST(SlaveOptions, FaultPlanGivesEachAnsweredRequestItsFaultThenNone) {
         EXPECT_EQ(plan.Next(), want);
     }
     EXPECT_TRUE(ParseSlaveOptions({}).options.faultPlan.Empty());
-    EXPECT_EQ(AnswerAddress(r.options, true), 2);
-    EXPECT_EQ(AnswerAddress(r.options, false), 1);
+    EXPECT_EQ(AnswerAddress(r.options, 1, true), 2);
+    EXPECT_EQ(AnswerAddress(r.options, 1, false), 1);
 }
 
 TEST(SlaveOptions, AMasterIsHeardOnlyWithinTwoPercentOfTheRateAndAtTheSameStopBits) {

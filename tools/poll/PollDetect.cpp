@@ -7,6 +7,7 @@
 
 #include "lines/SerialPort.h"
 #include "modbus/Modbus.h"
+#include "tools/poll/OptionText.h"
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/PollScan.h"
@@ -22,8 +23,14 @@ namespace {
 constexpr std::uint32_t kSettleFloorMs = 20;
 constexpr std::uint32_t kSilenceBitsTimes1000 = 35 * 11 * 100;  // 3.5 characters of 11 bits
 
-const char* ParityName(std::uint8_t parity) {
-    return parity == kParityEven ? "even" : parity == kParityOdd ? "odd" : "none";
+// As --parity takes it, so that the printed options run as they read.
+std::string ParityName(std::uint8_t parity) {
+    for (const auto& [name, value] : kParities) {
+        if (value == parity) {
+            return std::string(name);
+        }
+    }
+    return "none";
 }
 
 const char* ModeName(std::uint16_t mode) {

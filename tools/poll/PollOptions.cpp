@@ -81,20 +81,6 @@ constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNon
                                                                      {kParityOdd, kStopBitsOne},
                                                                      {kParityNone, kStopBitsTwo}};
 
-// Decimal, or hexadecimal as "0x1A2B" or "1A2Bh" (the forms the write dialog takes), at most
-// max. Unlike the dialog, junk and numbers past max are refused rather than cut.
-std::optional<std::uint32_t> ParseNumber(std::string_view text, std::uint32_t max) {
-    std::optional<std::uint32_t> value;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        value = ParseDigits(text.substr(2), 16);
-    } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
-        value = ParseDigits(text.substr(0, text.size() - 1), 16);
-    } else {
-        value = ParseDigits(text, 10);
-    }
-    return value && *value <= max ? value : std::nullopt;
-}
-
 constexpr Choices<std::uint16_t> kModes = {
     {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}};
 constexpr Choices<std::uint8_t> kFlows = {
@@ -154,6 +140,11 @@ DetectPlan MakeDetectPlan(const PollOptions& o, const std::vector<std::uint32_t>
     }
     plan.modes = modeGiven ? std::vector<std::uint16_t>{o.mode} : std::vector<std::uint16_t>{0, 1};
     return plan;
+}
+
+// Address 0 among the slaves: a broadcast, which nothing answers.
+bool Broadcasts(const PollOptions& o) {
+    return std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end();
 }
 
 // A line whose settings live elsewhere: a network server's, or a device server's own.
@@ -230,8 +221,6 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
         return "--order needs a 32-bit or 64-bit --type (int32, uint32, float32, int64, uint64, "
                "float64)";
     }
-    const bool broadcast =
-        std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end();
     if (writeList) {
         if (o.function == 2 || o.function == 4) {
             return "--write needs function 3 (a register) or 1 (a coil)";
@@ -243,7 +232,7 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
             return problem;
         }
     } else {
-        if (broadcast) {
+        if (Broadcasts(o)) {
             return "--slave 0 broadcasts and takes writes only; a read needs 1 to 255";
         }
         const std::size_t limit = o.function <= 2 ? 2000 : 125;
@@ -366,7 +355,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("1, 2, 3 or 4");
                 break;
             case 'r':
-                if (!Store(ParseNumber(value, 0xFFFF), o.address))
+                if (!Store(ParseRegister(value), o.address))
                     return bad("0 to 65535, decimal or 0x hex");
                 addressGiven = true;
                 break;
@@ -421,10 +410,11 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 o.scan = true;
                 // "--scan 1-8" as well as "--scan=1-8": a following word that reads as a
                 // list is taken, which no PORT ever does.
-                if (const char* next = reader.Following();
-                    !reader.HasValue() && next != nullptr && ParseSlaves(next)) {
-                    scanIds = ParseSlaves(next);
-                    reader.Take();
+                if (const char* next = reader.Following(); !reader.HasValue() && next != nullptr) {
+                    if (auto ids = ParseSlaves(next)) {
+                        scanIds = std::move(ids);
+                        reader.Take();
+                    }
                 } else if (reader.HasValue() && !Store(ParseSlaves(value), scanIds)) {
                     return bad("1 to 255, a list such as 1,3,5-7 (1-247)");
                 }
@@ -493,7 +483,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         if (writeList) {
             return fail("--identify reads and takes no --write");
         }
-        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+        if (Broadcasts(o)) {
             return fail("--identify asks 1 to 255; 0 broadcasts and nothing answers it");
         }
     }
@@ -510,7 +500,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         if (scanIds) {
             o.slaves = *scanIds;
         }
-        if (std::find(o.slaves.begin(), o.slaves.end(), std::uint8_t{0}) != o.slaves.end()) {
+        if (Broadcasts(o)) {
             return fail("--scan asks 1 to 255; 0 broadcasts and nothing answers it");
         }
     }

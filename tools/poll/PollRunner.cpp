@@ -77,9 +77,8 @@ void Count(PollSummary& summary, const PollRecord& record) {
     }
 }
 
-}  // namespace
-
-PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, CStopRequest* stop) {
+// What is asked of the slave now, before anything comes back.
+PollRecord Request(const PollOptions& o, std::uint8_t slave) {
     PollRecord r;
     r.time = std::chrono::system_clock::now();
     r.slave = slave;
@@ -89,6 +88,13 @@ PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, C
     r.type = o.type;
     r.order = o.order;
     r.nameSlave = o.slaves.size() > 1;
+    return r;
+}
+
+}  // namespace
+
+PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, CStopRequest* stop) {
+    PollRecord r = Request(o, slave);
     std::vector<std::uint16_t> values;
     for (std::uint32_t attempt = 0;; ++attempt) {
         const auto start = std::chrono::steady_clock::now();
@@ -140,12 +146,7 @@ PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CSto
             if (lineBack) {
                 record = PollOnce(master, o, slave, &stop);
             } else {
-                record.time = std::chrono::system_clock::now();
-                record.slave = slave;
-                record.function = RequestFunction(o);
-                record.address = o.address;
-                record.type = o.type;
-                record.nameSlave = o.slaves.size() > 1;
+                record = Request(o, slave);
                 record.code = kModbusPortNotOpen;
                 record.text = master.GetErrorText(record.code) + ": " + reason;
             }

@@ -141,7 +141,15 @@ std::optional<Float> ParseFloat(std::string_view text) {
     return negative ? -value : value;
 }
 
-// Decimal, 0x1A2B or 1A2Bh, as the write dialog takes a register.
+std::string_view WithoutPrefix(std::string_view text, char letter) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == letter || text[1] == letter - 32)) {
+        return text.substr(2);
+    }
+    return text;
+}
+
+}  // namespace
+
 std::optional<std::uint16_t> ParseRegister(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         return ParseInt<std::uint16_t>(text.substr(2), 16);
@@ -151,15 +159,6 @@ std::optional<std::uint16_t> ParseRegister(std::string_view text) {
     }
     return ParseInt<std::uint16_t>(text);
 }
-
-std::string_view WithoutPrefix(std::string_view text, char letter) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == letter || text[1] == letter - 32)) {
-        return text.substr(2);
-    }
-    return text;
-}
-
-}  // namespace
 
 std::optional<ValueType> ParseValueType(std::string_view name) {
     for (const TypeInfo& info : kTypes) {

@@ -28,6 +28,10 @@ enum class ValueType {
 // or both. A 64-bit value follows the same rule word pair by word pair.
 enum class WordOrder { Abcd, Cdab, Badc, Dcba };
 
+// Decimal, 0x1A2B or 1A2Bh, as the write dialog takes a register; unlike the dialog, junk and
+// numbers past 65535 are refused rather than cut.
+std::optional<std::uint16_t> ParseRegister(std::string_view text);
+
 std::optional<ValueType> ParseValueType(std::string_view name);
 const char* TypeName(ValueType type);
 // Also takes the 64-bit names (ABCDEFGH, GHEFCDAB, BADCFEHG, HGFEDCBA).

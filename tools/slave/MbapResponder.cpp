@@ -26,7 +26,7 @@ std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     }
     // The serial protocol core takes the slave's own address where unit 0 would mean broadcast.
     Bytes message(adu.begin() + kMbapHeaderSize - 1, adu.end());
-    message[0] = listed ? unit : static_cast<std::uint8_t>(m_options.id);
+    message[0] = listed ? unit : static_cast<std::uint8_t>(m_options.ids.front());
     const auto elapsedMs =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        std::chrono::steady_clock::now() - m_start)

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "tools/slave/MbapFrame.h"
+#include "tools/slave/PollUntil.h"
 
 namespace slave {
 
@@ -48,13 +49,7 @@ int CNetServer::Run(int stopFd) {
         for (const Client& client : m_clients) {
             fds.push_back({client.fd, static_cast<short>(Reading(client) ? POLLIN : 0), 0});
         }
-        const int ready =
-            ::poll(fds.data(), static_cast<nfds_t>(fds.size()), PollTimeoutMs(Clock::now()));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            std::fprintf(stderr, "vornak-slave: poll: %s\n", std::strerror(errno));
+        if (PollUntil(fds.data(), static_cast<nfds_t>(fds.size()), NextDue()) < 0) {
             return 1;
         }
         if (fds[0].revents != 0) {
@@ -266,7 +261,7 @@ bool CNetServer::Reading(const Client& client) const {
     return client.pending < kMaxPendingPerClient;
 }
 
-int CNetServer::PollTimeoutMs(Clock::time_point now) const {
+std::optional<CNetServer::Clock::time_point> CNetServer::NextDue() const {
     std::optional<Clock::time_point> next;
     if (!m_pending.empty()) {
         next = m_pending.front().due;
@@ -277,15 +272,7 @@ int CNetServer::PollTimeoutMs(Clock::time_point now) const {
             next = next ? std::min(*next, bound) : bound;
         }
     }
-    if (!next) {
-        return -1;
-    }
-    if (*next <= now) {
-        return 0;
-    }
-    // Round up, so that the loop never wakes before the moment it waits for.
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*next - now).count();
-    return static_cast<int>((micros + 999) / 1000);
+    return next;
 }
 
 }  // namespace slave

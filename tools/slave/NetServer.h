@@ -65,7 +65,8 @@ private:
     // Closes the clients whose request has been arriving for longer than kFrameBound.
     void CloseStalled(Clock::time_point now);
     bool Reading(const Client& client) const;
-    int PollTimeoutMs(Clock::time_point now) const;
+    // The first moment the loop must act at; nullopt when only a descriptor can wake it.
+    std::optional<Clock::time_point> NextDue() const;
 
     const SlaveOptions& m_options;
     CNetListener& m_listener;

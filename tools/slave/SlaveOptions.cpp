@@ -117,7 +117,6 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("addresses 1 to 255, as 3 or 3,17,200 or 5-7");
             }
             o.ids = std::move(*ids);
-            o.id = o.ids.front();
         } else if (name == "--refuse") {
             const auto v = value();
             auto functions = v ? ParseList(*v, 127) : std::nullopt;
@@ -409,10 +408,6 @@ std::chrono::microseconds RtuSilence(const SlaveOptions& options) {
 
 int AnswerAddress(const SlaveOptions& options, int asked, bool wrongId) {
     return options.wrongId || wrongId ? asked % 255 + 1 : asked;
-}
-
-int AnswerAddress(const SlaveOptions& options, bool wrongId) {
-    return AnswerAddress(options, options.id, wrongId);
 }
 
 std::string IdsText(const SlaveOptions& options) {

@@ -17,8 +17,9 @@ enum class Transport { Line, Tcp, Udp };
 
 struct SlaveOptions {
     Framing mode = Framing::Rtu;
-    int id = 1;               // the first of ids: the banner and unit 0/255 over TCP/UDP
-    std::vector<int> ids{1};  // every address the slave answers, 1..255, each once
+    // Every address the slave answers, 1..255, each once; the first answers unit 0 and 255
+    // over TCP and UDP.
+    std::vector<int> ids{1};
     long baud = 9600;
     Parity parity = Parity::None;
     int dataBits = 8;
@@ -74,8 +75,6 @@ std::chrono::microseconds RtuSilence(const SlaveOptions& options);
 // The address the slave puts into its answers to a request for `asked` (another one under
 // --wrong-id, or when this answer's planned fault asks for it).
 int AnswerAddress(const SlaveOptions& options, int asked, bool wrongId);
-// The same for the first listed address.
-int AnswerAddress(const SlaveOptions& options, bool wrongId = false);
 
 // "3", or "3,17,200" for a list, as the banner shows it.
 std::string IdsText(const SlaveOptions& options);

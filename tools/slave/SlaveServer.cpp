@@ -9,6 +9,8 @@
 #include <cstring>
 #include <thread>
 
+#include "tools/slave/PollUntil.h"
+
 namespace slave {
 
 namespace {
@@ -49,12 +51,7 @@ int CSlaveServer::Run(int stopFd) {
         FlushTap(Clock::now());
 
         pollfd fds[2] = {{m_line.Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, PollTimeoutMs(Clock::now()));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            std::fprintf(stderr, "vornak-slave: poll: %s\n", std::strerror(errno));
+        if (PollUntil(fds, 2, NextDue()) < 0) {
             return 1;
         }
         if (fds[1].revents != 0) {
@@ -78,30 +75,26 @@ int CSlaveServer::Run(int stopFd) {
     }
 }
 
-int CSlaveServer::PollTimeoutMs(Clock::time_point now) const {
+std::optional<CSlaveServer::Clock::time_point> CSlaveServer::NextDue() const {
     std::optional<Clock::time_point> next;
+    const auto earlier = [&next](std::optional<Clock::time_point> due) {
+        if (due && (!next || *due < *next)) {
+            next = due;
+        }
+    };
     if (m_options.mode == Framing::Rtu) {
-        next = m_rtu.Deadline();
+        earlier(m_rtu.Deadline());
     }
-    if (!m_pending.empty() && (!next || m_pending.front().due < *next)) {
-        next = m_pending.front().due;
+    if (!m_pending.empty()) {
+        earlier(m_pending.front().due);
     }
-    if (const auto due = m_pacer ? m_pacer->NextDue() : std::nullopt;
-        due && (!next || *due < *next)) {
-        next = due;
+    if (m_pacer) {
+        earlier(m_pacer->NextDue());
     }
-    if (const auto due = m_tap ? m_tap->NextDue() : std::nullopt; due && (!next || *due < *next)) {
-        next = due;
+    if (m_tap) {
+        earlier(m_tap->NextDue());
     }
-    if (!next) {
-        return -1;
-    }
-    if (*next <= now) {
-        return 0;
-    }
-    // Round up, so that the loop never wakes before the moment it waits for.
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*next - now).count();
-    return static_cast<int>((micros + 999) / 1000);
+    return next;
 }
 
 bool CSlaveServer::ReadLine() {

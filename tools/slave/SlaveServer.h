@@ -49,7 +49,8 @@ private:
     bool WriteAll(const Bytes& data);
     // Writes what the paced, bursty or echoing line delivers by now.
     void FlushPacer(Clock::time_point now);
-    int PollTimeoutMs(Clock::time_point now) const;
+    // The first moment the loop must act at; nullopt when only a descriptor can wake it.
+    std::optional<Clock::time_point> NextDue() const;
     void FlushTap(Clock::time_point now);
 
     const SlaveOptions& m_options;
