@@ -63,16 +63,6 @@ std::optional<tcflag_t> SizeFor(std::uint8_t bits) {
     }
 }
 
-// Unix 98 pseudo-terminal slaves have majors 136 to 143.
-bool IsPseudoTerminal(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    const unsigned int devMajor = major(st.st_rdev);
-    return devMajor >= 136 && devMajor <= 143;
-}
-
 bool IsDeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
@@ -83,6 +73,16 @@ void ModemLines(int fd, unsigned long request, int lines) {
 }
 
 }  // namespace
+
+// Unix 98 pseudo-terminal slaves have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned int devMajor = major(st.st_rdev);
+    return devMajor >= 136 && devMajor <= 143;
+}
 
 CPosixSerialPort::~CPosixSerialPort() {
     Close();

@@ -9,6 +9,9 @@
 
 struct termios;
 
+// A Unix 98 pseudo-terminal's terminal side, which keeps CS8 without parity whatever is set.
+bool IsPseudoTerminal(int fd);
+
 // CSerialPort on a POSIX tty: termios raw mode, poll() with a monotonic clock for the Win32
 // read time-outs, FIONREAD / TIOCOUTQ for the queue counts. Open is exclusive (TIOCEXCL and an
 // advisory flock, which also holds against root).

@@ -15,6 +15,7 @@
 #include "lines/NetworkPort.h"
 #include "lines/PortMapFile.h"
 #include "lines/PortResolver.h"
+#include "lines/PosixSerialPort.h"
 #include "lines/SerialPort.h"
 #include "platform/FileReason.h"
 
@@ -158,7 +159,8 @@ bool CListenLine::OpenTty(const ListenSettings& o, bool lowLatency, std::string&
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         // A pseudo-terminal keeps CS8 without parity whatever is asked, and the C library
         // calls that EINVAL though the rest was applied; it has no character framing to miss.
-        if (errno != EINVAL) {
+        // A real adapter refusing the framing would be listened to at the wrong settings.
+        if (errno != EINVAL || !IsPseudoTerminal(fd)) {
             return reject(ErrnoText(errno));
         }
     }
