@@ -23,9 +23,7 @@ std::string NetworkDevice(const PollOptions& o) {
     }
     std::string error;
     const std::optional<LineAddress> address = ParseLineAddress(o.port, error);
-    const bool network =
-        address && (address->kind == LineKind::Tcp || address->kind == LineKind::Udp);
-    return network ? o.port : std::string();
+    return address && IsModbusNetwork(address->kind) ? o.port : std::string();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "lines/LineAddress.h"
 #include "modbus/Modbus.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/ProgressOutput.h"
@@ -20,8 +21,12 @@ constexpr std::uint32_t kBitsPerCharacter = 11;
 constexpr std::uint64_t kLongestAnswerBytes = 256;
 
 bool NetworkLine(const PollOptions& o) {
-    return o.mode == kPollModeTcp || o.mode == kPollModeUdp || o.port.rfind("tcp://", 0) == 0 ||
-           o.port.rfind("udp://", 0) == 0;
+    if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
+        return true;
+    }
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(o.port, error);
+    return address && IsModbusNetwork(address->kind);
 }
 
 std::string Milliseconds(double ms) {
