@@ -2,7 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 
 namespace {
 

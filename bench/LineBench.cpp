@@ -11,7 +11,7 @@
 
 #include "SlaveLine.h"
 #include "lines/TracePort.h"
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 #include "modbus/LocalModbus.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "modbus/Framing.h"
-#include "modbus/Lrc.h"
+#include "protocol/Lrc.h"
 #include "platform/Clock.h"
 
 namespace {

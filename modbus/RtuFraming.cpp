@@ -1,5 +1,5 @@
 // RTU: the message and its CRC-16, the frame ended by the line's silence.
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 #include "modbus/Framing.h"
 
 namespace {

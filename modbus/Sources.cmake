@@ -1,10 +1,8 @@
 # The protocol core, shared with the fuzz targets, which compile it with coverage.
 set(VORNAK_MODBUS_SOURCES
     AsciiFraming.cpp
-    Crc16.cpp
     ExchangeLine.cpp
     LocalModbus.cpp
-    Lrc.cpp
     MbapFraming.cpp
     Modbus.cpp
     ModbusException.cpp

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 #include "tests/fuzz/FuzzLine.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 #include "tests/fuzz/FuzzInput.h"
 #include "tools/monitor/BusDecoder.h"
 

@@ -1,7 +1,7 @@
 #include <cctype>
 #include <chrono>
 
-#include "modbus/Lrc.h"
+#include "protocol/Lrc.h"
 #include "tests/modbus/LineFixture.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 
 TEST(Crc16, KnownFramesAndEdgeLengths) {
     const CCrc16 crc;

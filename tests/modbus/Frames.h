@@ -2,8 +2,8 @@
 
 // A message framed the way a slave puts it on the line, for scripted answers.
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 #include "tests/modbus/ScriptedPort.h"
 
 // RTU: the message and its CRC-16, low byte first.

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 #include "modbus/LocalModbus.h"
 #include "tests/lines/PtyPair.h"
 #include "tests/support/ProcessCpu.h"

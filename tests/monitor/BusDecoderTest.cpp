@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "modbus/Crc16.h"
-#include "modbus/Lrc.h"
+#include "protocol/Crc16.h"
+#include "protocol/Lrc.h"
 #include "tools/monitor/BusDecoder.h"
 
 namespace monitor {

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "modbus/Framing.h"
-#include "modbus/Lrc.h"
+#include "protocol/Lrc.h"
 
 namespace monitor {
 namespace {

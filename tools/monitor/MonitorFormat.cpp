@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "modbus/Lrc.h"
+#include "protocol/Lrc.h"
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/PollScan.h"
 #include "tools/poll/PollValues.h"

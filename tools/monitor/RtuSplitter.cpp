@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 #include "modbus/Framing.h"
 
 namespace monitor {

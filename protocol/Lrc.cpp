@@ -1,4 +1,4 @@
-#include "modbus/Lrc.h"
+#include "protocol/Lrc.h"
 
 std::uint8_t ComputeLrc(const std::uint8_t* data, std::size_t length) {
     std::uint8_t sum = 0;

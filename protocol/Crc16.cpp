@@ -1,4 +1,4 @@
-#include "modbus/Crc16.h"
+#include "protocol/Crc16.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ constexpr std::uint8_t kCrcLo[256] = {
 
 }  // namespace
 
-std::uint16_t CCrc16::Compute(const ByteArray& data, std::size_t length) const {
+std::uint16_t CCrc16::Compute(const std::vector<std::uint8_t>& data, std::size_t length) const {
     if (data.empty() || length == 0 || length > data.size()) {
         return 0;
     }

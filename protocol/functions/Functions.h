@@ -1,0 +1,20 @@
+#pragma once
+
+// Every function file's header, for the table and for whoever speaks them all.
+#include "protocol/functions/Diagnostics.h"
+#include "protocol/functions/EncapsulatedInterface.h"
+#include "protocol/functions/GetCommEventCounter.h"
+#include "protocol/functions/GetCommEventLog.h"
+#include "protocol/functions/MaskWriteRegister.h"
+#include "protocol/functions/ReadBits.h"
+#include "protocol/functions/ReadExceptionStatus.h"
+#include "protocol/functions/ReadFifoQueue.h"
+#include "protocol/functions/ReadFileRecord.h"
+#include "protocol/functions/ReadRegisters.h"
+#include "protocol/functions/ReadWriteMultipleRegisters.h"
+#include "protocol/functions/ReportServerId.h"
+#include "protocol/functions/WriteFileRecord.h"
+#include "protocol/functions/WriteMultipleCoils.h"
+#include "protocol/functions/WriteMultipleRegisters.h"
+#include "protocol/functions/WriteSingleCoil.h"
+#include "protocol/functions/WriteSingleRegister.h"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "protocol/FunctionTable.h"
+
+namespace protocol {
+
+// PLACEHOLDER: to be written.
+extern const FunctionEntry kGetCommEventCounterFunction;
+
+}  // namespace protocol

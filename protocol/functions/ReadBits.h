@@ -1,0 +1,11 @@
+#pragma once
+
+#include "protocol/FunctionTable.h"
+
+namespace protocol {
+
+// PLACEHOLDER: to be written.
+extern const FunctionEntry kReadCoilsFunction;
+extern const FunctionEntry kReadDiscreteInputsFunction;
+
+}  // namespace protocol

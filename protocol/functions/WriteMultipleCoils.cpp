@@ -1,0 +1,21 @@
+#include "protocol/functions/WriteMultipleCoils.h"
+
+namespace protocol {
+namespace {
+
+PduLength Length(Role, PduView) {
+    return PduLength::Unknown();
+}
+
+std::optional<Bytes> Serve(PduView request, IDataModel&, std::uint8_t) {
+    return ExceptionPdu(request[0], kIllegalFunction);
+}
+
+void Describe(Role, PduView, const Description*, Description&) {}
+
+}  // namespace
+
+const FunctionEntry kWriteMultipleCoilsFunction{kWriteMultipleCoils, "Write Multiple Coils", Length,
+                                                Serve, Describe};
+
+}  // namespace protocol

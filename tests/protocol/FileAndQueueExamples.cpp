@@ -1,0 +1,5 @@
+#include "tests/protocol/Examples.h"
+
+std::vector<WorkedExample> FileAndQueueExamples() {
+    return {};
+}
