@@ -3,11 +3,14 @@
 file(GLOB VORNAK_PROTOCOL_FUNCTION_SOURCES RELATIVE ${CMAKE_CURRENT_LIST_DIR}
     CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/functions/*.cpp)
 set(VORNAK_PROTOCOL_SOURCES
+    AsciiCodec.cpp
     Crc16.cpp
     DeviceDiagnostics.cpp
     ExceptionCode.cpp
     FunctionTable.cpp
     Lrc.cpp
+    MbapCodec.cpp
     Pdu.cpp
+    RtuCodec.cpp
     ${VORNAK_PROTOCOL_FUNCTION_SOURCES}
 )
