@@ -4,15 +4,12 @@
 #include <string>
 
 #include "protocol/FunctionTable.h"
+#include "protocol/functions/ReadRange.h"
 
 namespace protocol {
 
 // Functions 3 (holding registers) and 4 (input registers): one layout, two tables.
 // Request: start, count (1 to kMaxReadRegisters). Answer: byte count, the registers.
-struct ReadRange {
-    std::uint16_t start = 0;
-    std::uint16_t count = 0;
-};
 
 Bytes BuildReadRegistersRequest(std::uint8_t function, ReadRange range);
 // Both fields, and a count the function allows; why says what failed.
