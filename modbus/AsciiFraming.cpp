@@ -3,15 +3,19 @@
 #include <limits>
 
 #include "modbus/Framing.h"
-#include "protocol/Lrc.h"
 #include "platform/Clock.h"
+#include "protocol/AsciiCodec.h"
+#include "protocol/Limits.h"
+#include "protocol/Lrc.h"
 
 namespace {
 
-constexpr std::size_t kFrameSize = 1024;
-constexpr std::uint8_t kStart = ':';
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
+using protocol::kExceptionFlag;
+
+// Room for the digits of twice the longest frame, so that an overlong answer shows as one.
+constexpr std::size_t kFrameSize = 2 * 2 * protocol::kMaxRtuFrame;
+constexpr std::uint8_t kCr = protocol::kAsciiCr;
+constexpr std::uint8_t kLf = protocol::kAsciiLf;
 constexpr std::uint32_t kMinFrame = 5;  // ':', two LRC digits, CR, LF
 constexpr std::uint32_t kPollSleepMs = 1;
 
@@ -27,15 +31,7 @@ public:
     }
 
     std::span<const std::uint8_t> Wrap(ByteArray& request, std::uint16_t length) override {
-        const std::size_t n = length;
-        m_frame.assign(2 * n + kMinFrame, 0);
-        m_frame[0] = kStart;
-        for (std::size_t i = 0; i < n; ++i) {
-            PutHexByte(1 + 2 * i, request[i]);
-        }
-        PutHexByte(2 * n + 1, ComputeLrc(request.data(), n));
-        m_frame[2 * n + 3] = kCr;
-        m_frame[2 * n + 4] = kLf;
+        m_frame = protocol::AsciiWrap(request.data(), length);
         return m_frame;
     }
 
@@ -74,11 +70,6 @@ public:
     }
 
 private:
-    void PutHexByte(std::size_t at, std::uint8_t value) {
-        m_frame[at] = static_cast<std::uint8_t>(NibbleToHexDigit(value >> 4));
-        m_frame[at + 1] = static_cast<std::uint8_t>(NibbleToHexDigit(value & 0x0F));
-    }
-
     std::uint8_t HexByteAt(std::size_t at) const {
         return HexDigitsToByte(static_cast<char>(m_frame[at]), static_cast<char>(m_frame[at + 1]));
     }

@@ -10,8 +10,9 @@
 
 enum class FramingKind : std::uint8_t { Rtu, Ascii, Mbap };
 
-// Set in an answer's function code when it carries an exception code instead of data.
-constexpr std::uint8_t kExceptionFlag = 0x80;
+#include "protocol/FunctionCode.h"
+
+using protocol::kExceptionFlag;
 
 // One way of carrying a Modbus message (address or unit, function, data) on a line: the
 // application data unit around it, how one answer is read off the line within its bounds, and

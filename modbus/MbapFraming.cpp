@@ -5,23 +5,18 @@
 
 #include "modbus/Framing.h"
 #include "platform/Clock.h"
+#include "protocol/Limits.h"
+#include "protocol/MbapCodec.h"
+#include "protocol/Pdu.h"
 
 namespace {
 
-constexpr std::size_t kLengthAt = 4;
-constexpr std::size_t kUnitAt = 6;
-constexpr std::uint32_t kHeaderLength = 7;  // transaction, protocol, length, unit
-constexpr std::uint16_t kMinLength = 2;     // the unit id and a function
-constexpr std::uint16_t kMaxLength = 254;   // the unit id and the largest PDU
-constexpr std::size_t kFrameSize = kUnitAt + kMaxLength;
+using protocol::kExceptionFlag;
 
-std::uint8_t High(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value >> 8);
-}
-
-std::uint8_t Low(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
+constexpr std::size_t kLengthAt = protocol::kMbapLengthAt;
+constexpr std::size_t kUnitAt = protocol::kMbapUnitAt;
+constexpr std::uint32_t kHeaderLength = protocol::kMbapHeaderSize;
+constexpr std::size_t kFrameSize = protocol::kMaxMbapFrame;
 
 class CMbapFraming final : public CFraming {
 public:
@@ -41,8 +36,13 @@ public:
         m_remark.clear();
         m_unit = length > 0 ? request[0] : 0;
         m_function = length > 1 ? request[1] : 0;
-        m_frame.assign({High(m_transaction), Low(m_transaction), 0, 0, High(length), Low(length)});
-        m_frame.insert(m_frame.end(), request.begin(), request.begin() + length);
+        if (length == 0) {
+            // Nothing but a header with a length of 0, which no device takes.
+            m_frame.assign(
+                {protocol::HighByte(m_transaction), protocol::LowByte(m_transaction), 0, 0, 0, 0});
+            return m_frame;
+        }
+        m_frame = protocol::MbapWrap(m_transaction, request[0], request.data() + 1, length - 1u);
         return m_frame;
     }
 
@@ -149,7 +149,7 @@ std::uint16_t CMbapFraming::Read(CExchangeLine& line) {
         }
         // A length outside the unit id and one PDU leaves no way to find the frame's end.
         const std::uint16_t length = WordAt(kLengthAt);
-        if (length < kMinLength || length > kMaxLength) {
+        if (length < protocol::kMbapMinLength || length > protocol::kMbapMaxLength) {
             return Fail(kModbusCrcError, "length field " + std::to_string(length));
         }
         const std::uint32_t rest = length - 1u;

@@ -3,22 +3,15 @@
 #include <algorithm>
 #include <limits>
 
+#include "protocol/functions/Functions.h"
+
 namespace {
 
+constexpr std::size_t kAddressLength = 1;       // what a message carries before its PDU
 constexpr std::uint16_t kWriteEchoLength = 6;   // also the answer to 15 and 16: start and count
 constexpr std::uint16_t kReadHeaderLength = 3;  // slave, function, byte count
 // slave, function, MEI, code, conformity, more follows, next object, object count
 constexpr std::size_t kDeviceIdHeaderLength = 8;
-constexpr std::uint16_t kCoilOn = 0xFF00;
-constexpr std::uint16_t kCoilOff = 0x0000;
-
-std::uint8_t HighByte(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value >> 8);
-}
-
-std::uint8_t LowByte(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
 
 // Quantities no slave can answer would wrap the 16-bit length; the largest length keeps them
 // impossible to satisfy, so the exchange fails instead of reading past the answer.
@@ -27,17 +20,23 @@ std::uint16_t ClampLength(std::size_t length) {
         std::min<std::size_t>(length, std::numeric_limits<std::uint16_t>::max()));
 }
 
-std::size_t CoilAnswerLength(std::uint16_t quantity) {
-    return (static_cast<std::size_t>(quantity) + 7) / 8 + kReadHeaderLength;
+// The message of a PDU to slave.
+ByteArray Message(std::uint8_t slave, const protocol::Bytes& pdu) {
+    ByteArray message;
+    message.reserve(kAddressLength + pdu.size());
+    message.push_back(slave);
+    message.insert(message.end(), pdu.begin(), pdu.end());
+    return message;
 }
 
-std::size_t RegisterAnswerLength(std::uint16_t quantity) {
-    return 2 * static_cast<std::size_t>(quantity) + kReadHeaderLength;
+protocol::PduView PduOf(const ByteArray& message) {
+    return protocol::PduView(message).subspan(kAddressLength);
 }
 
 bool IsWrite(std::uint8_t function) {
-    return function == kFuncWriteSingleCoil || function == kFuncWriteSingleRegister ||
-           function == kFuncWriteMultipleCoils || function == kFuncWriteMultipleRegisters;
+    return function == protocol::kWriteSingleCoil || function == protocol::kWriteSingleRegister ||
+           function == protocol::kWriteMultipleCoils ||
+           function == protocol::kWriteMultipleRegisters;
 }
 
 }  // namespace
@@ -45,20 +44,6 @@ bool IsWrite(std::uint8_t function) {
 CModbus::CModbus() : m_wTries(1), m_dwLockTimeout(100), m_dwErrorDelay(0), m_bThrowOnError(false) {}
 
 CModbus::~CModbus() = default;
-
-ByteArray CModbus::BuildRequest(std::uint8_t slave, std::uint8_t function, std::uint16_t address,
-                                std::uint16_t data) {
-    return {slave, function, HighByte(address), LowByte(address), HighByte(data), LowByte(data)};
-}
-
-// Functions 15 and 16: the six bytes of the others, then the data's byte count and the data.
-ByteArray CModbus::BuildWrite(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
-                              std::uint16_t quantity, const ByteArray& data) {
-    ByteArray request = BuildRequest(slave, function, start, quantity);
-    request.push_back(static_cast<std::uint8_t>(data.size()));
-    request.insert(request.end(), data.begin(), data.end());
-    return request;
-}
 
 std::uint16_t CModbus::Send(ByteArray& request, std::uint16_t requestLength) {
     ByteArray response;
@@ -166,16 +151,15 @@ std::uint16_t CModbus::ReportSlaveId(std::uint8_t slave, ByteArray& data) {
 std::uint16_t CModbus::ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
                                 std::uint16_t quantity, ByteArray& states) {
     // States change only on success, so a failed read leaves the caller's last picture.
-    return RunRequest(BuildRequest(slave, function, start, quantity), CoilAnswerLength(quantity),
-                      [&](const ByteArray& response) {
-                          if (states.size() < quantity) {
-                              states.resize(quantity, 0);
-                          }
-                          for (std::size_t j = 0; j < quantity; ++j) {
-                              const std::uint8_t data = response[kReadHeaderLength + j / 8];
-                              states[j] = (data >> (j % 8)) & 1;
-                          }
-                      });
+    return RunRequest(
+        Message(slave, protocol::BuildReadBitsRequest(function, {start, quantity})),
+        kAddressLength + protocol::ReadBitsAnswerLength(quantity), [&](const ByteArray& response) {
+            if (states.size() < quantity) {
+                states.resize(quantity, 0);
+            }
+            const protocol::Bytes bits = protocol::BitsOfAnswer(PduOf(response), quantity);
+            std::copy(bits.begin(), bits.end(), states.begin());
+        });
 }
 
 std::uint16_t CModbus::ReadWords(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
@@ -183,15 +167,14 @@ std::uint16_t CModbus::ReadWords(std::uint8_t slave, std::uint8_t function, std:
     // A failed read hands back zeros, never the previous values.
     WordArray scratch(values.size(), 0);
     const std::uint16_t code = RunRequest(
-        BuildRequest(slave, function, start, quantity), RegisterAnswerLength(quantity),
+        Message(slave, protocol::BuildReadRegistersRequest(function, {start, quantity})),
+        kAddressLength + protocol::ReadRegistersAnswerLength(quantity),
         [&](const ByteArray& response) {
             if (scratch.size() < quantity) {
                 scratch.resize(quantity, 0);
             }
-            for (std::size_t i = 0; i < quantity; ++i) {
-                const std::size_t at = kReadHeaderLength + 2 * i;
-                scratch[i] = static_cast<std::uint16_t>(response[at] * 256 + response[at + 1]);
-            }
+            const protocol::Words words = protocol::RegistersOfAnswer(PduOf(response), quantity);
+            std::copy(words.begin(), words.end(), scratch.begin());
         });
     values = scratch;
     return code;
@@ -219,14 +202,13 @@ std::uint16_t CModbus::ReadInputRegisters(std::uint8_t slave, std::uint16_t star
 
 std::uint16_t CModbus::PresetSingleCoil(std::uint8_t slave, std::uint16_t address,
                                         std::uint16_t state) {
-    const std::uint16_t data = state == 1 ? kCoilOn : kCoilOff;
-    return RunRequest(BuildRequest(slave, kFuncWriteSingleCoil, address, data), kWriteEchoLength,
-                      nullptr);
+    return RunRequest(Message(slave, protocol::BuildWriteSingleCoil(address, state == 1)),
+                      kWriteEchoLength, nullptr);
 }
 
 std::uint16_t CModbus::PresetSingleRegister(std::uint8_t slave, std::uint16_t address,
                                             std::uint16_t value) {
-    return RunRequest(BuildRequest(slave, kFuncWriteSingleRegister, address, value),
+    return RunRequest(Message(slave, protocol::BuildWriteSingleRegister({address, value})),
                       kWriteEchoLength, nullptr);
 }
 
@@ -236,14 +218,7 @@ std::uint16_t CModbus::PresetMultipleRegisters(std::uint8_t slave, std::uint16_t
         ThrowIfError(kModbusBadRequest);
         return kModbusBadRequest;
     }
-    ByteArray data;
-    data.reserve(2 * values.size());
-    for (const std::uint16_t value : values) {
-        data.push_back(HighByte(value));
-        data.push_back(LowByte(value));
-    }
-    const auto quantity = static_cast<std::uint16_t>(values.size());
-    return RunRequest(BuildWrite(slave, kFuncWriteMultipleRegisters, start, quantity, data),
+    return RunRequest(Message(slave, protocol::BuildWriteMultipleRegistersRequest({start, values})),
                       kWriteEchoLength, nullptr);
 }
 
@@ -253,14 +228,7 @@ std::uint16_t CModbus::ForceMultipleCoils(std::uint8_t slave, std::uint16_t star
         ThrowIfError(kModbusBadRequest);
         return kModbusBadRequest;
     }
-    ByteArray data((states.size() + 7) / 8, 0);
-    for (std::size_t j = 0; j < states.size(); ++j) {
-        if (states[j] != 0) {
-            data[j / 8] = static_cast<std::uint8_t>(data[j / 8] | 1u << (j % 8));
-        }
-    }
-    const auto quantity = static_cast<std::uint16_t>(states.size());
-    return RunRequest(BuildWrite(slave, kFuncWriteMultipleCoils, start, quantity, data),
+    return RunRequest(Message(slave, protocol::BuildWriteMultipleCoilsRequest({start, states})),
                       kWriteEchoLength, nullptr);
 }
 

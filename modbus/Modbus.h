@@ -11,6 +11,8 @@
 #include "ModbusException.h"
 #include "Object.h"
 #include "platform/CriticalSection.h"
+#include "protocol/FunctionCode.h"
+#include "protocol/Limits.h"
 
 using ByteArray = std::vector<std::uint8_t>;
 using WordArray = std::vector<std::uint16_t>;
@@ -30,29 +32,28 @@ constexpr std::uint16_t kModbusLockTimeout = 11;
 constexpr std::uint16_t kModbusBadRequest = 13;
 constexpr std::uint16_t kModbusException = 0x8000;
 
-// Function codes.
-constexpr std::uint8_t kFuncReadCoils = 1;
-constexpr std::uint8_t kFuncReadDiscreteInputs = 2;
-constexpr std::uint8_t kFuncReadHoldingRegisters = 3;
-constexpr std::uint8_t kFuncReadInputRegisters = 4;
-constexpr std::uint8_t kFuncWriteSingleCoil = 5;
-constexpr std::uint8_t kFuncWriteSingleRegister = 6;
-constexpr std::uint8_t kFuncWriteMultipleCoils = 15;
-constexpr std::uint8_t kFuncWriteMultipleRegisters = 16;
-constexpr std::uint8_t kFuncReportSlaveId = 17;
-constexpr std::uint8_t kFuncEncapsulated = 43;
-constexpr std::uint8_t kMeiDeviceIdentification = 14;
+// The names the master's callers know the function codes by.
+constexpr std::uint8_t kFuncReadCoils = protocol::kReadCoils;
+constexpr std::uint8_t kFuncReadDiscreteInputs = protocol::kReadDiscreteInputs;
+constexpr std::uint8_t kFuncReadHoldingRegisters = protocol::kReadHoldingRegisters;
+constexpr std::uint8_t kFuncReadInputRegisters = protocol::kReadInputRegisters;
+constexpr std::uint8_t kFuncWriteSingleCoil = protocol::kWriteSingleCoil;
+constexpr std::uint8_t kFuncWriteSingleRegister = protocol::kWriteSingleRegister;
+constexpr std::uint8_t kFuncWriteMultipleCoils = protocol::kWriteMultipleCoils;
+constexpr std::uint8_t kFuncWriteMultipleRegisters = protocol::kWriteMultipleRegisters;
+constexpr std::uint8_t kFuncReportSlaveId = protocol::kReportServerId;
+constexpr std::uint8_t kFuncEncapsulated = protocol::kEncapsulatedInterface;
+using protocol::kMeiDeviceIdentification;
 
 // Broadcast, when the master is told to (SetBroadcast): slave 0 addresses every slave and none
 // answers. The write requests (5, 6, 15, 16) to it go out and return kModbusOk once the request
 // has left the line, without waiting for anything; reads to it return kModbusBadRequest without
 // sending. The caller keeps its own turnaround delay before the next request. Off by default:
 // slave 0 is then exchanged like any other (some Modbus TCP devices answer unit 0).
-constexpr std::uint8_t kBroadcastSlave = 0;
+constexpr std::uint8_t kBroadcastSlave = protocol::kBroadcastAddress;
 
-// The largest counts one request carries.
-constexpr std::uint16_t kMaxWriteRegisters = 123;
-constexpr std::uint16_t kMaxWriteCoils = 1968;
+constexpr std::uint16_t kMaxWriteRegisters = protocol::kMaxWriteRegisters;
+constexpr std::uint16_t kMaxWriteCoils = protocol::kMaxWriteBits;
 
 // One answer to Read Device Identification: the objects it carried, in order, and where the
 // stream goes on when moreFollows is set.
@@ -138,10 +139,6 @@ protected:
     std::atomic<bool> m_bBroadcast{false};
 
 private:
-    static ByteArray BuildRequest(std::uint8_t slave, std::uint8_t function, std::uint16_t address,
-                                  std::uint16_t data);
-    static ByteArray BuildWrite(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
-                                std::uint16_t quantity, const ByteArray& data);
     static std::uint16_t CheckAnswer(const ByteArray& request, const ByteArray& response,
                                      std::size_t answerLength);
     // The request cycle: exchange, check, parse on success, up to m_wTries times. A request

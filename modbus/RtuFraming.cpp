@@ -1,25 +1,24 @@
 // RTU: the message and its CRC-16, the frame ended by the line's silence.
-#include "protocol/Crc16.h"
 #include "modbus/Framing.h"
+#include "protocol/Crc16.h"
+#include "protocol/Limits.h"
+#include "protocol/Pdu.h"
+#include "protocol/RtuCodec.h"
 
 namespace {
 
-constexpr std::size_t kFrameSize = 512;
-constexpr std::uint32_t kFirstRead = 4;
-constexpr std::size_t kCheckLength = 2;
-constexpr std::uint32_t kExceptionLength = 5;  // slave, function | 0x80, code, check
+using protocol::kExceptionFlag;
+
+// Room for twice the longest frame, so that an overlong answer shows as one.
+constexpr std::size_t kFrameSize = 2 * protocol::kMaxRtuFrame;
+constexpr std::uint32_t kFirstRead = protocol::kMinRtuFrame;
+constexpr std::size_t kCheckLength = protocol::kRtuCheckSize;
+// slave, function | flag, code, check
+constexpr std::uint32_t kExceptionLength = 3 + protocol::kRtuCheckSize;
 // After an answer ended by its length, how long more bytes may still turn up and make it
 // overlong: a slave that keeps sending leaves no more than a character and a half between
 // bytes, so this is what the saved character interval is traded for.
 constexpr std::uint32_t kTrailingCharacters = 2;
-
-std::uint8_t CrcLow(std::uint16_t crc) {
-    return static_cast<std::uint8_t>(crc & 0xFF);
-}
-
-std::uint8_t CrcHigh(std::uint16_t crc) {
-    return static_cast<std::uint8_t>(crc >> 8);
-}
 
 class CRtuFraming final : public CFraming {
 public:
@@ -42,8 +41,8 @@ public:
         if (request.size() < length + kCheckLength) {
             request.resize(length + kCheckLength, 0);
         }
-        request[length] = CrcLow(crc);
-        request[length + 1] = CrcHigh(crc);
+        request[length] = protocol::LowByte(crc);
+        request[length + 1] = protocol::HighByte(crc);
         return {request.data(), length + kCheckLength};
     }
 
@@ -126,8 +125,7 @@ private:
     }
 
     bool CrcMatches(std::size_t length) const {
-        const std::uint16_t crc = CCrc16::Compute(m_frame.data(), length);
-        return m_frame[length] == CrcLow(crc) && m_frame[length + 1] == CrcHigh(crc);
+        return protocol::RtuCheckMatches(m_frame.data(), length + kCheckLength);
     }
 
     // An answer counts only when it is exactly the expected length plus its check.

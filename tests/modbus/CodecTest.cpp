@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "modbus/Modbus.h"
 #include "protocol/Crc16.h"
 #include "protocol/Lrc.h"
 
