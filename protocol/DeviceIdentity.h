@@ -22,6 +22,8 @@ enum DeviceObject : std::uint8_t {
 // three always among them, and function 17's run indicator and additional data.
 struct DeviceIdentity {
     std::vector<std::pair<std::uint8_t, std::string>> objects;
+    // Whether 43/14 also reads one object by its id (code 4), as its conformity level says.
+    bool individualAccess = true;
     bool running = true;
     // Function 17's device-specific data after the run indicator.
     std::string serverData;

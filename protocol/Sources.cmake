@@ -6,6 +6,7 @@ set(VORNAK_PROTOCOL_SOURCES
     AsciiCodec.cpp
     Crc16.cpp
     DeviceDiagnostics.cpp
+    DeviceServing.cpp
     ExceptionCode.cpp
     FunctionTable.cpp
     Lrc.cpp
