@@ -10,8 +10,9 @@ namespace {
 constexpr std::size_t kAddressLength = 1;       // what a message carries before its PDU
 constexpr std::uint16_t kWriteEchoLength = 6;   // also the answer to 15 and 16: start and count
 constexpr std::uint16_t kReadHeaderLength = 3;  // slave, function, byte count
-// slave, function, MEI, code, conformity, more follows, next object, object count
-constexpr std::size_t kDeviceIdHeaderLength = 8;
+constexpr std::size_t kAnswerHeaderLength = 2;  // slave and function, whatever follows
+// An answer whose length only its own fields tell.
+constexpr std::size_t kOpenLength = 0;
 
 // Quantities no slave can answer would wrap the 16-bit length; the largest length keeps them
 // impossible to satisfy, so the exchange fails instead of reading past the answer.
@@ -33,10 +34,17 @@ protocol::PduView PduOf(const ByteArray& message) {
     return protocol::PduView(message).subspan(kAddressLength);
 }
 
+// The requests whose answer repeats the first six bytes of the request.
 bool IsWrite(std::uint8_t function) {
     return function == protocol::kWriteSingleCoil || function == protocol::kWriteSingleRegister ||
            function == protocol::kWriteMultipleCoils ||
            function == protocol::kWriteMultipleRegisters;
+}
+
+// What a broadcast may carry: the requests that change a device and answer nothing of it.
+bool MayBroadcast(std::uint8_t function) {
+    const protocol::FunctionEntry* entry = protocol::FindFunction(function);
+    return entry != nullptr && entry->broadcast;
 }
 
 }  // namespace
@@ -83,7 +91,7 @@ std::uint16_t CModbus::RunRequest(const ByteArray& request, std::uint16_t expect
     const auto requestLength = static_cast<std::uint16_t>(request.size());
     if (m_bBroadcast && request[0] == kBroadcastSlave) {
         std::uint16_t code = kModbusBadRequest;
-        if (IsWrite(request[1])) {
+        if (MayBroadcast(request[1])) {
             ByteArray sent = request;
             code = Send(sent, requestLength);
         }
@@ -108,44 +116,178 @@ std::uint16_t CModbus::RunRequest(const ByteArray& request, std::uint16_t expect
     return code;
 }
 
+std::uint16_t CModbus::RunPdu(std::uint8_t slave, const protocol::Bytes& pdu,
+                              std::size_t answerLength,
+                              const std::function<bool(protocol::PduView)>& read) {
+    const std::size_t expected = answerLength == kOpenLength ? 0 : kAddressLength + answerLength;
+    return RunRequest(Message(slave, pdu), ClampLength(expected), kAnswerHeaderLength,
+                      [&read](const ByteArray& response) {
+                          return read(PduOf(response)) ? kModbusOk : kModbusInvalidResponse;
+                      });
+}
+
 std::uint16_t CModbus::ReadDeviceIdentification(std::uint8_t slave, std::uint8_t code,
                                                 std::uint8_t objectId, DeviceIdAnswer& answer) {
-    const ByteArray request{slave, kFuncEncapsulated, kMeiDeviceIdentification, code, objectId};
-    return RunRequest(request, 0, kDeviceIdHeaderLength, [&](const ByteArray& response) {
-        if (response[2] != kMeiDeviceIdentification) {
-            return kModbusInvalidResponse;
-        }
-        DeviceIdAnswer parsed;
-        parsed.conformity = response[4];
-        parsed.moreFollows = response[5] == 0xFF;
-        parsed.nextObjectId = response[6];
-        const std::uint8_t count = response[7];
-        std::size_t at = kDeviceIdHeaderLength;
-        for (std::uint8_t i = 0; i < count; ++i) {
-            if (at + 2 > response.size() || at + 2 + response[at + 1] > response.size()) {
-                return kModbusInvalidResponse;
-            }
-            const auto begin = response.begin() + static_cast<std::ptrdiff_t>(at + 2);
-            parsed.objects.emplace_back(response[at], ByteArray(begin, begin + response[at + 1]));
-            at += 2 + response[at + 1];
-        }
-        if (at != response.size()) {
-            return kModbusInvalidResponse;
-        }
-        answer = std::move(parsed);
-        return kModbusOk;
-    });
+    return RunPdu(slave, protocol::BuildDeviceIdRequest({code, objectId}), kOpenLength,
+                  [&answer](protocol::PduView pdu) {
+                      auto read = protocol::ReadDeviceIdAnswer(pdu);
+                      if (!read) {
+                          return false;
+                      }
+                      answer = {read->conformity, read->moreFollows, read->nextObjectId, {}};
+                      for (const auto& [id, text] : read->objects) {
+                          answer.objects.emplace_back(id, ByteArray(text.begin(), text.end()));
+                      }
+                      return true;
+                  });
 }
 
 std::uint16_t CModbus::ReportSlaveId(std::uint8_t slave, ByteArray& data) {
-    return RunRequest({slave, kFuncReportSlaveId}, 0, kReadHeaderLength,
-                      [&](const ByteArray& response) {
-                          if (response[2] != response.size() - kReadHeaderLength) {
-                              return kModbusInvalidResponse;
+    return RunPdu(slave, protocol::BuildReportServerIdRequest(), kOpenLength,
+                  [&data](protocol::PduView pdu) {
+                      auto read = protocol::ReadReportServerIdAnswer(pdu);
+                      if (read) {
+                          data = std::move(*read);
+                      }
+                      return read.has_value();
+                  });
+}
+
+std::uint16_t CModbus::ReadExceptionStatus(std::uint8_t slave, std::uint8_t& status) {
+    return RunPdu(slave, protocol::BuildReadExceptionStatusRequest(),
+                  protocol::BuildReadExceptionStatusAnswer(0).size(),
+                  [&status](protocol::PduView pdu) {
+                      const auto read = protocol::ReadReadExceptionStatusAnswer(pdu);
+                      status = read.value_or(status);
+                      return read.has_value();
+                  });
+}
+
+std::uint16_t CModbus::Diagnostics(std::uint8_t slave, std::uint16_t subFunction,
+                                   const WordArray& data, WordArray& answer) {
+    const protocol::Bytes request = protocol::BuildDiagnosticsRequest({subFunction, data});
+    // Every sub-function answers with as many words as it was sent, 0 echoing them.
+    return RunPdu(slave, request, request.size(), [&](protocol::PduView pdu) {
+        const auto read = protocol::ReadDiagnosticsAnswer(pdu);
+        if (!read || read->subFunction != subFunction) {
+            return false;
+        }
+        answer = read->data;
+        return true;
+    });
+}
+
+std::uint16_t CModbus::GetCommEventCounter(std::uint8_t slave, std::uint16_t& status,
+                                           std::uint16_t& eventCount) {
+    return RunPdu(slave, protocol::BuildGetCommEventCounterRequest(),
+                  protocol::BuildGetCommEventCounterAnswer({}).size(), [&](protocol::PduView pdu) {
+                      const auto read = protocol::ReadGetCommEventCounterAnswer(pdu);
+                      if (read) {
+                          status = read->status;
+                          eventCount = read->eventCount;
+                      }
+                      return read.has_value();
+                  });
+}
+
+std::uint16_t CModbus::GetCommEventLog(std::uint8_t slave, protocol::CommEventLog& log) {
+    return RunPdu(slave, protocol::BuildGetCommEventLogRequest(), kOpenLength,
+                  [&log](protocol::PduView pdu) {
+                      auto read = protocol::ReadGetCommEventLogAnswer(pdu);
+                      if (read) {
+                          log = std::move(*read);
+                      }
+                      return read.has_value();
+                  });
+}
+
+std::uint16_t CModbus::ReadFileRecord(std::uint8_t slave,
+                                      const std::vector<protocol::FileRange>& ranges,
+                                      std::vector<WordArray>& records) {
+    std::string why;
+    const protocol::Bytes request = protocol::BuildReadFileRecordRequest(ranges);
+    if (!protocol::ReadReadFileRecordRequest(request, &why)) {
+        return Refused();
+    }
+    return RunPdu(slave, request, protocol::ReadFileRecordAnswerLength(ranges),
+                  [&](protocol::PduView pdu) {
+                      auto read = protocol::ReadReadFileRecordAnswer(pdu);
+                      if (!read || read->size() != ranges.size()) {
+                          return false;
+                      }
+                      for (std::size_t i = 0; i < ranges.size(); ++i) {
+                          if ((*read)[i].size() != ranges[i].length) {
+                              return false;
                           }
-                          data.assign(response.begin() + kReadHeaderLength, response.end());
-                          return kModbusOk;
-                      });
+                      }
+                      records = std::move(*read);
+                      return true;
+                  });
+}
+
+std::uint16_t CModbus::WriteFileRecord(std::uint8_t slave,
+                                       const std::vector<protocol::FileWrite>& writes) {
+    const protocol::Bytes request = protocol::BuildWriteFileRecordRequest(writes);
+    if (!protocol::ReadWriteFileRecordRequest(request)) {
+        return Refused();
+    }
+    return RunPdu(slave, request, request.size(), [&request](protocol::PduView pdu) {
+        return std::equal(pdu.begin(), pdu.end(), request.begin(), request.end());
+    });
+}
+
+std::uint16_t CModbus::MaskWriteRegister(std::uint8_t slave, std::uint16_t address,
+                                         std::uint16_t andMask, std::uint16_t orMask) {
+    const protocol::MaskWrite mask{address, andMask, orMask};
+    const protocol::Bytes request = protocol::BuildMaskWriteRegisterRequest(mask);
+    return RunPdu(slave, request, request.size(), [&mask](protocol::PduView pdu) {
+        return protocol::ReadMaskWriteRegisterAnswer(pdu) == mask;
+    });
+}
+
+std::uint16_t CModbus::ReadWriteMultipleRegisters(std::uint8_t slave, std::uint16_t readStart,
+                                                  std::uint16_t readCount, std::uint16_t writeStart,
+                                                  const WordArray& values, WordArray& read) {
+    const protocol::Bytes request = protocol::BuildReadWriteMultipleRegistersRequest(
+        {{readStart, readCount}, writeStart, values});
+    if (!protocol::ReadReadWriteMultipleRegistersRequest(request)) {
+        return Refused();
+    }
+    return RunPdu(slave, request, protocol::ReadRegistersAnswerLength(readCount),
+                  [&](protocol::PduView pdu) {
+                      auto answer = protocol::ReadReadWriteMultipleRegistersAnswer(pdu);
+                      if (!answer || answer->size() != readCount) {
+                          return false;
+                      }
+                      read = std::move(*answer);
+                      return true;
+                  });
+}
+
+std::uint16_t CModbus::ReadFifoQueue(std::uint8_t slave, std::uint16_t address, WordArray& queue) {
+    return RunPdu(slave, protocol::BuildReadFifoQueueRequest(address), kOpenLength,
+                  [&queue](protocol::PduView pdu) {
+                      auto read = protocol::ReadReadFifoQueueAnswer(pdu);
+                      if (read) {
+                          queue = std::move(*read);
+                      }
+                      return read.has_value();
+                  });
+}
+
+std::uint16_t CModbus::SendPdu(std::uint8_t slave, const ByteArray& pdu, ByteArray& answer) {
+    if (pdu.empty() || pdu.size() > protocol::kMaxPdu || protocol::IsException(pdu)) {
+        return Refused();
+    }
+    return RunPdu(slave, pdu, kOpenLength, [&answer](protocol::PduView read) {
+        answer.assign(read.begin(), read.end());
+        return true;
+    });
+}
+
+std::uint16_t CModbus::Refused() {
+    ThrowIfError(kModbusBadRequest);
+    return kModbusBadRequest;
 }
 
 std::uint16_t CModbus::ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,

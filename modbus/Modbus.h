@@ -13,6 +13,9 @@
 #include "platform/CriticalSection.h"
 #include "protocol/FunctionCode.h"
 #include "protocol/Limits.h"
+#include "protocol/functions/GetCommEventLog.h"
+#include "protocol/functions/ReadFileRecord.h"
+#include "protocol/functions/WriteFileRecord.h"
 
 using ByteArray = std::vector<std::uint8_t>;
 using WordArray = std::vector<std::uint16_t>;
@@ -120,6 +123,39 @@ public:
     // Function 17: data is everything after the byte count, which must match the frame.
     std::uint16_t ReportSlaveId(std::uint8_t slave, ByteArray& data);
 
+    // The other public functions. An answer that breaks its function's own rules, or does not
+    // answer what was asked (another sub-function, another count), is kModbusInvalidResponse;
+    // a request that breaks them is kModbusBadRequest and is not sent. Out-arguments change
+    // only on success.
+    // Function 7: the eight exception status outputs.
+    std::uint16_t ReadExceptionStatus(std::uint8_t slave, std::uint8_t& status);
+    // Function 8: any sub-function with its data words; answer gets the answer's words.
+    std::uint16_t Diagnostics(std::uint8_t slave, std::uint16_t subFunction, const WordArray& data,
+                              WordArray& answer);
+    // Function 11.
+    std::uint16_t GetCommEventCounter(std::uint8_t slave, std::uint16_t& status,
+                                      std::uint16_t& eventCount);
+    // Function 12.
+    std::uint16_t GetCommEventLog(std::uint8_t slave, protocol::CommEventLog& log);
+    // Function 20: the registers of each range, in the order asked.
+    std::uint16_t ReadFileRecord(std::uint8_t slave, const std::vector<protocol::FileRange>& ranges,
+                                 std::vector<WordArray>& records);
+    // Function 21: the answer must echo the request.
+    std::uint16_t WriteFileRecord(std::uint8_t slave,
+                                  const std::vector<protocol::FileWrite>& writes);
+    // Function 22: the answer must echo the request.
+    std::uint16_t MaskWriteRegister(std::uint8_t slave, std::uint16_t address,
+                                    std::uint16_t andMask, std::uint16_t orMask);
+    // Function 23: writes values from writeStart, then reads readCount from readStart.
+    std::uint16_t ReadWriteMultipleRegisters(std::uint8_t slave, std::uint16_t readStart,
+                                             std::uint16_t readCount, std::uint16_t writeStart,
+                                             const WordArray& values, WordArray& read);
+    // Function 24: the queue, oldest first.
+    std::uint16_t ReadFifoQueue(std::uint8_t slave, std::uint16_t address, WordArray& queue);
+    // Any PDU (function code and data, at most the largest PDU): answer gets the answer's PDU,
+    // checked only for its address and function; an exception answer is its code as always.
+    std::uint16_t SendPdu(std::uint8_t slave, const ByteArray& pdu, ByteArray& answer);
+
     void SetBroadcast(bool on) { m_bBroadcast = on; }
     void SetAnswerEnd(AnswerEnd end) { m_answerEnd = end; }
     AnswerEnd GetAnswerEnd() const { return m_answerEnd; }
@@ -150,6 +186,11 @@ private:
     // For answers of a fixed length, unpacked on success.
     std::uint16_t RunRequest(const ByteArray& request, std::size_t answerLength,
                              const std::function<void(const ByteArray&)>& unpack);
+    // One PDU's exchange: the answer's PDU (answerLength long, 0 when only its fields tell)
+    // must satisfy read, else kModbusInvalidResponse.
+    std::uint16_t RunPdu(std::uint8_t slave, const protocol::Bytes& pdu, std::size_t answerLength,
+                         const std::function<bool(protocol::PduView)>& read);
+    std::uint16_t Refused();
     std::uint16_t ReadBits(std::uint8_t slave, std::uint8_t function, std::uint16_t start,
                            std::uint16_t quantity, ByteArray& states);
     std::uint16_t ReadWords(std::uint8_t slave, std::uint8_t function, std::uint16_t start,

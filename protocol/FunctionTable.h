@@ -67,6 +67,8 @@ struct FunctionEntry {
     // when it was heard.
     void (*describe)(Role role, PduView pdu, const Description* request,
                      Description& out) = nullptr;
+    // Whether a request may go to every device at once: it changes them and reads nothing.
+    bool broadcast = false;
 };
 
 // The entry of a function code; none for a code the table lacks.

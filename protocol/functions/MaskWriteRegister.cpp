@@ -73,7 +73,7 @@ std::optional<MaskWrite> ReadMaskWriteRegisterAnswer(PduView pdu, std::string* w
     return ReadMaskWriteRegisterRequest(pdu, why);
 }
 
-const FunctionEntry kMaskWriteRegisterFunction{kMaskWriteRegister, "Mask Write Register", Length,
-                                               Serve, Describe};
+const FunctionEntry kMaskWriteRegisterFunction{
+    kMaskWriteRegister, "Mask Write Register", Length, Serve, Describe, true};
 
 }  // namespace protocol

@@ -119,7 +119,7 @@ std::optional<std::vector<FileWrite>> ReadWriteFileRecordAnswer(PduView pdu, std
     return ReadWriteFileRecordRequest(pdu, why);
 }
 
-const FunctionEntry kWriteFileRecordFunction{kWriteFileRecord, "Write File Record", Length, Serve,
-                                             Describe};
+const FunctionEntry kWriteFileRecordFunction{
+    kWriteFileRecord, "Write File Record", Length, Serve, Describe, true};
 
 }  // namespace protocol

@@ -62,7 +62,7 @@ std::optional<MultipleWrite> ReadWriteMultipleCoilsAnswer(PduView pdu, std::stri
     return ReadMultipleWriteAnswer(pdu, why);
 }
 
-const FunctionEntry kWriteMultipleCoilsFunction{kWriteMultipleCoils, "Write Multiple Coils", Length,
-                                                Serve, Describe};
+const FunctionEntry kWriteMultipleCoilsFunction{
+    kWriteMultipleCoils, "Write Multiple Coils", Length, Serve, Describe, true};
 
 }  // namespace protocol

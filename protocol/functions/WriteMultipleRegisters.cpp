@@ -68,6 +68,6 @@ std::optional<MultipleWrite> ReadWriteMultipleRegistersAnswer(PduView pdu, std::
 }
 
 const FunctionEntry kWriteMultipleRegistersFunction{
-    kWriteMultipleRegisters, "Write Multiple Registers", Length, Serve, Describe};
+    kWriteMultipleRegisters, "Write Multiple Registers", Length, Serve, Describe, true};
 
 }  // namespace protocol

@@ -55,7 +55,7 @@ std::optional<SingleWrite> ReadWriteSingleCoil(PduView pdu, std::string* why) {
     return write;
 }
 
-const FunctionEntry kWriteSingleCoilFunction{kWriteSingleCoil, "Write Single Coil", Length, Serve,
-                                             Describe};
+const FunctionEntry kWriteSingleCoilFunction{
+    kWriteSingleCoil, "Write Single Coil", Length, Serve, Describe, true};
 
 }  // namespace protocol

@@ -49,7 +49,7 @@ std::optional<SingleWrite> ReadWriteSingleRegister(PduView pdu, std::string* why
     return SingleWrite{WordAt(pdu, kAddressAt), WordAt(pdu, kValueAt)};
 }
 
-const FunctionEntry kWriteSingleRegisterFunction{kWriteSingleRegister, "Write Single Register",
-                                                 Length, Serve, Describe};
+const FunctionEntry kWriteSingleRegisterFunction{
+    kWriteSingleRegister, "Write Single Register", Length, Serve, Describe, true};
 
 }  // namespace protocol
