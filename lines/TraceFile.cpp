@@ -1,7 +1,9 @@
 #include "lines/TraceFile.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,10 +45,46 @@ std::string Refusal(mode_t mode) {
     return std::string("is ") + kind + ", not a regular file";
 }
 
-// What is at the path now, when it is there and not a regular file.
+// The kernel's own file systems: their "regular files" are the kernel's settings and
+// reports, and text written there goes to the kernel, not to a trace.
+bool IsPseudoFileSystem(const struct statfs& fs) {
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case SECURITYFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case BPF_FS_MAGIC:
+        case PSTOREFS_MAGIC:
+        case EFIVARFS_MAGIC:
+        case 0x62656570:  // configfs, which linux/magic.h does not name
+            return true;
+        default:
+            return false;
+    }
+}
+
+constexpr char kPseudoFile[] = "is on a kernel file system (proc, sys and the like), not a file";
+
+// The folder a path names its file in.
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What is at the path now, when it is there and not a regular file, or would be made on a
+// kernel file system.
 std::string RefusalAt(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? Refusal(st.st_mode) : "";
+    const bool there = ::lstat(path.c_str(), &st) == 0;
+    if (there && !S_ISREG(st.st_mode)) {
+        return Refusal(st.st_mode);
+    }
+    struct statfs fs {};
+    const std::string looked = there ? path : FolderOf(path);
+    return ::statfs(looked.c_str(), &fs) == 0 && IsPseudoFileSystem(fs) ? kPseudoFile : "";
 }
 
 }  // namespace
@@ -97,12 +135,15 @@ bool CTraceFile::OpenFile() {
         return false;
     }
     struct stat st {};
-    const bool looked = ::fstat(m_fd, &st) == 0;
-    if (!looked || !S_ISREG(st.st_mode)) {
+    struct statfs fs {};
+    const bool looked = ::fstat(m_fd, &st) == 0 && ::fstatfs(m_fd, &fs) == 0;
+    if (!looked || !S_ISREG(st.st_mode) || IsPseudoFileSystem(fs)) {
         const int error = errno;
         ::close(m_fd);
         m_fd = -1;
-        Fail(looked ? Refusal(st.st_mode) : std::string(std::strerror(error)));
+        Fail(!looked                ? std::string(std::strerror(error))
+             : !S_ISREG(st.st_mode) ? Refusal(st.st_mode)
+                                    : std::string(kPseudoFile));
         return false;
     }
     m_nSize = static_cast<std::uint64_t>(st.st_size);

@@ -213,6 +213,13 @@ TEST(PollProgramHostile, RefusesOrFailsWithTheReasonAndKeepsTheLineClean) {
          "2||vornak-poll: trace " + dir + "/fifo: is a FIFO, not a regular file\n"},
         {"--trace " + dir + "/link " + slave.Path(),
          "2||vornak-poll: trace " + dir + "/link: is a symbolic link, not a regular file\n"},
+        // The kernel's files: the process's own name, which the text would have replaced.
+        {"--trace /proc/self/comm " + slave.Path(),
+         "2||vornak-poll: trace /proc/self/comm: is on a kernel file system (proc, sys and the "
+         "like), not a file\n"},
+        {"--trace /sys/vornak-trace " + slave.Path(),
+         "2||vornak-poll: trace /sys/vornak-trace: is on a kernel file system (proc, sys and the "
+         "like), not a file\n"},
         {slave.Path() + " >/dev/full", "1||vornak-poll: write error: No space left on device\n"},
         // Standard input closed too, so that the line takes number 2.
         {"-t 100 " + pts + " <&- 2>&-", "1|Time-out Error\n|"},
