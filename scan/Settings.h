@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "modbus/RegisterLine.h"
+#include "protocol/Limits.h"
 
 // The serial line and the scan period; section "Main Env" of the profile store.
 struct MainEnv {
@@ -29,8 +30,8 @@ struct ModbusEnv {
 constexpr std::uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr int kReferenceBaseHolding = kReferenceBaseHoldingRegisters;
 constexpr int kReferenceBaseInput = kReferenceBaseInputRegisters;
-constexpr std::uint16_t kMaxRegisterQuantity = 125;
-constexpr std::uint16_t kMaxCoilQuantity = 2000;
+constexpr std::uint16_t kMaxRegisterQuantity = protocol::kMaxReadRegisters;
+constexpr std::uint16_t kMaxCoilQuantity = protocol::kMaxReadBits;
 
 // Values derived from MainEnv whenever the line is configured.
 // 1 to 256: index 255 is "COM256", never "COM0".
