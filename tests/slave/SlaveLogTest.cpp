@@ -37,6 +37,12 @@ TEST(SlaveLog, LineHoldsTimeDirectionBytesNoteAndText) {
               "12:34:56.789 rx (bad hex) \"0G\\x0D\\x22\\x5C\\xFF\"");
 }
 
+TEST(SlaveLog, HexIsSpacedUpperCasePairs) {
+    EXPECT_EQ(HexSpaced(Bytes{0x01, 0xAB, 0x00, 0xF0}), "01 AB 00 F0");
+    EXPECT_EQ(HexSpaced(Bytes{0x0A}), "0A");
+    EXPECT_EQ(HexSpaced(Bytes{}), "");
+}
+
 TEST(SlaveLog, WritesWholeLinesOnlyWhenEnabled) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);

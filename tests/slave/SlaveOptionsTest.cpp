@@ -21,6 +21,10 @@ TEST(SlaveOptions, DefaultsDescribeAnRtuSlaveOneAt9600) {
     EXPECT_EQ(o.dataBits, 8);
     EXPECT_EQ(o.stopBits, 1);
     EXPECT_EQ(o.size, 10000);
+    EXPECT_EQ(o.fifoSize, 8);
+    EXPECT_EQ(o.fifoAddress, 0);
+    EXPECT_EQ(o.files, 4);
+    EXPECT_EQ(o.records, 10000);
     EXPECT_FALSE(o.silent || o.wrongId || o.log);
     EXPECT_EQ(o.delayMs, 0);
     EXPECT_EQ(o.corruptEvery, 0);
@@ -59,6 +63,16 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_EQ(AnswerAddress(o, 17, false), 18);
     EXPECT_EQ(o.transport, Transport::Line);
     EXPECT_EQ(o.bindAddress, "127.0.0.1");
+
+    const SlaveOptions data = ParseSlaveOptions({"--fifo-size", "31", "--fifo-address=1246",
+                                                 "--files", "64", "--records", "1"})
+                                  .options;
+    EXPECT_EQ(data.fifoSize, 31);
+    EXPECT_EQ(data.fifoAddress, 1246);
+    EXPECT_EQ(data.files, 64);
+    EXPECT_EQ(data.records, 1);
+    EXPECT_EQ(ParseSlaveOptions({"--fifo-size", "0", "--files", "0", "--records", "10000"}).action,
+              Action::Run);
 
     const SlaveOptions net = ParseSlaveOptions({"--udp=502", "--bind", "::"}).options;
     EXPECT_EQ(net.transport, Transport::Udp);
@@ -137,6 +151,12 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--refuse", "0"},
         {"--refuse", "43,128"},
         {"--tap", "/tmp/x", "--link", "/tmp/x"},
+        {"--fifo-size", "32"},
+        {"--fifo-size", "-1"},
+        {"--fifo-address", "65536"},
+        {"--files", "65"},
+        {"--records", "0"},
+        {"--records", "10001"},
         {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},
         {"extra"},
@@ -155,10 +175,11 @@ TEST(SlaveOptions, HelpWinsWhereverItStands) {
     EXPECT_EQ(ParseSlaveOptions({"--id", "3", "-h"}).action, Action::Help);
     const std::string usage = SlaveUsageText();
     for (const char* word :
-         {"--mode",   "--id",     "--baud",       "--parity",  "--data-bits",  "--stop-bits",
-          "--size",   "--silent", "--delay",      "--corrupt", "--wrong-id",   "--log",
-          "--device", "--link",   "--fault-plan", "--help",    "HH:MM:SS.mmm", "--tcp",
-          "--udp",    "--bind",   "--tap"}) {
+         {"--mode",    "--id",     "--baud",       "--parity",    "--data-bits",    "--stop-bits",
+          "--size",    "--silent", "--delay",      "--corrupt",   "--wrong-id",     "--log",
+          "--device",  "--link",   "--fault-plan", "--help",      "HH:MM:SS.mmm",   "--tcp",
+          "--udp",     "--bind",   "--tap",        "--fifo-size", "--fifo-address", "--files",
+          "--records", "F000",     "f * 256"}) {
         EXPECT_NE(usage.find(word), std::string::npos) << word;
     }
 }

@@ -1,13 +1,20 @@
-#include "tools/slave/SlaveProtocol.h"
-
 #include <gtest/gtest.h>
+
+#include "tools/slave/SlaveDevice.h"
+#include "tools/slave/SlaveLog.h"
 
 namespace slave {
 namespace {
 
+SlaveOptions WithIdentity(const DeviceIdentity& identity) {
+    SlaveOptions options;
+    options.identity = identity;
+    return options;
+}
+
 class SlaveProtocolTest : public ::testing::Test {
 protected:
-    SlaveProtocolTest() : bank(100), protocol(bank, 7) {}
+    SlaveProtocolTest() : bank(100), model(bank), protocol(model, {7}) {}
 
     Bytes Answer(const Bytes& request, std::uint64_t elapsedMs = 0) {
         const SlaveReply reply = protocol.Handle(request, elapsedMs);
@@ -16,7 +23,8 @@ protected:
     }
 
     CRegisterBank bank;
-    CSlaveProtocol protocol;
+    CSlaveDataModel model;
+    CSlaveDevice protocol;
 };
 
 TEST_F(SlaveProtocolTest, HoldingRegistersStartAtZeroAndReadBackWrites) {
@@ -82,7 +90,9 @@ TEST_F(SlaveProtocolTest, LimitsAndRangesGiveExceptions) {
         {{7, 6, 0, 100, 0, 0}, 2},
         {{7, 6, 0xFF, 0xFF, 0, 0}, 2},
         {{7, 0, 0, 0, 0, 1}, 1},
-        {{7, 7, 0, 0, 0, 1}, 1},
+        {{7, 7, 0, 0, 0, 1}, 3},  // function 7 carries no data
+        {{7, 9, 0, 0, 0, 1}, 1},
+        {{7, 0x41}, 1},
         {{7, 15, 0, 0, 0, 1}, 3},  // no byte count
         {{7, 16, 0, 0, 0, 1}, 3},
         {{7, 15, 0, 0, 0x07, 0xB1, 0xF7}, 3},  // 1969 coils
@@ -130,7 +140,8 @@ TEST_F(SlaveProtocolTest, LargestReadsFitExactly) {
     EXPECT_EQ(registers[2], 200);
 
     CRegisterBank big(65536);
-    CSlaveProtocol wide(big, 1);
+    CSlaveDataModel bigModel(big);
+    CSlaveDevice wide(bigModel, {1});
     SlaveReply reply = wide.Handle({1, 3, 0xFF, 0x83, 0, 125}, 0);
     EXPECT_EQ(reply.answer.size(), 3u + 250u);
     EXPECT_EQ(reply.answer[2], 250);
@@ -183,7 +194,8 @@ TEST(SlaveProtocolIds, ReportSlaveIdNamesTheAddressAskedAndTheProduct) {
     CRegisterBank bank(10);
     DeviceIdentity identity;
     identity.product = "PLC-9";
-    CSlaveProtocol protocol(bank, std::vector<int>{3, 17}, identity);
+    CSlaveDataModel model(bank, WithIdentity(identity));
+    CSlaveDevice protocol(model, {3, 17});
     EXPECT_EQ(protocol.Handle({17, 17}, 0).answer,
               (Bytes{17, 17, 7, 17, 0xFF, 'P', 'L', 'C', '-', '9'}));
 }
@@ -194,7 +206,8 @@ TEST(SlaveProtocolIds, ReadDeviceIdentificationStreamsOrPicksTheBasicObjects) {
     identity.vendor = "Ab";
     identity.product = "Cde";
     identity.revision = "1.1";
-    CSlaveProtocol protocol(bank, std::vector<int>{5}, identity);
+    CSlaveDataModel model(bank, WithIdentity(identity));
+    CSlaveDevice protocol(model, {5});
     const Bytes all{5,   43, 14, 1,   0x81, 0,   0, 3, 0,   2,   'A',
                     'b', 1,  3,  'C', 'd',  'e', 2, 3, '1', '.', '1'};
     struct Case {
@@ -215,7 +228,8 @@ TEST(SlaveProtocolIds, ReadDeviceIdentificationStreamsOrPicksTheBasicObjects) {
 
     // Three texts of 244 do not fit one answer: each goes alone, the next named.
     identity.vendor = identity.product = identity.revision = std::string(244, 'x');
-    CSlaveProtocol longer(bank, std::vector<int>{5}, identity);
+    CSlaveDataModel longModel(bank, WithIdentity(identity));
+    CSlaveDevice longer(longModel, {5});
     for (const std::uint8_t id : {0, 1, 2}) {
         const Bytes answer = longer.Handle({5, 43, 14, 1, id}, 0).answer;
         ASSERT_EQ(answer.size(), 254u);
@@ -227,7 +241,8 @@ TEST(SlaveProtocolIds, ReadDeviceIdentificationStreamsOrPicksTheBasicObjects) {
 
 TEST(SlaveProtocolIds, EveryListedAddressAnswersFromOneBank) {
     CRegisterBank bank(10);
-    CSlaveProtocol protocol(bank, std::vector<int>{3, 17, 200});
+    CSlaveDataModel model(bank);
+    CSlaveDevice protocol(model, {3, 17, 200});
     EXPECT_EQ(protocol.Handle({17, 6, 0, 1, 0x12, 0x34}, 0).answer,
               (Bytes{17, 6, 0, 1, 0x12, 0x34}));
     EXPECT_EQ(protocol.Handle({200, 3, 0, 1, 0, 1}, 0).answer, (Bytes{200, 3, 2, 0x12, 0x34}));

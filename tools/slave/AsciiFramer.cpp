@@ -1,5 +1,8 @@
 #include "tools/slave/AsciiFramer.h"
 
+#include "protocol/AsciiCodec.h"
+#include "protocol/Lrc.h"
+
 namespace slave {
 
 void CAsciiFramer::Feed(const std::uint8_t* data, std::size_t count) {
@@ -20,8 +23,10 @@ void CAsciiFramer::Feed(const std::uint8_t* data, std::size_t count) {
             m_state = State::Idle;
             continue;
         }
-        if (m_text.size() >= kMaxText) {
-            // Too long for any Modbus frame: report it and wait for the next ":".
+        // The CR of the longest frame waits here for its LF.
+        if (m_text.size() > kMaxText) {
+            // Too long for any Modbus frame: report its start and wait for the next ":".
+            m_text.resize(kMaxText);
             m_ready.push_back({std::move(m_text), true});
             m_text.clear();
             m_state = State::Idle;
@@ -41,46 +46,38 @@ std::optional<AsciiFrame> CAsciiFramer::Next() {
 }
 
 DecodedFrame AsciiDecode(const std::string& text) {
+    protocol::AsciiText unwrapped = protocol::AsciiUnwrap(text);
     DecodedFrame decoded;
-    if (text.size() % 2 != 0) {
-        decoded.status = FrameStatus::BadHex;
-        return decoded;
-    }
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const auto high = HexNibble(text[i]);
-        const auto low = HexNibble(text[i + 1]);
-        if (!high || !low) {
+    decoded.frame = std::move(unwrapped.bytes);
+    switch (unwrapped.status) {
+        case protocol::AsciiText::Status::Ok:
+            decoded.status = FrameStatus::Ok;
+            decoded.message = std::move(unwrapped.message);
+            break;
+        case protocol::AsciiText::Status::BadHex:
             decoded.status = FrameStatus::BadHex;
-            decoded.frame.clear();
-            return decoded;
-        }
-        decoded.frame.push_back(static_cast<std::uint8_t>(*high << 4 | *low));
+            break;
+        case protocol::AsciiText::Status::Short:
+            decoded.status = FrameStatus::Short;
+            break;
+        case protocol::AsciiText::Status::BadCheck:
+            decoded.status = FrameStatus::BadCheck;
+            break;
     }
-    if (decoded.frame.size() < 3) {
-        decoded.status = FrameStatus::Short;
-        return decoded;
-    }
-    const Bytes message(decoded.frame.begin(), decoded.frame.end() - 1);
-    if (Lrc(message) != decoded.frame.back()) {
-        decoded.status = FrameStatus::BadCheck;
-        return decoded;
-    }
-    decoded.status = FrameStatus::Ok;
-    decoded.message = message;
     return decoded;
 }
 
 std::string AsciiEncode(const Bytes& message, bool corrupt) {
-    Bytes withCheck = message;
-    std::uint8_t lrc = Lrc(message);
+    Bytes line = protocol::AsciiWrap(message);
     if (corrupt) {
-        lrc = static_cast<std::uint8_t>(lrc + 1);
+        // The LRC's two digits sit before CR LF.
+        const auto wrong =
+            static_cast<std::uint8_t>(ComputeLrc(message.data(), message.size()) + 1);
+        const std::size_t digits = line.size() - 4;
+        line[digits] = static_cast<std::uint8_t>(NibbleToHexDigit(wrong >> 4));
+        line[digits + 1] = static_cast<std::uint8_t>(NibbleToHexDigit(wrong & 0x0F));
     }
-    withCheck.push_back(lrc);
-    std::string line(1, ':');
-    line += HexDigits(withCheck);
-    line += "\r\n";
-    return line;
+    return std::string(line.begin(), line.end());
 }
 
 }  // namespace slave

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/Limits.h"
 #include "tools/slave/FrameCheck.h"
 
 namespace slave {
@@ -19,7 +20,7 @@ struct AsciiFrame {
 // frame), CR LF ends it; characters outside a frame are noise and are skipped.
 class CAsciiFramer {
 public:
-    static constexpr std::size_t kMaxText = 512;  // 255 bytes as hex and a spare pair
+    static constexpr std::size_t kMaxText = protocol::kMaxAsciiText;
 
     void Feed(const std::uint8_t* data, std::size_t count);
     std::optional<AsciiFrame> Next();
@@ -33,7 +34,8 @@ private:
 
 // Decodes the hex pairs (upper or lower case) and tests the LRC, the frame's last byte.
 DecodedFrame AsciiDecode(const std::string& text);
-// ":" + upper-case hex of the message and its LRC + CR LF; corrupt sends a wrong LRC.
+// ":" + upper-case hex of the message and its LRC + CR LF; corrupt sends the LRC plus one, for
+// --corrupt.
 std::string AsciiEncode(const Bytes& message, bool corrupt);
 
 }  // namespace slave

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 
-#include "tools/slave/SlaveChecks.h"
+#include "protocol/DeviceIdentity.h"
 
 namespace slave {
 
-// Texts a master can ask for, each 1 to kMaxIdentityText printable ASCII characters.
+// Texts a master can ask for, each 1 to kMaxIdentityText printable ASCII characters, as the
+// options set them.
 struct DeviceIdentity {
     std::string vendor = "Quorvix";
     std::string product = "vornak-slave";
@@ -21,12 +22,8 @@ constexpr std::size_t kMaxIdentityText = 244;
 
 bool IsIdentityText(const std::string& text);
 
-// Function 17 (Report Slave ID), request without its check: address, 17.
-Bytes ReportSlaveIdAnswer(const Bytes& request, const DeviceIdentity& identity);
-
-// Function 43 with MEI type 14 (Read Device Identification): address, 43, 14, read device id
-// code, object id. Only the basic objects exist (0 vendor, 1 product, 2 revision), so codes 1
-// to 3 stream the same ones; code 4 reads one.
-Bytes ReadDeviceIdAnswer(const Bytes& request, const DeviceIdentity& identity);
+// The identity the device serves: the basic objects 0 (vendor), 1 (product) and 2 (revision),
+// running, and the product text as Report Server ID's own data after the run indicator.
+protocol::DeviceIdentity ServedIdentity(const DeviceIdentity& identity);
 
 }  // namespace slave

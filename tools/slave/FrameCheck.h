@@ -1,9 +1,11 @@
 #pragma once
 
-#include "tools/slave/SlaveChecks.h"
+#include "protocol/Pdu.h"
 #include "tools/slave/SlaveOptions.h"
 
 namespace slave {
+
+using protocol::Bytes;
 
 // What a received frame turned out to be once its check was tested.
 enum class FrameStatus { Ok, Short, BadCheck, BadHex, Overrun };

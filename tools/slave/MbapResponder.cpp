@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "tools/slave/MbapFrame.h"
+#include "protocol/Limits.h"
+#include "protocol/MbapCodec.h"
 
 namespace slave {
 
@@ -10,14 +11,16 @@ CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
     : m_options(options),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.ids, options.identity),
+      m_model(m_bank, options),
+      m_device(m_model, options.ids),
       m_faults(options),
       m_start(std::chrono::steady_clock::now()) {
-    m_protocol.Refuse(options.refused);
+    m_device.Refuse(options.refused);
 }
 
 std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
-    const std::uint8_t unit = MbapUnit(adu);
+    const protocol::MbapHeader header = protocol::ReadMbapHeader(adu.data());
+    const std::uint8_t unit = header.unit;
     const bool listed =
         std::find(m_options.ids.begin(), m_options.ids.end(), unit) != m_options.ids.end();
     if (!listed && unit != 0 && unit != 255) {
@@ -25,15 +28,16 @@ std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
         return std::nullopt;
     }
     // The serial protocol core takes the slave's own address where unit 0 would mean broadcast.
-    Bytes message(adu.begin() + kMbapHeaderSize - 1, adu.end());
+    Bytes message(adu.begin() + protocol::kMbapUnitAt, adu.end());
     message[0] = listed ? unit : static_cast<std::uint8_t>(m_options.ids.front());
     const auto elapsedMs =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        std::chrono::steady_clock::now() - m_start)
                                        .count());
-    const SlaveReply reply = m_protocol.Handle(message, elapsedMs);
+    const SlaveReply reply = m_device.Handle(message, elapsedMs);
     if (reply.kind != SlaveReply::Kind::Answer) {
-        m_log.Frame("rx", adu, "short");
+        m_log.Frame("rx", adu,
+                    reply.kind == SlaveReply::Kind::Unanswered ? "listen only" : "short");
         return std::nullopt;
     }
     const AnswerFault fault = m_faults.Next();
@@ -43,15 +47,15 @@ std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     }
     m_log.Frame("rx", adu);
 
-    std::uint16_t transaction = MbapTransaction(adu);
+    std::uint16_t transaction = header.transaction;
     if (fault.corrupt) {
         // Nothing in an ADU carries a check; an id the master never sent is the closest fault.
         transaction = static_cast<std::uint16_t>(~transaction);
     }
     const auto answerUnit = static_cast<std::uint8_t>(fault.wrongId ? unit % 255 + 1 : unit);
     MbapAnswer answer;
-    answer.adu =
-        EncodeMbap(transaction, answerUnit, reply.answer.data() + 1, reply.answer.size() - 1);
+    answer.adu = protocol::MbapWrap(transaction, answerUnit, reply.answer.data() + 1,
+                                    reply.answer.size() - 1);
     answer.corrupt = fault.corrupt;
     answer.delay = fault.delay;
     return answer;

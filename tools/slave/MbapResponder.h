@@ -5,9 +5,10 @@
 
 #include "tools/slave/AnswerFaults.h"
 #include "tools/slave/RegisterBank.h"
+#include "tools/slave/SlaveDataModel.h"
+#include "tools/slave/SlaveDevice.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
-#include "tools/slave/SlaveProtocol.h"
 
 namespace slave {
 
@@ -34,7 +35,8 @@ private:
     const SlaveOptions& m_options;
     CSlaveLog& m_log;
     CRegisterBank m_bank;
-    CSlaveProtocol m_protocol;
+    CSlaveDataModel m_model;
+    CSlaveDevice m_device;
     CAnswerFaults m_faults;
     std::chrono::steady_clock::time_point m_start;
 };

@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/slave/MbapFrame.h"
+#include "protocol/Limits.h"
+#include "protocol/MbapCodec.h"
 #include "tools/slave/PollUntil.h"
 
 namespace slave {
@@ -109,14 +110,14 @@ void CNetServer::Accept() {
     Client client;
     client.fd = fd;
     client.serial = m_nNextSerial++;
-    client.buffer.reserve(kMbapMaxAdu);
+    client.buffer.reserve(protocol::kMaxMbapFrame);
     m_clients.push_back(std::move(client));
 }
 
 bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
-    std::uint8_t buffer[kMbapMaxAdu];
+    std::uint8_t buffer[protocol::kMaxMbapFrame];
     // The buffer holds less than a whole ADU here, so there is always room.
-    const std::size_t room = kMbapMaxAdu - client.buffer.size();
+    const std::size_t room = protocol::kMaxMbapFrame - client.buffer.size();
     ssize_t n = 0;
     do {
         n = ::recv(client.fd, buffer, room, 0);
@@ -135,13 +136,14 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
     }
     client.buffer.insert(client.buffer.end(), buffer, buffer + n);
     for (;;) {
-        const MbapScan scan = ScanMbap(client.buffer.data(), client.buffer.size());
-        if (scan.result == MbapScan::Result::Bad) {
+        const protocol::MbapScan scan =
+            protocol::ScanMbap(client.buffer.data(), client.buffer.size());
+        if (scan.result == protocol::MbapScan::Result::Bad) {
             // Past a broken header nothing tells where the next ADU starts.
             m_log.Frame("rx", client.buffer, "bad header");
             return false;
         }
-        if (scan.result == MbapScan::Result::NeedMore) {
+        if (scan.result == protocol::MbapScan::Result::NeedMore) {
             return true;
         }
         const auto end = client.buffer.begin() + static_cast<std::ptrdiff_t>(scan.size);
@@ -161,7 +163,7 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
 void CNetServer::ReadDatagrams() {
     for (int i = 0; i < kDatagramsPerWake && m_pending.size() < kMaxPendingUdp; ++i) {
         // One byte more than an ADU can have, so that a longer datagram shows.
-        std::uint8_t buffer[kMbapMaxAdu + 1];
+        std::uint8_t buffer[protocol::kMaxMbapFrame + 1];
         PendingAnswer pending;
         pending.peerLength = sizeof pending.peer;
         const ssize_t n =
@@ -175,8 +177,9 @@ void CNetServer::ReadDatagrams() {
         }
         const auto size = std::min(static_cast<std::size_t>(n), sizeof buffer);
         const Bytes datagram(buffer, buffer + size);
-        const MbapScan scan = ScanMbap(datagram.data(), datagram.size());
-        if (scan.result != MbapScan::Result::Whole || scan.size != static_cast<std::size_t>(n)) {
+        const protocol::MbapScan scan = protocol::ScanMbap(datagram.data(), datagram.size());
+        if (scan.result != protocol::MbapScan::Result::Whole ||
+            scan.size != static_cast<std::size_t>(n)) {
             m_log.Frame("rx", datagram, "bad header");
             continue;
         }

@@ -1,5 +1,7 @@
 #include "tools/slave/RtuFramer.h"
 
+#include "protocol/RtuCodec.h"
+
 namespace slave {
 
 void CRtuFramer::Feed(const std::uint8_t* data, std::size_t count, Clock::time_point now) {
@@ -43,28 +45,26 @@ std::optional<DecodedFrame> CRtuFramer::Take(Clock::time_point now) {
 DecodedFrame RtuDecode(const Bytes& frame) {
     DecodedFrame decoded;
     decoded.frame = frame;
-    if (frame.size() < 4) {
+    if (frame.size() < protocol::kMinRtuFrame) {
         decoded.status = FrameStatus::Short;
         return decoded;
     }
-    // The CRC over a whole frame, its own two bytes included, comes out as 0.
-    if (Crc16(frame) != 0) {
+    if (auto message = protocol::RtuUnwrap(frame)) {
+        decoded.status = FrameStatus::Ok;
+        decoded.message = std::move(*message);
+    } else {
         decoded.status = FrameStatus::BadCheck;
-        return decoded;
     }
-    decoded.status = FrameStatus::Ok;
-    decoded.message.assign(frame.begin(), frame.end() - 2);
     return decoded;
 }
 
 Bytes RtuEncode(const Bytes& message, bool corrupt) {
-    std::uint16_t crc = Crc16(message);
+    Bytes frame = protocol::RtuWrap(message);
     if (corrupt) {
-        crc ^= 0xFFFF;
+        for (std::size_t i = frame.size() - protocol::kRtuCheckSize; i < frame.size(); ++i) {
+            frame[i] = static_cast<std::uint8_t>(~frame[i]);
+        }
     }
-    Bytes frame = message;
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     return frame;
 }
 

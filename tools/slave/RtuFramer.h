@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "protocol/Limits.h"
 #include "tools/slave/FrameCheck.h"
 
 namespace slave {
@@ -14,7 +15,7 @@ namespace slave {
 class CRtuFramer {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::size_t kMaxFrame = 256;  // the longest RTU frame Modbus allows
+    static constexpr std::size_t kMaxFrame = protocol::kMaxRtuFrame;
 
     explicit CRtuFramer(std::chrono::microseconds silence) : m_silence(silence) {}
 
@@ -33,7 +34,7 @@ private:
 
 // Checks one whole frame: at least address, function and CRC, and the CRC right.
 DecodedFrame RtuDecode(const Bytes& frame);
-// The message with its CRC, low byte first; corrupt flips the CRC's bits.
+// The message with its CRC, low byte first; corrupt inverts the CRC's bits, for --corrupt.
 Bytes RtuEncode(const Bytes& message, bool corrupt);
 
 }  // namespace slave

@@ -4,6 +4,20 @@
 
 namespace slave {
 
+std::string HexSpaced(const Bytes& data) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(data.size() * 3);
+    for (const std::uint8_t b : data) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
 std::string FormatLogLine(std::chrono::system_clock::time_point when, std::string_view direction,
                           const Bytes& bytes, std::string_view note,
                           std::optional<std::string_view> asciiText) {

@@ -6,9 +6,14 @@
 #include <string>
 #include <string_view>
 
-#include "tools/slave/SlaveChecks.h"
+#include "protocol/Pdu.h"
 
 namespace slave {
+
+using protocol::Bytes;
+
+// "01 03 00 00", upper-case hex digit pairs, for the log.
+std::string HexSpaced(const Bytes& data);
 
 // One log line: "HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]", local time. The
 // text is quoted with non-printing characters, quotes and backslashes written as \xNN, so a

@@ -4,9 +4,15 @@
 #include <optional>
 #include <string_view>
 
+#include "protocol/Limits.h"
+
 namespace slave {
 
 namespace {
+
+// Each file is held whole in memory: 64 of the longest are 1.3 MB.
+constexpr long kMaxFiles = 64;
+constexpr long kMaxRecords = protocol::kLastFileRecord + 1;
 
 std::optional<long> ParseNumber(std::string_view text, long low, long high) {
     long value = 0;
@@ -155,6 +161,26 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("1 to 65536");
             }
             o.size = static_cast<int>(n);
+        } else if (name == "--fifo-size") {
+            if (!number(0, protocol::kMaxFifoCount, n)) {
+                return bad("0 to " + std::to_string(protocol::kMaxFifoCount));
+            }
+            o.fifoSize = static_cast<int>(n);
+        } else if (name == "--fifo-address") {
+            if (!number(0, 65535, n)) {
+                return bad("0 to 65535");
+            }
+            o.fifoAddress = static_cast<int>(n);
+        } else if (name == "--files") {
+            if (!number(0, kMaxFiles, n)) {
+                return bad("0 to " + std::to_string(kMaxFiles));
+            }
+            o.files = static_cast<int>(n);
+        } else if (name == "--records") {
+            if (!number(1, kMaxRecords, n)) {
+                return bad("1 to " + std::to_string(kMaxRecords));
+            }
+            o.records = static_cast<int>(n);
         } else if (name == "--delay") {
             if (!number(0, 600000, n)) {
                 return bad("0 to 600000 ms");
@@ -289,6 +315,10 @@ Options:
                         there: the pseudo-terminal forces 8 bits without parity.
   --any-settings        answer a pseudo-terminal's master at any bit rate and stop bits
   --size N              entries in each table, 1..65536 (default 10000)
+  --fifo-size N         registers in the FIFO queue of function 24, 0..31 (default 8)
+  --fifo-address A      the FIFO pointer address that reads it, 0..65535 (default 0)
+  --files N             files for functions 20 and 21, 0..64 (default 4)
+  --records M           records (registers) in each file, 1..10000 (default 10000)
   --device PATH         serve a real serial device instead of a pseudo-terminal
   --link PATH           make PATH a symlink to the line, removed at exit
   --tap PATH            make PATH a symlink to a second pseudo-terminal that hears the line
@@ -332,13 +362,33 @@ Options:
   --help                this text
 
 Data:
-  holding registers (function 3, written by 6) and coils (function 1, written by 5) start
-  at 0; input register i (function 4) reads (t + i) & 0xFFFF, t being the tenths of a
-  second since the start, so it counts up by 10 a second; discrete input i (function 2)
-  is on while (s + i) is odd, s being the whole seconds since the start.
-  Function 5 accepts FF00 and 0000 only. A quantity of 0 or above 125 registers or
-  2000 bits, or a request of the wrong length, gives exception 3; an address range
+  It serves functions 1 to 8, 11, 12, 15 to 17, 20 to 24 and 43/14. Holding registers
+  (function 3, written by 6, 16, 22 and 23) and coils (function 1, written by 5 and 15)
+  start at 0; input register i (function 4) reads (t + i) & 0xFFFF, t being the tenths of
+  a second since the start, so it counts up by 10 a second; discrete input i (function 2)
+  is on while (s + i) is odd, s being the whole seconds since the start. Function 23
+  writes before it reads.
+  A request its function's rules forbid (a quantity of 0 or above 125 registers or 2000
+  bits, a byte count that does not match, a request of the wrong length, function 5 with
+  other than FF00 or 0000, an unknown sub-function) gives exception 3; an address range
   past --size exception 2.
+  Function 7 (read exception status) answers coils 0 to 7 as its eight outputs, coil 0
+  the lowest bit.
+  Function 24 (read FIFO queue) reads the queue at --fifo-address: --fifo-size registers
+  F000, F001, ... oldest first; reading does not empty it; another address gives
+  exception 2.
+  Functions 20 and 21 (read and write file record) reach files 1 to --files, of --records
+  registers each, record 0 first. Record r of file f starts as f * 256 + (r & 0xFF): high
+  byte the file, low byte the record's low byte (file 4, record 1: 0401); what function
+  21 writes stays. File 0, a file past --files or records past --records give
+  exception 2.
+  Functions 8 (diagnostics), 11 (get comm event counter) and 12 (get comm event log) keep
+  the counters, the event log and listen-only mode of a serial device: sub-functions 0, 1,
+  2, 4, 10 to 18 and 20. Every frame with a good check counts as a bus message, whatever
+  its address; one with a bad CRC or LRC, too short for a check, not hex, or at line
+  settings other than its own (see --baud) as a check error; one longer than Modbus
+  allows as a character overrun. After sub-function 4 (force listen only) the device
+  answers nothing until sub-function 1 (restart communications).
   Function 17 (report slave id) answers the byte count, the address asked, run indicator
   FF, then the --product text. Function 43 with MEI type 14 (read device identification)
   has the basic objects 0 (--vendor), 1 (--product) and 2 (--revision), conformity level
@@ -370,8 +420,10 @@ Log (--log), one line per frame, flushed at once:
   frame text without ":" and CR LF, in double quotes (non-printing characters as \xNN);
   an ASCII frame that is not hex has no bytes. A note on an rx line says why the request
   got no answer: (bad crc), (bad lrc), (bad hex), (short), (overrun) for a frame longer
-  than Modbus allows, (other id), (broadcast), (silent), (line settings differ: master at
-  19200 bit/s, 2 stop bits); an rx line without a note was answered. On a tx line the note names the fault applied, (corrupt), or (not sent) when
+  than Modbus allows, (other id), (broadcast), (listen only) for a request heard from
+  function 8 sub-function 4 on until 8/1, (silent), (line settings differ: master at
+  19200 bit/s, 2 stop bits); an rx line without a note was answered. On a tx
+  line the note names the fault applied, (corrupt), or (not sent) when
   nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
   ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
   cut off by its client or by the 2 s bound, and (not sent) names an answer whose client

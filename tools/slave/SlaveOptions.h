@@ -25,6 +25,12 @@ struct SlaveOptions {
     int dataBits = 8;
     int stopBits = 1;
     int size = 10000;  // entries in each of the four tables, 1..65536
+    // Function 24's queue: its registers (0..31) and the FIFO pointer address that reads it.
+    int fifoSize = 8;
+    int fifoAddress = 0;
+    // Functions 20 and 21: files 1..files, each of records registers.
+    int files = 4;
+    int records = 10000;
     bool silent = false;
     int delayMs = 0;
     int corruptEvery = 0;  // 0: never; N: every Nth answer carries a bad check

@@ -26,12 +26,13 @@ CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlav
       m_line(line),
       m_log(log),
       m_bank(options.size),
-      m_protocol(m_bank, options.ids, options.identity),
+      m_model(m_bank, options),
+      m_device(m_model, options.ids),
       m_rtu(RtuSilence(options)),
       m_faults(options),
       m_start(Clock::now()),
       m_tap(tap) {
-    m_protocol.Refuse(options.refused);
+    m_device.Refuse(options.refused);
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
                         std::chrono::milliseconds(options.burstMs), m_start);
@@ -162,18 +163,19 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         asciiText ? std::optional<std::string_view>(*asciiText) : std::nullopt;
     if (m_heard) {
         if (const std::string differ = SettingsMismatch(m_options, *m_heard); !differ.empty()) {
+            // A real device's UART would make garbage of it.
+            m_device.Misheard(FrameStatus::BadCheck);
             m_log.Frame("rx", frame.frame, differ, text);
             return;
         }
     }
-    if (frame.status != FrameStatus::Ok) {
-        m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
-        return;
-    }
     const auto elapsedMs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
-    SlaveReply reply = m_protocol.Handle(frame.message, elapsedMs);
+    SlaveReply reply = m_device.Hear(frame, elapsedMs);
     switch (reply.kind) {
+        case SlaveReply::Kind::Misheard:
+            m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
+            return;
         case SlaveReply::Kind::Short:
             m_log.Frame("rx", frame.frame, "short", text);
             return;
@@ -182,6 +184,9 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
             return;
         case SlaveReply::Kind::Broadcast:
             m_log.Frame("rx", frame.frame, "broadcast", text);
+            return;
+        case SlaveReply::Kind::Unanswered:
+            m_log.Frame("rx", frame.frame, "listen only", text);
             return;
         case SlaveReply::Kind::Answer:
             break;

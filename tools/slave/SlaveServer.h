@@ -13,9 +13,10 @@
 #include "tools/slave/LineTap.h"
 #include "tools/slave/RegisterBank.h"
 #include "tools/slave/RtuFramer.h"
+#include "tools/slave/SlaveDataModel.h"
+#include "tools/slave/SlaveDevice.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
-#include "tools/slave/SlaveProtocol.h"
 
 namespace slave {
 
@@ -57,7 +58,8 @@ private:
     CLineDevice& m_line;
     CSlaveLog& m_log;
     CRegisterBank m_bank;
-    CSlaveProtocol m_protocol;
+    CSlaveDataModel m_model;
+    CSlaveDevice m_device;
     CRtuFramer m_rtu;
     CAsciiFramer m_ascii;
     CAnswerFaults m_faults;
