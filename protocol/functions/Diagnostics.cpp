@@ -161,6 +161,9 @@ std::optional<DiagnosticsPdu> ReadDiagnosticsAnswer(PduView pdu, std::string* wh
 }
 
 bool IsRestartCommunications(PduView request) {
+    if (request.empty() || request[0] != kDiagnostics) {
+        return false;
+    }
     const auto asked = ReadDiagnosticsRequest(request);
     return asked && asked->subFunction == kRestartCommunications;
 }
