@@ -138,6 +138,26 @@ TEST(AsciiFramer, OverlongFrameIsReportedOnceAndDropped) {
     ASSERT_TRUE(framer.Next().has_value());
 }
 
+TEST(AsciiFramer, TheLongestModbusFrameFitsAndOnePairMoreOverruns) {
+    // An address and a PDU of 253 bytes: 254 bytes and the LRC as 510 digits.
+    const Bytes longest(1 + protocol::kMaxPdu, 0x11);
+    const std::string line = AsciiEncode(longest, false);
+    ASSERT_EQ(line.size(), 1 + CAsciiFramer::kMaxText + 2);
+    CAsciiFramer framer;
+    Feed(framer, line);
+    auto frame = framer.Next();
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_FALSE(frame->overrun);
+    EXPECT_EQ(AsciiDecode(frame->text).message, longest);
+
+    Feed(framer, line.substr(0, line.size() - 2) + "00\r\n");
+    frame = framer.Next();
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_TRUE(frame->overrun);
+    EXPECT_EQ(frame->text.size(), CAsciiFramer::kMaxText);
+    EXPECT_FALSE(framer.Next().has_value());
+}
+
 TEST(AsciiFramer, DecodeTestsHexAndLrc) {
     DecodedFrame d = AsciiDecode("010300000001FB");
     EXPECT_EQ(d.status, FrameStatus::Ok);

@@ -7,6 +7,13 @@
 
 namespace slave {
 
+namespace {
+
+// What masters send as the unit id of a device reached without a gateway, beside 0.
+constexpr std::uint8_t kUnitNotUsed = 0xFF;
+
+}  // namespace
+
 CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
     : m_options(options),
       m_log(log),
@@ -23,7 +30,7 @@ std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     const std::uint8_t unit = header.unit;
     const bool listed =
         std::find(m_options.ids.begin(), m_options.ids.end(), unit) != m_options.ids.end();
-    if (!listed && unit != 0 && unit != 255) {
+    if (!listed && unit != protocol::kBroadcastAddress && unit != kUnitNotUsed) {
         m_log.Frame("rx", adu, "other id");
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "protocol/FunctionCode.h"
 #include "protocol/Limits.h"
 
 namespace slave {
@@ -13,6 +14,8 @@ namespace {
 // Each file is held whole in memory: 64 of the longest are 1.3 MB.
 constexpr long kMaxFiles = 64;
 constexpr long kMaxRecords = protocol::kLastFileRecord + 1;
+// A code with the exception flag set is an answer's, never a function's.
+constexpr long kLastFunctionCode = protocol::kExceptionFlag - 1;
 
 std::optional<long> ParseNumber(std::string_view text, long low, long high) {
     long value = 0;
@@ -125,7 +128,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             o.ids = std::move(*ids);
         } else if (name == "--refuse") {
             const auto v = value();
-            auto functions = v ? ParseList(*v, 127) : std::nullopt;
+            auto functions = v ? ParseList(*v, kLastFunctionCode) : std::nullopt;
             if (!functions) {
                 return bad("function codes 1 to 127, as 43 or 17,43");
             }
