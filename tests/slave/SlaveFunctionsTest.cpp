@@ -47,22 +47,27 @@ TEST(SlaveFunctions, ExceptionStatusReadsCoilsZeroToSeven) {
 
 TEST(SlaveFunctions, FileRecordsReadTheirPatternAndWhatWasWritten) {
     CSlaveCore core(Options());
-    Play(core, {
-                   // File 4 from record 1 and file 3 from record 9, two registers each.
-                   {{1, 20, 14, 6, 0, 4, 0, 1, 0, 2, 6, 0, 3, 0, 9, 0, 2},
-                    {1, 20, 12, 5, 6, 0x04, 0x01, 0x04, 0x02, 5, 6, 0x03, 0x09, 0x03, 0x0A}},
-                   // Three registers into file 4 from record 7, echoed.
-                   {{1, 21, 13, 6, 0, 4, 0, 7, 0, 3, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D},
-                    {1, 21, 13, 6, 0, 4, 0, 7, 0, 3, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D}},
-                   {{1, 20, 7, 6, 0, 4, 0, 6, 0, 5},
-                    {1, 20, 12, 11, 6, 0x04, 0x06, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D, 0x04, 0x0A}},
-                   // The last record of a file, then one past it, a file past --files and file 0.
-                   {{1, 20, 7, 6, 0, 1, 0x01, 0x2B, 0, 1}, {1, 20, 4, 3, 6, 0x01, 0x2B}},
-                   {{1, 20, 7, 6, 0, 1, 0x01, 0x2B, 0, 2}, {1, 0x94, 2}},
-                   {{1, 20, 7, 6, 0, 5, 0, 0, 0, 1}, {1, 0x94, 2}},
-                   {{1, 20, 7, 6, 0, 0, 0, 0, 0, 1}, {1, 0x94, 2}},
-                   {{1, 21, 9, 6, 0, 5, 0, 0, 0, 1, 0x12, 0x34}, {1, 0x95, 2}},
-               });
+    Play(core,
+         {
+             // File 4 from record 1 and file 3 from record 9, two registers each.
+             {{1, 20, 14, 6, 0, 4, 0, 1, 0, 2, 6, 0, 3, 0, 9, 0, 2},
+              {1, 20, 12, 5, 6, 0x04, 0x01, 0x04, 0x02, 5, 6, 0x03, 0x09, 0x03, 0x0A}},
+             // Three registers into file 4 from record 7, echoed.
+             {{1, 21, 13, 6, 0, 4, 0, 7, 0, 3, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D},
+              {1, 21, 13, 6, 0, 4, 0, 7, 0, 3, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D}},
+             {{1, 20, 7, 6, 0, 4, 0, 6, 0, 5},
+              {1, 20, 12, 11, 6, 0x04, 0x06, 0x06, 0xAF, 0x04, 0xBE, 0x10, 0x0D, 0x04, 0x0A}},
+             // The last record of a file, then one past it, a file past --files and file 0.
+             {{1, 20, 7, 6, 0, 1, 0x01, 0x2B, 0, 1}, {1, 20, 4, 3, 6, 0x01, 0x2B}},
+             {{1, 20, 7, 6, 0, 1, 0x01, 0x2B, 0, 2}, {1, 0x94, 2}},
+             {{1, 20, 7, 6, 0, 5, 0, 0, 0, 1}, {1, 0x94, 2}},
+             {{1, 20, 7, 6, 0, 0, 0, 0, 0, 1}, {1, 0x94, 2}},
+             {{1, 21, 9, 6, 0, 5, 0, 0, 0, 1, 0x12, 0x34}, {1, 0x95, 2}},
+             // A second sub-request refused: the first wrote nothing either.
+             {{1, 21, 18, 6, 0, 4, 0, 0, 0, 1, 0xAA, 0xBB, 6, 0, 4, 0x01, 0x2C, 0, 1, 0xCC, 0xDD},
+              {1, 0x95, 2}},
+             {{1, 20, 7, 6, 0, 4, 0, 0, 0, 1}, {1, 20, 4, 3, 6, 0x04, 0x00}},
+         });
     EXPECT_EQ(core.Bank().HoldingRegister(7), 0);  // files are not the holding registers
 }
 
@@ -83,6 +88,8 @@ TEST(SlaveFunctions, MaskWriteAndReadWriteRegistersWorkOnHoldingRegisters) {
                    {{1, 23, 0, 0, 0, 1, 0, 99, 0, 2, 4, 0, 1, 0, 2}, {1, 0x97, 2}},
                });
     EXPECT_EQ(core.Bank().HoldingRegister(4), 0xABCD);
+    // Neither refused request wrote anything.
+    EXPECT_EQ(core.Bank().HoldingRegister(0), 0);
     EXPECT_EQ(core.Bank().HoldingRegister(99), 0);
 }
 
