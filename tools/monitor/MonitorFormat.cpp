@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "protocol/ExceptionCode.h"
 #include "protocol/Lrc.h"
-#include "tools/poll/PollRecord.h"
-#include "tools/poll/PollScan.h"
-#include "tools/poll/PollValues.h"
+#include "tools/common/RecordText.h"
+#include "tools/common/TypedValues.h"
 
 namespace monitor {
 
@@ -51,7 +51,7 @@ std::string Optional(const std::optional<std::uint16_t>& value) {
 }
 
 std::string ExceptionText(std::uint8_t code) {
-    return std::to_string(code) + " (" + poll::ExceptionName(code) + ")";
+    return std::to_string(code) + " (" + protocol::ExceptionName(code) + ")";
 }
 
 std::string Ms(double ms, const char* format) {

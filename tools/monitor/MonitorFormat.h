@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "tools/common/OutputFormat.h"
+#include "tools/common/TypedValues.h"
 #include "tools/monitor/BusDecoder.h"
 #include "tools/monitor/MonitorRecord.h"
-#include "tools/poll/PollOptions.h"
 
 namespace monitor {
 

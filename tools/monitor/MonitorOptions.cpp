@@ -2,8 +2,8 @@
 
 #include <getopt.h>
 
-#include "tools/poll/OptionReader.h"
-#include "tools/poll/OptionText.h"
+#include "tools/common/OptionReader.h"
+#include "tools/common/OptionText.h"
 
 namespace monitor {
 

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/OutputFormat.h"
+#include "tools/common/TypedValues.h"
 #include "tools/monitor/ListenSettings.h"
 #include "tools/monitor/MonitorRecord.h"
-#include "tools/poll/PollOptions.h"
 
 namespace monitor {
 

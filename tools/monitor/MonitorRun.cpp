@@ -6,8 +6,8 @@
 #include "lines/TraceFile.h"
 #include "lines/TracePort.h"
 #include "platform/FileReason.h"
+#include "tools/common/FlushedOutput.h"
 #include "tools/monitor/MonitorFormat.h"
-#include "tools/poll/ProgressOutput.h"
 
 namespace monitor {
 

@@ -9,14 +9,14 @@
 
 #include "lines/TraceFile.h"
 #include "platform/StandardDescriptors.h"
+#include "tools/common/FlushedOutput.h"
+#include "tools/common/StopRequest.h"
+#include "tools/common/StopSignals.h"
 #include "tools/monitor/BusDecoder.h"
 #include "tools/monitor/ListenLine.h"
 #include "tools/monitor/MonitorFormat.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorRun.h"
-#include "tools/poll/ProgressOutput.h"
-#include "tools/poll/StopRequest.h"
-#include "tools/poll/StopSignals.h"
 
 namespace {
 

@@ -7,11 +7,14 @@
 
 #include "lines/SerialPort.h"
 #include "modbus/Modbus.h"
-#include "tools/poll/OptionText.h"
+#include "tools/common/FlushedOutput.h"
+#include "tools/common/OptionText.h"
+#include "tools/common/ProgressOutput.h"
+#include "tools/common/RecordText.h"
+#include "tools/poll/ExchangeEnd.h"
 #include "tools/poll/PollRecord.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/PollScan.h"
-#include "tools/poll/ProgressOutput.h"
 
 namespace poll {
 

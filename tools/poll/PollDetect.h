@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/ProgressOutput.h"
+#include "tools/common/StopRequest.h"
 #include "tools/poll/PollOptions.h"
-#include "tools/poll/ProgressOutput.h"
-#include "tools/poll/StopRequest.h"
 
 class CModbus;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "modbus/Modbus.h"
+#include "tools/common/RecordText.h"
 #include "tools/poll/PollRecord.h"
 
 namespace poll {

@@ -10,8 +10,8 @@
 #include "lines/LineAddress.h"
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
-#include "tools/poll/OptionReader.h"
-#include "tools/poll/OptionText.h"
+#include "tools/common/OptionReader.h"
+#include "tools/common/OptionText.h"
 #include "tools/poll/PollScan.h"
 
 namespace poll {

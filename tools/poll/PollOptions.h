@@ -6,11 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "tools/poll/PollValues.h"
+#include "tools/common/OutputFormat.h"
+#include "tools/common/TypedValues.h"
 
 namespace poll {
-
-enum class OutputFormat { Table, Csv, Json };
 
 // Modes beyond the master's RTU (0) and ASCII (1): the line is a Modbus TCP or UDP one.
 constexpr std::uint16_t kPollModeTcp = 2;

@@ -26,14 +26,6 @@ struct PollRecord {
     double exchangeMs = 0;  // from the first try's start to the last one's end
 };
 
-// "2026-12-08T14:05:09.042+01:00": local time, ISO 8601 with milliseconds and the offset.
-std::string IsoTime(std::chrono::system_clock::time_point time);
-
-// A CSV field, quoted when it holds a comma, quote or line break (the fixed texts need none).
-std::string CsvField(const std::string& text);
-// A JSON string literal, quotes included: quotes, backslashes and control characters escaped.
-std::string JsonString(const std::string& text);
-
 // The CSV header line, or nothing for the other formats (newline included). With a type other
 // than uint16 it has a column for the type.
 std::string FormatHeader(OutputFormat format, ValueType type = ValueType::Uint16);

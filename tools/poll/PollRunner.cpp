@@ -6,6 +6,7 @@
 
 #include "modbus/Modbus.h"
 #include "modbus/RegisterLine.h"
+#include "tools/poll/ExchangeEnd.h"
 
 namespace poll {
 
@@ -14,11 +15,6 @@ namespace {
 // Results that no repeat can mend: an answer came (an exception), or the line is gone.
 bool WorthRetrying(std::uint16_t code) {
     return code != kModbusOk && (code & kModbusException) == 0 && code != kModbusPortNotOpen;
-}
-
-// Lost adapter, dead server: the line must be opened again before anything goes through.
-bool LineLost(std::uint16_t code) {
-    return code == kModbusWriteError || code == kModbusReadError || code == kModbusPortNotOpen;
 }
 
 std::uint16_t Exchange(CModbus& master, const PollOptions& o, std::uint8_t slave,

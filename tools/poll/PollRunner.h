@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
+#include "tools/common/StopRequest.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRecord.h"
-#include "tools/poll/StopRequest.h"
 
 class CModbus;
 

@@ -7,8 +7,12 @@
 
 #include "lines/LineAddress.h"
 #include "modbus/Modbus.h"
+#include "protocol/ExceptionCode.h"
+#include "tools/common/FlushedOutput.h"
+#include "tools/common/ProgressOutput.h"
+#include "tools/common/RecordText.h"
+#include "tools/poll/ExchangeEnd.h"
 #include "tools/poll/PollRunner.h"
-#include "tools/poll/ProgressOutput.h"
 
 namespace poll {
 
@@ -67,31 +71,6 @@ std::uint32_t IdentifyTimeoutMs(const PollOptions& o) {
     return (NetworkLine(o) ? kNetworkWireMs : LongestAnswerMs(o)) + kScanMarginMs;
 }
 
-std::string ExceptionName(std::uint16_t exception) {
-    switch (exception) {
-        case 1:
-            return "Illegal Function";
-        case 2:
-            return "Illegal Data Address";
-        case 3:
-            return "Illegal Data Value";
-        case 4:
-            return "Slave Device Failure";
-        case 5:
-            return "Acknowledge";
-        case 6:
-            return "Slave Device Busy";
-        case 8:
-            return "Memory Parity Error";
-        case 10:
-            return "Gateway Path Unavailable";
-        case 11:
-            return "Gateway Target Device Failed to Respond";
-        default:
-            return "not a standard exception";
-    }
-}
-
 std::string FormatScanHeader(OutputFormat format, bool identify) {
     if (format != OutputFormat::Csv) {
         return "";
@@ -104,7 +83,7 @@ std::string FormatScanRecord(OutputFormat format, const PollRecord& r, const Ide
     const bool exception = r.code != kModbusOk;
     const std::uint16_t number = r.code & ~kModbusException;
     const std::string what =
-        "exception " + std::to_string(number) + " (" + ExceptionName(number) + ")";
+        "exception " + std::to_string(number) + " (" + protocol::ExceptionName(number) + ")";
     const std::string slave = std::to_string(r.slave);
     switch (format) {
         case OutputFormat::Csv: {
@@ -123,12 +102,12 @@ std::string FormatScanRecord(OutputFormat format, const PollRecord& r, const Ide
             return rows;
         }
         case OutputFormat::Json: {
-            std::string text = "{\"slave\":" + slave + ",\"result\":\"" +
-                               (exception ? "exception" : "OK") + "\"" +
-                               (exception ? ",\"exception\":" + std::to_string(number) +
-                                                ",\"text\":\"" + ExceptionName(number) + "\""
-                                          : "") +
-                               ",\"ms\":" + Milliseconds(r.exchangeMs);
+            std::string text =
+                "{\"slave\":" + slave + ",\"result\":\"" + (exception ? "exception" : "OK") + "\"" +
+                (exception ? ",\"exception\":" + std::to_string(number) + ",\"text\":\"" +
+                                 protocol::ExceptionName(number) + "\""
+                           : "") +
+                ",\"ms\":" + Milliseconds(r.exchangeMs);
             if (identity != nullptr) {
                 std::string members;
                 for (const IdentityItem& item : identity->items) {

@@ -5,11 +5,11 @@
 #include <functional>
 #include <string>
 
+#include "tools/common/ProgressOutput.h"
+#include "tools/common/StopRequest.h"
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRecord.h"
-#include "tools/poll/ProgressOutput.h"
-#include "tools/poll/StopRequest.h"
 
 class CModbus;
 
@@ -32,9 +32,6 @@ std::uint32_t LongestAnswerMs(const PollOptions& options);
 // Identification's own short time-out: the longest answer's wire time (100 ms on a network
 // line) plus 50 ms.
 std::uint32_t IdentifyTimeoutMs(const PollOptions& options);
-
-// "Illegal Data Address" for 2: the standard name of an exception code.
-std::string ExceptionName(std::uint16_t exception);
 
 std::string FormatScanHeader(OutputFormat format, bool identify = false);
 // An address that answered, newline included: "3: answers (12 ms)". With an identity, its

@@ -11,15 +11,16 @@
 #include "lines/TraceFile.h"
 #include "modbus/LocalModbus.h"
 #include "platform/StandardDescriptors.h"
+#include "tools/common/FlushedOutput.h"
+#include "tools/common/ProgressOutput.h"
+#include "tools/common/StopRequest.h"
+#include "tools/common/StopSignals.h"
 #include "tools/poll/PollDetect.h"
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/PollScan.h"
-#include "tools/poll/ProgressOutput.h"
-#include "tools/poll/StopRequest.h"
-#include "tools/poll/StopSignals.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/poll/PollValues.h"
+#include "tools/common/TypedValues.h"
 
 #include <algorithm>
 #include <bit>

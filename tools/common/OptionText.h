@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "tools/poll/PollOptions.h"
+#include "tools/common/OutputFormat.h"
 
 // The pieces of the command-line tools' option parsing that mean the same in each program, so
 // that vornak-poll and vornak-monitor take a value the same way and refuse it in the same words.

@@ -1,4 +1,4 @@
-#include "tools/poll/OptionReader.h"
+#include "tools/common/OptionReader.h"
 
 namespace poll {
 

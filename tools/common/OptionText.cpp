@@ -1,4 +1,4 @@
-#include "tools/poll/OptionText.h"
+#include "tools/common/OptionText.h"
 
 #include <cctype>
 #include <charconv>

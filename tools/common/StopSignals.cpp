@@ -1,4 +1,4 @@
-#include "tools/poll/StopSignals.h"
+#include "tools/common/StopSignals.h"
 
 #include <pthread.h>
 

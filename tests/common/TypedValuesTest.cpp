@@ -1,4 +1,4 @@
-#include "tools/poll/PollValues.h"
+#include "tools/common/TypedValues.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ using poll::WordOrder;
 using Words = std::vector<std::uint16_t>;
 
 // Each type and order from known register words, and back: the words a written text makes.
-TEST(PollValues, DecodesAndEncodesEachTypeAndOrder) {
+TEST(TypedValues, DecodesAndEncodesEachTypeAndOrder) {
     using T = ValueType;
     using O = WordOrder;
     const std::tuple<T, O, Words, std::string> cases[] = {
@@ -44,7 +44,7 @@ TEST(PollValues, DecodesAndEncodesEachTypeAndOrder) {
     }
 }
 
-TEST(PollValues, NanAndOddBytesPrintAsTextAndRefusalsGiveNothing) {
+TEST(TypedValues, NanAndOddBytesPrintAsTextAndRefusalsGiveNothing) {
     const Words nan32 = {0x7FC0, 0x0000};
     EXPECT_EQ(DecodeValue(ValueType::Float32, WordOrder::Abcd, nan32.data(), 2), "NaN");
     const auto encoded = EncodeValue(ValueType::Float64, WordOrder::Abcd, "NaN");

@@ -1,21 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
-// What the scan and the detection share: how an exchange ended for them, their redrawn
-// progress line and their flushed output.
 namespace poll {
-
-// A checked answer came back: a normal one or an exception.
-bool Answered(std::uint16_t code);
-// The line itself failed: every later exchange would fail the same way.
-bool LineLost(std::uint16_t code);
-
-// Writes and flushes; 0, or the errno of the failure.
-int PrintFlushed(const std::string& text, std::FILE* out);
 
 // "[#####...............] 12/64, ": the bar and the count before a progress line's own words.
 std::string ProgressBar(std::size_t done, std::size_t total);
@@ -35,9 +24,5 @@ private:
     bool m_bTerminal;
     std::size_t m_nextTenth = 0;
 };
-
-// Flushes and closes standard output; a write that failed anywhere makes the run a failure,
-// said once on standard error under the program's name, as the core utilities do.
-int FinishOutput(const char* program, int status, int outputError);
 
 }  // namespace poll

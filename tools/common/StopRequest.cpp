@@ -1,4 +1,4 @@
-#include "tools/poll/StopRequest.h"
+#include "tools/common/StopRequest.h"
 
 namespace poll {
 
