@@ -74,13 +74,22 @@ bool TakesZero(const DiagnosticsPdu& asked) {
     return asked.data == Words{0};
 }
 
+bool IsServed(std::uint16_t sub) {
+    return sub == kReturnQueryData || sub == kRestartCommunications ||
+           sub == kReturnDiagnosticRegister || sub == kForceListenOnly || sub == kClearCounters ||
+           (sub >= kBusMessageCount && sub <= kBusOverrunCount) || sub == kClearOverrun;
+}
+
 // The state diagram of the application protocol answers a sub-function the device does not
-// serve, or data a sub-function does not take, with exception 3 alike: exception 1 stays for a
-// function code the device lacks.
+// serve as it does a function it lacks, with exception 1, and data a sub-function does not
+// take with exception 3.
 std::optional<Bytes> Serve(PduView request, IDataModel& model, std::uint8_t /*unit*/) {
     const auto asked = ReadDiagnosticsRequest(request);
     if (!asked) {
         return IllegalValue(request);
+    }
+    if (!IsServed(asked->subFunction)) {
+        return ExceptionPdu(request[0], kIllegalFunction);
     }
     CDeviceDiagnostics& diagnostics = model.Diagnostics();
     const Bytes echo(request.begin(), request.end());

@@ -53,9 +53,9 @@ TEST(Diagnostics, ServesEachSubFunction) {
         {"counter with data", {8, 0, 11, 0, 1}, Bytes{0x88, 3}},
         {"counter with two words", {8, 0, 11, 0, 0, 0, 0}, Bytes{0x88, 3}},
         {"listen only with data", {8, 0, 4, 0xFF, 0}, Bytes{0x88, 3}},
-        {"ascii delimiter, not served", {8, 0, 3, 0x3A, 0}, Bytes{0x88, 3}},
-        {"reserved 19", {8, 0, 19, 0, 0}, Bytes{0x88, 3}},
-        {"reserved 21", {8, 0, 21, 0, 0}, Bytes{0x88, 3}},
+        {"ascii delimiter, not served", {8, 0, 3, 0x3A, 0}, Bytes{0x88, 1}},
+        {"reserved 19", {8, 0, 19, 0, 0}, Bytes{0x88, 1}},
+        {"reserved 21", {8, 0, 21, 0, 0}, Bytes{0x88, 1}},
         {"half a word", {8, 0, 0, 0xA5}, Bytes{0x88, 3}},
         {"no sub-function", {8, 0}, Bytes{0x88, 3}},
     };
