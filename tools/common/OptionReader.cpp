@@ -1,5 +1,7 @@
 #include "tools/common/OptionReader.h"
 
+#include <string_view>
+
 namespace poll {
 
 COptionReader::COptionReader(const char* program, const std::vector<std::string>& args,
@@ -33,6 +35,21 @@ std::string COptionReader::OptionName(int code) const {
     return std::string("-") + static_cast<char>(code);
 }
 
+namespace {
+
+// A value as an error echoes it: a long one is cut, so that a refusal stays one short line.
+constexpr std::size_t kLongestEcho = 64;
+
+std::string Echo(std::string_view value) {
+    if (value.size() <= kLongestEcho) {
+        return std::string(value);
+    }
+    return std::string(value.substr(0, kLongestEcho)) + "... (" + std::to_string(value.size()) +
+           " characters)";
+}
+
+}  // namespace
+
 std::string COptionReader::Problem(int code) const {
     if (code == ':') {
         return OptionName(optopt) + " needs a value";
@@ -40,12 +57,11 @@ std::string COptionReader::Problem(int code) const {
     if (code == '?' && optopt != 0) {
         return std::string("unknown option -") + static_cast<char>(optopt);
     }
-    return std::string("unknown option ") + m_argv[optind - 1];
+    return "unknown option " + Echo(m_argv[optind - 1]);
 }
 
 std::string COptionReader::Bad(int code, const std::string& expected) const {
-    return "bad value for " + OptionName(code) + ": '" + std::string(m_value) + "' (" + expected +
-           ")";
+    return "bad value for " + OptionName(code) + ": '" + Echo(m_value) + "' (" + expected + ")";
 }
 
 const char* COptionReader::Following() const {

@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,8 @@
 #include "lines/LineAddress.h"
 #include "lines/SerialPort.h"
 #include "modbus/RegisterLine.h"
+#include "protocol/FunctionCode.h"
+#include "protocol/Limits.h"
 #include "tools/common/OptionReader.h"
 #include "tools/common/OptionText.h"
 #include "tools/poll/PollScan.h"
@@ -33,7 +36,13 @@ enum LongOnly {
     kScan,
     kIdentify,
     kDetect,
-    kAll
+    kAll,
+    kSub,
+    kAnd,
+    kOr,
+    kWriteAddress,
+    kFile,
+    kRaw
 };
 
 const option kOptions[] = {
@@ -64,15 +73,26 @@ const option kOptions[] = {
     {"identify", no_argument, nullptr, kIdentify},
     {"detect", no_argument, nullptr, kDetect},
     {"all", no_argument, nullptr, kAll},
+    {"sub", required_argument, nullptr, kSub},
+    {"and", required_argument, nullptr, kAnd},
+    {"or", required_argument, nullptr, kOr},
+    {"write-address", required_argument, nullptr, kWriteAddress},
+    {"file", required_argument, nullptr, kFile},
+    {"raw", required_argument, nullptr, kRaw},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
 constexpr std::uint32_t kMaxBaud = 4000000;
 constexpr char kShortOptions[] = ":m:b:t:a:f:r:c:w:T:i:n:o:hV";
-constexpr std::size_t kMaxWriteRegisters = 123;
-constexpr std::size_t kMaxWriteCoils = 1968;
 constexpr std::size_t kMaxSlaves = 256;
+// The functions -f takes beyond 1 to 4, each with the fields it needs.
+constexpr std::uint8_t kOtherFunctions[] = {
+    protocol::kReadExceptionStatus, protocol::kDiagnostics,
+    protocol::kGetCommEventCounter, protocol::kGetCommEventLog,
+    protocol::kReadFileRecord,      protocol::kWriteFileRecord,
+    protocol::kMaskWriteRegister,   protocol::kReadWriteMultipleRegisters,
+    protocol::kReadFifoQueue};
 constexpr std::size_t kMaxBauds = 16;
 // The common rates first: a sweep that finds the usual line early ends early.
 constexpr std::uint32_t kDetectBauds[] = {9600, 19200, 38400, 115200, 57600, 4800, 2400, 1200};
@@ -86,8 +106,10 @@ constexpr Choices<std::uint16_t> kModes = {
 constexpr Choices<std::uint8_t> kFlows = {
     {"none", 0}, {"dtrdsr", kFlowDtrDsr}, {"rtscts", kFlowRtsCts}, {"xonxoff", kFlowXonXoff}};
 
-// "1,3,5-7": addresses 0 to 255 in the order given; nullopt for anything else.
-std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text) {
+// "1,3,5-7": addresses 0 to 255 in the order given, at most kMaxSlaves of them; nullopt for
+// anything else, *tooMany set when only the count was wrong.
+std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text,
+                                                     bool* tooMany = nullptr) {
     std::vector<std::uint8_t> slaves;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -96,7 +118,13 @@ std::optional<std::vector<std::uint8_t>> ParseSlaves(std::string_view text) {
         const auto low = ParseDecimal(item.substr(0, dash), 0, 255);
         const auto high =
             dash == std::string_view::npos ? low : ParseDecimal(item.substr(dash + 1), 0, 255);
-        if (!low || !high || *high < *low || slaves.size() + (*high - *low) >= kMaxSlaves) {
+        if (!low || !high || *high < *low) {
+            return std::nullopt;
+        }
+        if (slaves.size() + (*high - *low) >= kMaxSlaves) {
+            if (tooMany != nullptr) {
+                *tooMany = true;
+            }
             return std::nullopt;
         }
         for (std::uint32_t id = *low; id <= *high; ++id) {
@@ -189,7 +217,10 @@ std::string ParseWrites(PollOptions& o, std::string_view list) {
         }
         o.write.insert(o.write.end(), words->begin(), words->end());
     }
-    const std::size_t limit = o.function == 1 ? kMaxWriteCoils : kMaxWriteRegisters;
+    const std::size_t limit = o.function == protocol::kReadCoils ? protocol::kMaxWriteBits
+                              : o.function == protocol::kReadWriteMultipleRegisters
+                                  ? protocol::kMaxReadWriteWriteRegisters
+                                  : protocol::kMaxWriteRegisters;
     if (o.write.size() > limit) {
         return "--write: " + std::to_string(o.write.size()) +
                (o.function == 1 ? " coils" : " registers") + " are more than one request takes (" +
@@ -197,6 +228,117 @@ std::string ParseWrites(PollOptions& o, std::string_view list) {
     }
     o.valueCount = static_cast<std::uint16_t>(items.size());
     o.count = static_cast<std::uint16_t>(o.write.size());
+    return {};
+}
+
+bool IsOtherFunction(std::uint8_t function) {
+    return std::find(std::begin(kOtherFunctions), std::end(kOtherFunctions), function) !=
+           std::end(kOtherFunctions);
+}
+
+// "01 03 00 00 00 0A" or "0103", a PDU of 1 to the largest PDU's bytes.
+std::optional<std::vector<std::uint8_t>> ParseHexPdu(std::string_view text) {
+    std::vector<std::uint8_t> pdu;
+    std::string digits;
+    for (const char c : text) {
+        if (c == ' ' || c == ':' || c == ',') {
+            continue;
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        digits += c;
+    }
+    if (digits.empty() || digits.size() % 2 != 0 || digits.size() / 2 > protocol::kMaxPdu) {
+        return std::nullopt;
+    }
+    for (std::size_t at = 0; at < digits.size(); at += 2) {
+        pdu.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(at, 2), nullptr, 16)));
+    }
+    return pdu;
+}
+
+// Which of the other functions' fields were given.
+struct OtherFields {
+    bool sub = false, andMask = false, orMask = false, writeAddress = false, file = false;
+};
+
+// The fields each of the other functions needs, and none it does not take.
+std::string CheckOtherFunction(PollOptions& o, const OtherFields& given,
+                               std::optional<std::string_view> writeList, bool countGiven,
+                               bool addressGiven) {
+    const std::string f = "-f " + std::to_string(o.function);
+    const bool takesAddress = o.function == protocol::kReadFileRecord ||
+                              o.function == protocol::kWriteFileRecord ||
+                              o.function == protocol::kMaskWriteRegister ||
+                              o.function == protocol::kReadWriteMultipleRegisters ||
+                              o.function == protocol::kReadFifoQueue;
+    const bool takesCount = o.function == protocol::kReadFileRecord ||
+                            o.function == protocol::kReadWriteMultipleRegisters;
+    const bool takesWrite = o.function == protocol::kDiagnostics ||
+                            o.function == protocol::kWriteFileRecord ||
+                            o.function == protocol::kReadWriteMultipleRegisters;
+    if (addressGiven && !takesAddress) {
+        return f + " takes no --address";
+    }
+    if (countGiven && !takesCount) {
+        return f + " takes no --count";
+    }
+    if (writeList && !takesWrite) {
+        return f + " takes no --write";
+    }
+    if (given.sub != (o.function == protocol::kDiagnostics)) {
+        return given.sub ? "--sub goes with -f 8" : "-f 8 needs --sub N (the sub-function)";
+    }
+    const bool masks = o.function == protocol::kMaskWriteRegister;
+    if ((given.andMask || given.orMask) && !masks) {
+        return "--and and --or go with -f 22";
+    }
+    if (masks && !(given.andMask && given.orMask)) {
+        return "-f 22 needs --and MASK and --or MASK";
+    }
+    const bool readWrite = o.function == protocol::kReadWriteMultipleRegisters;
+    if (given.writeAddress && !readWrite) {
+        return "--write-address goes with -f 23";
+    }
+    if (readWrite && (!given.writeAddress || !writeList)) {
+        return "-f 23 needs --write-address A and --write LIST beside its read's -r and -c";
+    }
+    const bool files =
+        o.function == protocol::kReadFileRecord || o.function == protocol::kWriteFileRecord;
+    if (given.file != files) {
+        return given.file ? "--file goes with -f 20 or -f 21" : f + " needs --file N";
+    }
+    if (o.function == protocol::kWriteFileRecord && !writeList) {
+        return "-f 21 needs --write LIST, the records' values";
+    }
+    if (o.type != ValueType::Uint16 && !readWrite) {
+        return "--type goes with registers read or written: -f 3, 4 or 23";
+    }
+    const std::uint16_t readCount = o.valueCount;
+    if (writeList) {
+        if (std::string problem = ParseWrites(o, *writeList); !problem.empty()) {
+            return problem;
+        }
+        o.count = 0;
+    }
+    if (o.function == protocol::kDiagnostics && o.write.empty()) {
+        o.write = {0};  // what every sub-function but 0 and 1 takes as its data
+    }
+    if (takesCount) {
+        if (readWrite && (readCount < 1 ||
+                          RegistersFor(o.type, readCount) > protocol::kMaxReadWriteReadRegisters)) {
+            return "bad value for --count: " + std::to_string(readCount) + " (1 to " +
+                   std::to_string(protocol::kMaxReadWriteReadRegisters) + " registers for -f 23)";
+        }
+        o.valueCount = readCount;
+        o.count =
+            static_cast<std::uint16_t>(readWrite ? RegistersFor(o.type, readCount) : readCount);
+    }
+    if (std::any_of(o.slaves.begin(), o.slaves.end(), [](std::uint8_t s) { return s == 0; }) &&
+        !masks && o.function != protocol::kWriteFileRecord) {
+        return "--slave 0 broadcasts and takes writes only; a read needs 1 to 255";
+    }
     return {};
 }
 
@@ -235,7 +377,8 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
         if (Broadcasts(o)) {
             return "--slave 0 broadcasts and takes writes only; a read needs 1 to 255";
         }
-        const std::size_t limit = o.function <= 2 ? 2000 : 125;
+        const std::size_t limit =
+            o.function <= 2 ? protocol::kMaxReadBits : protocol::kMaxReadRegisters;
         const std::size_t registers = RegistersFor(o.type, o.valueCount);
         if (o.valueCount < 1 || registers > limit) {
             const std::size_t most =
@@ -258,8 +401,15 @@ std::string CheckRequest(PollOptions& o, std::optional<std::uint32_t> ref,
 
 }  // namespace
 
+bool IsTableFunction(std::uint8_t function) {
+    return function >= protocol::kReadCoils && function <= protocol::kReadInputRegisters;
+}
+
 std::uint8_t RequestFunction(const PollOptions& o) {
-    if (o.write.empty()) {
+    if (!o.raw.empty()) {
+        return o.raw[0];
+    }
+    if (o.write.empty() || !IsTableFunction(o.function)) {
         return o.function;
     }
     const bool multiple =
@@ -295,6 +445,8 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     bool all = false;
     std::optional<std::string_view> baudText;
     std::optional<std::vector<std::uint8_t>> scanIds;
+    OtherFields other;
+    bool functionGiven = false;
     for (int code; (code = reader.Next()) != -1;) {
         const std::string_view value = reader.Value();
         auto bad = [&](const std::string& expected) { return fail(reader.Bad(code, expected)); };
@@ -345,14 +497,53 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 if (!Store(ParseDecimal(value, 1, 60000), o.charIntervalMs))
                     return bad("1 to 60000 ms");
                 break;
-            case 'a':
-                if (!Store(ParseSlaves(value), o.slaves))
-                    return bad("1 to 255, a list such as 1,3,5-7, or 0 to broadcast a write");
+            case 'a': {
+                bool tooMany = false;
+                if (!Store(ParseSlaves(value, &tooMany), o.slaves))
+                    return tooMany ? fail("--slave: at most " + std::to_string(kMaxSlaves) +
+                                          " addresses in one list")
+                                   : bad("1 to 255, a list such as 1,3,5-7, or 0 to broadcast a "
+                                         "write");
                 slavesGiven = true;
                 break;
+            }
             case 'f':
-                if (!Store(ParseDecimal(value, 1, 4), o.function))
-                    return bad("1, 2, 3 or 4");
+                if (!Store(ParseDecimal(value, 1, 4), o.function) &&
+                    !(Store(ParseDecimal(value, 1, 255), o.function) &&
+                      IsOtherFunction(o.function)))
+                    return bad("1, 2, 3 or 4, or 7, 8, 11, 12, 20, 21, 22, 23 or 24");
+                functionGiven = true;
+                break;
+            case kSub:
+                if (!Store(ParseRegister(value), o.subFunction))
+                    return bad("a sub-function, 0 to 65535");
+                other.sub = true;
+                break;
+            case kAnd:
+                if (!Store(ParseRegister(value), o.andMask))
+                    return bad("a 16-bit mask, decimal or 0x hex");
+                other.andMask = true;
+                break;
+            case kOr:
+                if (!Store(ParseRegister(value), o.orMask))
+                    return bad("a 16-bit mask, decimal or 0x hex");
+                other.orMask = true;
+                break;
+            case kWriteAddress:
+                if (!Store(ParseRegister(value), o.writeAddress))
+                    return bad("0 to 65535, decimal or 0x hex");
+                other.writeAddress = true;
+                break;
+            case kFile:
+                if (!Store(ParseDecimal(value, 1, 0xFFFF), o.file))
+                    return bad("a file number, 1 to 65535");
+                other.file = true;
+                break;
+            case kRaw:
+                if (!Store(ParseHexPdu(value), o.raw))
+                    return bad(
+                        "a PDU in hex, its function code first, at most 253 bytes, such "
+                        "as \"03 00 00 00 0A\"");
                 break;
             case 'r':
                 if (!Store(ParseRegister(value), o.address))
@@ -504,9 +695,35 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
             return fail("--scan asks 1 to 255; 0 broadcasts and nothing answers it");
         }
     }
-    if (std::string problem = CheckRequest(o, ref, writeList, countGiven, orderGiven);
-        !problem.empty()) {
+    const bool beyondTables = IsOtherFunction(o.function) || !o.raw.empty();
+    if (beyondTables && (o.scan || o.identify || detect)) {
+        return fail(std::string(o.scan       ? "--scan"
+                                : o.identify ? "--identify"
+                                             : "--detect") +
+                    " reads with -f 1 to 4; it takes no " +
+                    (o.raw.empty() ? "-f " + std::to_string(o.function) : std::string("--raw")));
+    }
+    if (!o.raw.empty()) {
+        if (functionGiven || writeList || countGiven || addressGiven || ref || other.sub ||
+            other.andMask || other.orMask || other.writeAddress || other.file) {
+            return fail("--raw is the whole request; it takes no -f, -r, -c, -w or their fields");
+        }
+        if (Broadcasts(o)) {
+            return fail("--raw asks 1 to 255 and reads the answer; 0 broadcasts");
+        }
+    } else if (IsOtherFunction(o.function)) {
+        if (ref) {
+            return fail("--ref goes with -f 1 to 4");
+        }
+        if (std::string problem = CheckOtherFunction(o, other, writeList, countGiven, addressGiven);
+            !problem.empty()) {
+            return fail(problem);
+        }
+    } else if (std::string problem = CheckRequest(o, ref, writeList, countGiven, orderGiven);
+               !problem.empty()) {
         return fail(problem);
+    } else if (other.sub || other.andMask || other.orMask || other.writeAddress || other.file) {
+        return fail("--sub, --and, --or, --write-address and --file go with -f 8, 20 to 23");
     }
     o.timeoutGiven = timeoutGiven;
     if (o.scan && !timeoutGiven) {
@@ -542,7 +759,7 @@ Line:
       --turnaround MS         pause after a broadcast before the next request (100)
 Request:
   -a, --slave LIST            slave addresses 1..255, such as 1,3,5-7, asked in turn each
-                              poll (1); 0 broadcasts a write
+                              poll (1), at most 256 in a list; 0 broadcasts a write
   -f, --function 1|2|3|4      coils, discrete inputs, holding or input registers (3)
   -r, --address A             first address from 0, decimal or 0x hex (0)
       --ref N                 first address as a reference number: 4xxxx for function 3,
@@ -558,6 +775,17 @@ Request:
                               (coils: 15), up to 123 registers or 1968 coils; values in the
                               type (uint16: decimal, 0x1A2B or 1A2Bh; coils 1 or 0)
       --multiple              write one value by function 16 (coils: 15)
+  -f 7                        read exception status: the eight outputs
+  -f 8 --sub N [-w LIST]      diagnostics sub-function N with its data words (0x0000)
+  -f 11, -f 12                the comm event counter, the comm event log
+  -f 20 --file N -r R -c L    read L registers of file N from record R
+  -f 21 --file N -r R -w LIST write the registers of file N from record R
+  -f 22 -r A --and M --or M   mask write register A
+  -f 23 -r A -c N --write-address B -w LIST
+                              write LIST from B, then read N registers from A (-T applies)
+  -f 24 -r A                  read the FIFO queue at pointer address A
+      --raw HEX               send this PDU (function code and data, such as "03 00 00 00 0A")
+                              and print the answer's PDU in hex, an exception decoded
 Polling and output:
   -i, --interval MS           from the start of one poll to the next (1000)
   -n, --polls N               number of polls, 0 until interrupted (1)

@@ -40,14 +40,26 @@ struct PollOptions {
     std::uint32_t charIntervalMs = 50;
     // The request.
     std::vector<std::uint8_t> slaves{1};  // asked in turn each poll; 0 broadcasts a write
-    std::uint8_t function = 3;  // the read function; a write uses 5, 6, 15 or 16 at its table
+    // The read function (1 to 4; a write uses 5, 6, 15 or 16 at its table), or one of the
+    // other public functions, 7, 8, 11, 12 and 20 to 24, as it is sent.
+    std::uint8_t function = 3;
     std::uint16_t address = 0;
     std::uint16_t count = 1;       // registers or bits in the request
     std::uint16_t valueCount = 1;  // values of the type (a string's characters)
     ValueType type = ValueType::Uint16;
     WordOrder order = WordOrder::Abcd;
     std::vector<std::uint16_t> write;  // registers or coil states to write; empty for a read
-    bool multiple = false;             // 15 / 16 even for one value
+    // The other public functions' own fields: 8's sub-function (its data words in write), 22's
+    // masks, 23's write address (its values in write, its read at address and count), the file
+    // of 20 and 21 (the record at address; 20's length in count, 21's values in write).
+    std::uint16_t subFunction = 0;
+    std::uint16_t andMask = 0;
+    std::uint16_t orMask = 0;
+    std::uint16_t writeAddress = 0;
+    std::uint16_t file = 0;
+    // --raw: a PDU (function code and data) sent as it was typed; empty otherwise.
+    std::vector<std::uint8_t> raw;
+    bool multiple = false;  // 15 / 16 even for one value
     std::uint32_t retries = 0;
     std::uint32_t turnaroundMs = 100;  // the pause after a broadcast
     // Polling and output.
@@ -78,7 +90,11 @@ PollParse ParsePollOptions(const std::vector<std::string>& args);
 
 std::string PollUsageText();
 
-// The function code a poll sends: the read function, or 5, 6, 15 or 16 for a write.
+// The function code a poll sends: the read function, 5, 6, 15 or 16 for a write, the other
+// function asked for, or a raw PDU's own.
 std::uint8_t RequestFunction(const PollOptions& options);
+
+// Functions 1 to 4 with their writes, the ones a scan, an identification or a detection read.
+bool IsTableFunction(std::uint8_t function);
 
 }  // namespace poll

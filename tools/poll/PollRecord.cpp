@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "modbus/RegisterLine.h"
+#include "protocol/FunctionCode.h"
 #include "tools/common/RecordText.h"
 
 namespace poll {
@@ -17,7 +18,26 @@ struct Shown {
 
 bool Typed(const PollRecord& r) {
     return r.type != ValueType::Uint16 && !r.values.empty() &&
-           (r.function == 3 || r.function == 4 || r.function == 6 || r.function == 16);
+           (r.function == protocol::kReadHoldingRegisters ||
+            r.function == protocol::kReadInputRegisters ||
+            r.function == protocol::kWriteSingleRegister ||
+            r.function == protocol::kWriteMultipleRegisters ||
+            r.function == protocol::kReadWriteMultipleRegisters);
+}
+
+// Values that are no registers at addresses, as one field.
+std::vector<std::pair<std::string, std::string>> ShownFields(const PollRecord& r) {
+    auto fields = r.fields;
+    if (!r.valuesAtAddresses && !r.values.empty()) {
+        std::string values;
+        for (const std::uint16_t value : r.values) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%04X", value);
+            values += (values.empty() ? "" : " ") + std::string(hex);
+        }
+        fields.emplace_back("values", values);
+    }
+    return fields;
 }
 
 std::vector<Shown> ShownValues(const PollRecord& r) {
@@ -46,13 +66,16 @@ std::string SlavePrefix(const PollRecord& r) {
 std::string Table(const PollRecord& r) {
     const std::string prefix = SlavePrefix(r);
     std::string out;
-    if (!Typed(r)) {
+    for (const auto& [name, value] : ShownFields(r)) {
+        out += prefix + name + " = " + value + '\n';
+    }
+    if (r.valuesAtAddresses && !Typed(r)) {
         for (std::size_t i = 0; i < r.values.size(); ++i) {
             out += prefix;
             out += FormatRegisterLine(r.address, static_cast<int>(i), r.referenceBase, r.values[i]);
             out += '\n';
         }
-    } else {
+    } else if (r.valuesAtAddresses) {
         for (const Shown& v : ShownValues(r)) {
             char head[64];
             const long address = static_cast<long>(r.address + v.offset);
@@ -70,10 +93,14 @@ std::string Csv(const PollRecord& r) {
     const std::string type =
         r.type != ValueType::Uint16 ? std::string(TypeName(r.type)) + ',' : std::string();
     const std::string tail = ',' + CsvField(r.text) + '\n';
-    if (r.values.empty()) {
-        return head + std::to_string(r.address) + ',' + type + tail;
-    }
     std::string out;
+    // A field is a row of its own, its value as name=value.
+    for (const auto& [name, value] : ShownFields(r)) {
+        out += head + std::to_string(r.address) + ',' + type + CsvField(name + "=" + value) + tail;
+    }
+    if (r.values.empty() || !r.valuesAtAddresses) {
+        return out.empty() ? head + std::to_string(r.address) + ',' + type + tail : out;
+    }
     for (const Shown& v : ShownValues(r)) {
         out += head + std::to_string(r.address + v.offset) + ',' + type + CsvField(v.text) + tail;
     }
@@ -96,7 +123,16 @@ std::string Json(const PollRecord& r) {
         first = false;
         out += !typed || IsJsonNumber(r.type, v.text) ? v.text : JsonString(v.text);
     }
-    out += "],\"code\":" + std::to_string(r.code);
+    out += "]";
+    if (!r.fields.empty()) {
+        out += ",\"fields\":{";
+        for (std::size_t i = 0; i < r.fields.size(); ++i) {
+            out += (i == 0 ? "" : ",") + JsonString(r.fields[i].first) + ":" +
+                   JsonString(r.fields[i].second);
+        }
+        out += "}";
+    }
+    out += ",\"code\":" + std::to_string(r.code);
     out += ",\"text\":" + JsonString(r.text) + "}\n";
     return out;
 }

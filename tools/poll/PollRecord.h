@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/poll/PollOptions.h"
@@ -21,6 +22,11 @@ struct PollRecord {
     ValueType type = ValueType::Uint16;  // how registers read
     WordOrder order = WordOrder::Abcd;
     bool nameSlave = false;  // every table line says the slave, when a poll asks several
+    // What the other functions answer beside registers, in the order printed: {"status",
+    // "0x6D"}, {"events", "264"}. valuesAtAddresses is false where the values are no registers
+    // at consecutive addresses from address (a FIFO queue, diagnostics data).
+    std::vector<std::pair<std::string, std::string>> fields;
+    bool valuesAtAddresses = true;
     std::uint16_t code = 0;
     std::string text;
     double exchangeMs = 0;  // from the first try's start to the last one's end

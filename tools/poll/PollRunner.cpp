@@ -7,6 +7,7 @@
 #include "modbus/Modbus.h"
 #include "modbus/RegisterLine.h"
 #include "tools/poll/ExchangeEnd.h"
+#include "tools/poll/PollFunctions.h"
 
 namespace poll {
 
@@ -92,9 +93,12 @@ PollRecord Request(const PollOptions& o, std::uint8_t slave) {
 PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, CStopRequest* stop) {
     PollRecord r = Request(o, slave);
     std::vector<std::uint16_t> values;
+    const bool beyondTables = !o.raw.empty() || !IsTableFunction(o.function);
     for (std::uint32_t attempt = 0;; ++attempt) {
         const auto start = std::chrono::steady_clock::now();
-        r.code = Exchange(master, o, slave, r.function, values);
+        r.fields.clear();
+        r.code = beyondTables ? AskOtherFunction(master, o, slave, r)
+                              : Exchange(master, o, slave, r.function, values);
         r.exchangeMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
@@ -103,7 +107,7 @@ PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, C
             break;
         }
     }
-    if (r.code == kModbusOk) {
+    if (r.code == kModbusOk && !beyondTables) {
         r.values = o.write.empty() ? std::move(values) : o.write;
     }
     r.text = slave == 0 && r.code == kModbusOk ? "broadcast sent" : master.GetErrorText(r.code);
