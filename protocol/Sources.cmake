@@ -4,6 +4,7 @@ file(GLOB VORNAK_PROTOCOL_FUNCTION_SOURCES RELATIVE ${CMAKE_CURRENT_LIST_DIR}
     CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/functions/*.cpp)
 set(VORNAK_PROTOCOL_SOURCES
     AsciiCodec.cpp
+    AsciiSplitter.cpp
     Crc16.cpp
     DeviceDiagnostics.cpp
     DeviceServing.cpp
@@ -13,5 +14,7 @@ set(VORNAK_PROTOCOL_SOURCES
     MbapCodec.cpp
     Pdu.cpp
     RtuCodec.cpp
+    RtuFrameLength.cpp
+    RtuSplitter.cpp
     ${VORNAK_PROTOCOL_FUNCTION_SOURCES}
 )

@@ -1,5 +1,5 @@
 # The program's own parts: options, formats, the listen-only line.
-add_executable(vornak_monitor_program_tests MonitorProgramTest.cpp)
+add_executable(vornak_monitor_program_tests MonitorProgramTest.cpp RecordFieldsFormatTest.cpp)
 target_link_libraries(vornak_monitor_program_tests PRIVATE vornak_monitor_core GTest::gtest_main)
 gtest_discover_tests(vornak_monitor_program_tests PROPERTIES LABELS core)
 

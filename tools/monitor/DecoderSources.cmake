@@ -1,6 +1,5 @@
 # The decoder, shared with its fuzz target, which compiles it with coverage.
 set(MONITOR_DECODER_SOURCES
-    AsciiSplitter.cpp
     BusDecoder.cpp
     BusTally.cpp
     FrameShapes.cpp
@@ -9,5 +8,4 @@ set(MONITOR_DECODER_SOURCES
     ModeGuess.cpp
     RecordQueue.cpp
     RequestPairing.cpp
-    RtuSplitter.cpp
 )

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "protocol/FunctionTable.h"
 #include "tools/monitor/MonitorRecord.h"
 
 namespace monitor {
 
-// A request's address, count and the values it writes, from its message (address to data).
-void DescribeRequest(const Bytes& message, MonitorRecord& record);
-// The values an answer reads or echoes; `request` is the record of the request it answers,
-// when it was heard, and tells how many bits a bit answer's bytes hold.
-void DescribeAnswer(const Bytes& message, const MonitorRecord* request, MonitorRecord& record);
+// What the protocol reads in a frame's message (address then PDU, no check), put in its
+// record: the values and fields, a request's address and count (an answer takes its request's
+// where it was heard), and "malformed: REASON" as the error of a frame that breaks its
+// function's rules. `request` is what the request an answer answers said; the description
+// given back is what an answer to this request is read against.
+protocol::Description DescribeFrame(protocol::Role role, const Bytes& message,
+                                    const protocol::Description* request, MonitorRecord& record);
 
 }  // namespace monitor

@@ -2,17 +2,20 @@
 
 #include <algorithm>
 
-#include "tools/monitor/AsciiSplitter.h"
-#include "tools/monitor/RtuSplitter.h"
+#include "protocol/AsciiSplitter.h"
+#include "protocol/RtuSplitter.h"
+#include "tools/monitor/FrameShapes.h"
 
 namespace monitor {
 
 CFramingPath::CFramingPath(MonitorMode framing, const DecoderSettings& settings)
     : m_pairing(m_records, m_tally, settings.answerTimeout) {
     if (framing == MonitorMode::Ascii) {
-        m_splitter = std::make_unique<CAsciiSplitter>(m_pairing);
+        m_splitter = std::make_unique<protocol::CAsciiSplitter>(m_pairing);
     } else {
-        m_splitter = std::make_unique<CRtuSplitter>(m_pairing, settings.characterTime);
+        const protocol::RtuSplitSettings rtu{protocol::FrameRoles::Either, settings.characterTime,
+                                             SilenceMayEnd};
+        m_splitter = std::make_unique<protocol::CRtuSplitter>(m_pairing, rtu);
     }
 }
 

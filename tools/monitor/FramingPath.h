@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "protocol/Splitter.h"
 #include "tools/monitor/BusDecoder.h"
 #include "tools/monitor/BusTally.h"
 #include "tools/monitor/RecordQueue.h"
 #include "tools/monitor/RequestPairing.h"
-#include "tools/monitor/Splitter.h"
 
 namespace monitor {
 
@@ -31,7 +31,7 @@ private:
     CRecordQueue m_records;
     CBusTally m_tally;
     CRequestPairing m_pairing;
-    std::unique_ptr<ISplitter> m_splitter;
+    std::unique_ptr<protocol::ISplitter> m_splitter;
 };
 
 }  // namespace monitor

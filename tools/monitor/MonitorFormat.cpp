@@ -76,6 +76,9 @@ std::string Table(const RecordStyle& s, const MonitorRecord& r, const std::strin
     if (r.count) {
         out += " count " + std::to_string(*r.count);
     }
+    for (const protocol::Field& field : r.fields) {
+        out += " " + field.name + " " + field.value;
+    }
     const auto values = ShownValues(s, r);
     for (std::size_t i = 0; i < values.size(); ++i) {
         out += (i == 0 ? " = " : " ") + values[i].first;
@@ -92,10 +95,15 @@ std::string Table(const RecordStyle& s, const MonitorRecord& r, const std::strin
     return out + " | " + ShownBytes(r) + "\n";
 }
 
+// The columns stay those of a record without fields: the fields follow the values in their
+// column, each as name=value.
 std::string Csv(const RecordStyle& s, const MonitorRecord& r, const std::string& time) {
     std::string values;
     for (const auto& [text, number] : ShownValues(s, r)) {
         values += (values.empty() ? "" : " ") + text;
+    }
+    for (const protocol::Field& field : r.fields) {
+        values += (values.empty() ? "" : " ") + field.name + "=" + field.value;
     }
     return time + ',' + KindName(r.kind) + ',' + (r.slave ? std::to_string(*r.slave) : "") + ',' +
            (r.function ? std::to_string(*r.function) : "") + ',' + Optional(r.address) + ',' +
@@ -110,6 +118,17 @@ std::string JsonNumber(const std::optional<T>& value) {
     return value ? std::to_string(*value) : std::string("null");
 }
 
+// Only a record with fields has the member, so that one of a function without any reads as
+// it always has.
+std::string JsonFields(const std::vector<protocol::Field>& fields) {
+    std::string out = "{";
+    for (const protocol::Field& field : fields) {
+        out += (out.size() > 1 ? "," : "") + poll::JsonString(field.name) + ":" +
+               poll::JsonString(field.value);
+    }
+    return out + "}";
+}
+
 std::string Json(const RecordStyle& s, const MonitorRecord& r, const std::string& time) {
     std::string out = "{\"time\":" + poll::JsonString(time);
     out += ",\"kind\":\"" + std::string(KindName(r.kind)) + "\"";
@@ -117,6 +136,9 @@ std::string Json(const RecordStyle& s, const MonitorRecord& r, const std::string
     out += ",\"function\":" + JsonNumber(r.function);
     out += ",\"address\":" + JsonNumber(r.address);
     out += ",\"count\":" + JsonNumber(r.count);
+    if (!r.fields.empty()) {
+        out += ",\"fields\":" + JsonFields(r.fields);
+    }
     out += ",\"values\":[";
     bool first = true;
     for (const auto& [text, number] : ShownValues(s, r)) {

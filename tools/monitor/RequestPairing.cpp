@@ -1,13 +1,14 @@
 #include "tools/monitor/RequestPairing.h"
 
-#include "modbus/Framing.h"
+#include "protocol/FunctionCode.h"
+#include "protocol/Limits.h"
 #include "tools/monitor/FrameShapes.h"
 #include "tools/monitor/FrameValues.h"
 
 namespace monitor {
 namespace {
 
-constexpr std::uint8_t kBroadcast = 0;
+// Where a message's fields sit: address, function, and an exception's code after it.
 constexpr std::size_t kFunctionAt = 1;
 constexpr std::size_t kExceptionCodeAt = 2;
 
@@ -17,11 +18,11 @@ CRequestPairing::CRequestPairing(CRecordQueue& records, CBusTally& tally,
                                  std::chrono::milliseconds answerTimeout)
     : m_records(records), m_tally(tally), m_answerTimeout(answerTimeout) {}
 
-std::optional<Expectation> CRequestPairing::Expected() const {
+std::optional<protocol::Expectation> CRequestPairing::Expected() const {
     if (!m_pending) {
         return std::nullopt;
     }
-    return Expectation{*m_pending->slave, *m_pending->function};
+    return protocol::Expectation{*m_pending->record.slave, *m_pending->record.function};
 }
 
 void CRequestPairing::Frame(const Bytes& message, Bytes shown, Clock::time_point time) {
@@ -29,9 +30,9 @@ void CRequestPairing::Frame(const Bytes& message, Bytes shown, Clock::time_point
     MonitorRecord record;
     record.time = time;
     record.slave = message[0];
-    record.function = static_cast<std::uint8_t>(message[kFunctionAt] & ~kExceptionFlag);
+    record.function = static_cast<std::uint8_t>(message[kFunctionAt] & ~protocol::kExceptionFlag);
     record.bytes = std::move(shown);
-    if ((message[kFunctionAt] & kExceptionFlag) != 0) {
+    if ((message[kFunctionAt] & protocol::kExceptionFlag) != 0) {
         Exception(message, std::move(record));
     } else if (IsAnswer(message)) {
         Answer(message, std::move(record));
@@ -80,7 +81,7 @@ std::optional<Clock::time_point> CRequestPairing::Deadline() const {
     if (!m_pending) {
         return std::nullopt;
     }
-    return m_pending->time + m_answerTimeout;
+    return m_pending->record.time + m_answerTimeout;
 }
 
 // Where the shapes leave it open (functions 5, 6 and 8 echo their request, unknown functions
@@ -95,19 +96,20 @@ bool CRequestPairing::IsAnswer(const Bytes& message) const {
 }
 
 bool CRequestPairing::AnswersPending(std::uint8_t slave, std::uint8_t function) const {
-    return m_pending && m_pending->slave == slave &&
-           m_pending->function == (function & ~kExceptionFlag);
+    return m_pending && m_pending->record.slave == slave &&
+           m_pending->record.function == (function & ~protocol::kExceptionFlag);
 }
 
 void CRequestPairing::Request(const Bytes& message, MonitorRecord record) {
     record.kind = RecordKind::Request;
-    DescribeRequest(message, record);
+    protocol::Description description =
+        DescribeFrame(protocol::Role::Request, message, nullptr, record);
     if (m_pending) {
         Unanswered();
     }
     m_tally.Request(*record.slave);
-    if (*record.slave != kBroadcast) {
-        m_pending = record;
+    if (*record.slave != protocol::kBroadcastAddress) {
+        m_pending = Pending{record, std::move(description)};
     }
     m_records.Push(std::move(record));
 }
@@ -115,8 +117,15 @@ void CRequestPairing::Request(const Bytes& message, MonitorRecord record) {
 void CRequestPairing::Answer(const Bytes& message, MonitorRecord record) {
     record.kind = RecordKind::Answer;
     const bool paired = AnswersPending(*record.slave, *record.function);
-    DescribeAnswer(message, paired ? &*m_pending : nullptr, record);
+    const protocol::Description description = DescribeFrame(
+        protocol::Role::Answer, message, paired ? &m_pending->description : nullptr, record);
     const auto answerMs = paired ? PairWithPending(record) : std::nullopt;
+    // A paired answer fills in what its request does not say: a FIFO read's count is only in
+    // its answer.
+    if (paired) {
+        record.address = record.address ? record.address : description.address;
+        record.count = record.count ? record.count : description.count;
+    }
     m_tally.Answer(*record.slave, answerMs);
     m_records.Push(std::move(record));
 }
@@ -126,6 +135,7 @@ void CRequestPairing::Exception(const Bytes& message, MonitorRecord record) {
     if (message.size() > kExceptionCodeAt) {
         record.exception = message[kExceptionCodeAt];
     }
+    DescribeFrame(protocol::Role::Answer, message, nullptr, record);
     const bool paired = AnswersPending(*record.slave, *record.function);
     const auto answerMs = paired ? PairWithPending(record) : std::nullopt;
     m_tally.Exception(*record.slave, answerMs);
@@ -133,16 +143,16 @@ void CRequestPairing::Exception(const Bytes& message, MonitorRecord record) {
 }
 
 std::optional<double> CRequestPairing::PairWithPending(MonitorRecord& record) {
-    record.address = m_pending->address;
-    record.count = m_pending->count;
+    record.address = m_pending->record.address;
+    record.count = m_pending->record.count;
     record.answerMs =
-        std::chrono::duration<double, std::milli>(record.time - m_pending->time).count();
+        std::chrono::duration<double, std::milli>(record.time - m_pending->record.time).count();
     m_pending.reset();
     return record.answerMs;
 }
 
 bool CRequestPairing::IsLate(Clock::time_point now) const {
-    return m_pending && now - m_pending->time >= m_answerTimeout;
+    return m_pending && now - m_pending->record.time >= m_answerTimeout;
 }
 
 void CRequestPairing::ExpireIfLate(Clock::time_point now) {
@@ -152,7 +162,7 @@ void CRequestPairing::ExpireIfLate(Clock::time_point now) {
 }
 
 void CRequestPairing::Unanswered() {
-    m_tally.Unanswered(*m_pending->slave);
+    m_tally.Unanswered(*m_pending->record.slave);
     m_pending.reset();
 }
 

@@ -3,8 +3,9 @@
 #include <chrono>
 #include <optional>
 
+#include "protocol/FrameSink.h"
+#include "protocol/FunctionTable.h"
 #include "tools/monitor/BusTally.h"
-#include "tools/monitor/FrameSink.h"
 #include "tools/monitor/RecordQueue.h"
 
 namespace monitor {
@@ -12,12 +13,12 @@ namespace monitor {
 // Turns frames into records and pairs each answer with the request it answers: the last
 // request heard, when the answer comes from its slave and function within the answer time.
 // A request that gets none, or is followed by another request, is unanswered.
-class CRequestPairing final : public IFrameSink {
+class CRequestPairing final : public protocol::IFrameSink {
 public:
     CRequestPairing(CRecordQueue& records, CBusTally& tally,
                     std::chrono::milliseconds answerTimeout);
 
-    std::optional<Expectation> Expected() const override;
+    std::optional<protocol::Expectation> Expected() const override;
     void Frame(const Bytes& message, Bytes shown, Clock::time_point time) override;
     void Noise(const std::uint8_t* data, std::size_t count, Clock::time_point time) override;
     void BadCheck(Bytes shown, Clock::time_point time, std::string error, std::uint8_t slave,
@@ -31,6 +32,12 @@ public:
     std::optional<Clock::time_point> Deadline() const;
 
 private:
+    // The request out, and what it said, which its answer is read against.
+    struct Pending {
+        MonitorRecord record;
+        protocol::Description description;
+    };
+
     bool IsAnswer(const Bytes& message) const;
     bool AnswersPending(std::uint8_t slave, std::uint8_t function) const;
     void Request(const Bytes& message, MonitorRecord record);
@@ -44,7 +51,7 @@ private:
     CRecordQueue& m_records;
     CBusTally& m_tally;
     std::chrono::milliseconds m_answerTimeout;
-    std::optional<MonitorRecord> m_pending;
+    std::optional<Pending> m_pending;
 };
 
 }  // namespace monitor

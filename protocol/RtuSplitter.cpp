@@ -1,11 +1,14 @@
-#include "tools/monitor/RtuSplitter.h"
+#include "protocol/RtuSplitter.h"
 
 #include <algorithm>
+#include <array>
 
-#include "protocol/Crc16.h"
-#include "modbus/Framing.h"
+#include "protocol/FunctionCode.h"
+#include "protocol/Limits.h"
+#include "protocol/RtuCodec.h"
+#include "protocol/RtuFrameLength.h"
 
-namespace monitor {
+namespace protocol {
 namespace {
 
 using namespace std::chrono_literals;
@@ -20,19 +23,25 @@ constexpr auto kBurstWait = 50ms;
 // where an adapter split it, the second; it is not looked for further.
 constexpr unsigned kUnknownShapeSilences = 2;
 
+// The roles tried at a frame's start, the one the sink expects first.
+constexpr std::array kRequestOnly{Role::Request};
+constexpr std::array kAnswerOnly{Role::Answer};
+constexpr std::array kRequestFirst{Role::Request, Role::Answer};
+constexpr std::array kAnswerFirst{Role::Answer, Role::Request};
+
 }  // namespace
 
-CRtuSplitter::CRtuSplitter(IFrameSink& sink, std::chrono::nanoseconds characterTime)
+CRtuSplitter::CRtuSplitter(IFrameSink& sink, const RtuSplitSettings& settings)
     : m_sink(sink),
-      m_character(characterTime),
-      m_silence(std::max<std::chrono::nanoseconds>(characterTime * 7 / 2, kLeastSilence)),
+      m_settings(settings),
+      m_silence(std::max<std::chrono::nanoseconds>(settings.characterTime * 7 / 2, kLeastSilence)),
       m_burstWait(std::max<std::chrono::nanoseconds>(kBurstWait, m_silence * 2)) {}
 
-void CRtuSplitter::Feed(const std::uint8_t* data, std::size_t count, Clock::time_point arrived) {
+void CRtuSplitter::Feed(const std::uint8_t* data, std::size_t count, SteadyTime arrived) {
     if (count == 0) {
         return;
     }
-    const auto quietBefore = arrived - m_last - m_character * static_cast<long>(count);
+    const auto quietBefore = arrived - m_last - m_settings.characterTime * static_cast<long>(count);
     const bool silence = !m_heardAny || quietBefore >= m_silence;
     m_heardAny = true;
     m_silenceSeen = false;
@@ -51,7 +60,7 @@ void CRtuSplitter::Feed(const std::uint8_t* data, std::size_t count, Clock::time
     }
 }
 
-void CRtuSplitter::Tick(Clock::time_point now) {
+void CRtuSplitter::Tick(SteadyTime now) {
     m_now = now;
     Decide();
     if (now - m_last >= m_silence) {
@@ -63,7 +72,7 @@ void CRtuSplitter::Tick(Clock::time_point now) {
     }
 }
 
-void CRtuSplitter::Finish(Clock::time_point now) {
+void CRtuSplitter::Finish(SteadyTime now) {
     m_now = now;
     m_finishing = true;
     Decide();
@@ -73,7 +82,7 @@ void CRtuSplitter::Finish(Clock::time_point now) {
     m_silenceSeen = true;
 }
 
-std::optional<Clock::time_point> CRtuSplitter::Deadline() const {
+std::optional<SteadyTime> CRtuSplitter::Deadline() const {
     if (!m_bytes.empty() && !m_silenceSeen) {
         return m_last + m_silence;
     }
@@ -83,7 +92,7 @@ std::optional<Clock::time_point> CRtuSplitter::Deadline() const {
     return std::nullopt;
 }
 
-std::optional<Clock::time_point> CRtuSplitter::OldestHeld() const {
+std::optional<SteadyTime> CRtuSplitter::OldestHeld() const {
     if (m_times.empty()) {
         return std::nullopt;
     }
@@ -127,10 +136,10 @@ std::optional<std::size_t> CRtuSplitter::GoodFrameAt(std::size_t at) const {
     const std::size_t have = m_bytes.size() - at;
     bool unknown = false;
     std::optional<std::size_t> found;
-    for (const FrameRole role : RolesAt(at)) {
-        const FrameShape shape = RtuShape(role, m_bytes.data() + at, have);
-        unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
-        if (shape.fit != FrameShape::Fit::Length || shape.length > have ||
+    for (const Role role : RolesAt(at)) {
+        const PduLength shape = LengthAt(role, at);
+        unknown = unknown || shape.fit == PduLength::Fit::Unknown;
+        if (shape.fit != PduLength::Fit::Length || shape.length > have ||
             !CheckIsGood(at, shape.length)) {
             continue;
         }
@@ -143,8 +152,7 @@ std::optional<std::size_t> CRtuSplitter::GoodFrameAt(std::size_t at) const {
     if (found) {
         return found;
     }
-    const bool bySilence = unknown || SilenceMayEnd(m_bytes.data() + at, have);
-    return bySilence ? ChunkFrameAt(at) : std::nullopt;
+    return SilenceMayEnd(at, unknown) ? ChunkFrameAt(at) : std::nullopt;
 }
 
 // A frame of no known shape: the bytes up to a silence, when their CRC is good.
@@ -167,22 +175,21 @@ std::optional<std::size_t> CRtuSplitter::ChunkFrameAt(std::size_t at) const {
 bool CRtuSplitter::FrontMayGrow() const {
     const std::size_t have = m_bytes.size();
     bool unknown = false;
-    for (const FrameRole role : RolesAt(0)) {
-        const FrameShape shape = RtuShape(role, m_bytes.data(), have);
-        if (shape.fit == FrameShape::Fit::NeedMore ||
-            (shape.fit == FrameShape::Fit::Length && shape.length > have)) {
+    for (const Role role : RolesAt(0)) {
+        const PduLength shape = LengthAt(role, 0);
+        if (shape.fit == PduLength::Fit::NeedMore ||
+            (shape.fit == PduLength::Fit::Length && shape.length > have)) {
             return true;
         }
         // A run that began after a silence and has its shape's length: whether a silence
         // follows tells a frame with a bad CRC from noise.
-        if (shape.fit == FrameShape::Fit::Length && shape.length == have && m_afterSilence[0] &&
+        if (shape.fit == PduLength::Fit::Length && shape.length == have && m_afterSilence[0] &&
             !IsBreak(have)) {
             return true;
         }
-        unknown = unknown || shape.fit == FrameShape::Fit::Unknown;
+        unknown = unknown || shape.fit == PduLength::Fit::Unknown;
     }
-    const bool bySilence = unknown || SilenceMayEnd(m_bytes.data(), have);
-    if (!bySilence || have >= kMaxRtuFrame) {
+    if (!SilenceMayEnd(0, unknown) || have >= kMaxRtuFrame) {
         return false;
     }
     unsigned silences = 0;
@@ -210,12 +217,12 @@ bool CRtuSplitter::WaitIsOver() const {
 // for, or a run the line's silences delimit. Not when a good frame starts inside it.
 std::optional<CRtuSplitter::BadFrame> CRtuSplitter::BadFrameAtFront() const {
     const std::size_t have = m_bytes.size();
-    for (const FrameRole role : RolesAt(0)) {
-        const FrameShape shape = RtuShape(role, m_bytes.data(), have);
-        if (shape.fit != FrameShape::Fit::Length || shape.length > have) {
+    for (const Role role : RolesAt(0)) {
+        const PduLength shape = LengthAt(role, 0);
+        if (shape.fit != PduLength::Fit::Length || shape.length > have) {
             continue;
         }
-        const bool answersPending = role == FrameRole::Answer && ExpectedAt(0);
+        const bool answersPending = role == Role::Answer && ExpectedAt(0);
         const bool delimited = m_afterSilence[0] && IsBreak(shape.length);
         if (!answersPending && !delimited) {
             continue;
@@ -232,15 +239,33 @@ std::optional<CRtuSplitter::BadFrame> CRtuSplitter::BadFrameAtFront() const {
 
 bool CRtuSplitter::ExpectedAt(std::size_t at) const {
     const auto expected = m_sink.Expected();
-    return expected && at + 1 < m_bytes.size() && m_bytes[at] == expected->slave &&
+    return m_settings.roles != FrameRoles::Requests && expected && at + 1 < m_bytes.size() &&
+           m_bytes[at] == expected->unit &&
            (m_bytes[at + 1] & ~kExceptionFlag) == expected->function;
 }
 
-std::array<FrameRole, 2> CRtuSplitter::RolesAt(std::size_t at) const {
-    if (ExpectedAt(at)) {
-        return {FrameRole::Answer, FrameRole::Request};
+std::span<const Role> CRtuSplitter::RolesAt(std::size_t at) const {
+    switch (m_settings.roles) {
+        case FrameRoles::Requests:
+            return kRequestOnly;
+        case FrameRoles::Answers:
+            return kAnswerOnly;
+        case FrameRoles::Either:
+        default:
+            return ExpectedAt(at) ? std::span<const Role>(kAnswerFirst) : kRequestFirst;
     }
-    return {FrameRole::Request, FrameRole::Answer};
+}
+
+PduLength CRtuSplitter::LengthAt(Role role, std::size_t at) const {
+    return RtuFrameLength(role, std::span(m_bytes).subspan(at));
+}
+
+// unknown: a role's function gives no length for the frame at `at`.
+bool CRtuSplitter::SilenceMayEnd(std::size_t at, bool unknown) const {
+    if (m_settings.silenceMayEnd == nullptr) {
+        return unknown;
+    }
+    return m_settings.silenceMayEnd(m_bytes.data() + at, m_bytes.size() - at);
 }
 
 // Whether a silence came between byte at-1 and byte at; past the last byte, whether the line
@@ -256,9 +281,7 @@ bool CRtuSplitter::CheckIsGood(std::size_t at, std::size_t length) const {
     if (length < kMinRtuFrame) {
         return false;
     }
-    const std::uint8_t* frame = m_bytes.data() + at;
-    const std::uint16_t crc = CCrc16::Compute(frame, length - kRtuCheckSize);
-    return frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
+    return RtuCheckMatches(m_bytes.data() + at, length);
 }
 
 void CRtuSplitter::Consume(std::size_t count) {
@@ -267,4 +290,4 @@ void CRtuSplitter::Consume(std::size_t count) {
     m_afterSilence.erase(m_afterSilence.begin(), m_afterSilence.begin() + count);
 }
 
-}  // namespace monitor
+}  // namespace protocol
