@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "modbus/Modbus.h"
 #include "protocol/Crc16.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include "SlaveLine.h"
 #include "lines/TracePort.h"
-#include "protocol/Crc16.h"
 #include "modbus/LocalModbus.h"
+#include "protocol/Crc16.h"
 
 namespace {
 
