@@ -37,8 +37,9 @@ const Case kEveryLine[] = {
     {"quiet-counters", "0 0 0 0 0 0"},
     {"clear-counters", "0000 bus 1"},
     {"clear-overrun", "0000 overrun 0"},
-    // Sub-functions 3 (ASCII delimiter) and 19, which the simulator does not serve.
-    {"unknown-sub-functions", "ex 3, ex 3"},
+    // Sub-functions 3 (ASCII delimiter) and 19, which the simulator does not serve: a
+    // sub-function a device lacks is answered as a function it lacks.
+    {"unknown-sub-functions", "ex 1, ex 1"},
     {"restart", "0000 bus 1"},
     // Force listen only, then a read and a write unanswered (the write not done) and the
     // restart unanswered; after it the register kept its value and the counters restarted.

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """pymodbus_client.py tcp PORT | rtu PATH | ascii PATH, then case names: asks vornak-slave (on
-127.0.0.1:PORT or the pseudo-terminal PATH, unit 1) through pymodbus's own client, one case after the other on
-one connection, and prints "CASE RESULT" for each; or "no pymodbus" when it is missing.
+127.0.0.1:PORT or the pseudo-terminal PATH, unit 1) through pymodbus's own client, one case after
+the other on one connection, and prints "CASE RESULT" for each; or "no pymodbus" when it is
+missing.
 
 A result is what came back: words as four hex digits, "ex N" for exception N, "none" when no
 answer came. A case that reads a counter clears the counters first and counts its own requests,
@@ -99,7 +100,9 @@ class Cases:
         return self.ask(request, lambda a: str(a.message[0]))
 
     def clear(self):
-        assert self.ask(ClearCountersRequest()) == "ok"
+        cleared = self.ask(ClearCountersRequest())
+        if cleared != "ok":  # the counts that follow would not be this case's own
+            print("clear counters: " + cleared, file=sys.stderr, flush=True)
 
     def read(self, address, count=1):
         return outcome(self.c.read_holding_registers(address, count, slave=UNIT),
