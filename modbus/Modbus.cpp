@@ -166,7 +166,14 @@ std::uint16_t CModbus::ReadExceptionStatus(std::uint8_t slave, std::uint8_t& sta
 std::uint16_t CModbus::Diagnostics(std::uint8_t slave, std::uint16_t subFunction,
                                    const WordArray& data, WordArray& answer) {
     const protocol::Bytes request = protocol::BuildDiagnosticsRequest({subFunction, data});
-    // Every sub-function answers with as many words as it was sent, 0 echoing them.
+    if (subFunction == protocol::kForceListenOnly) {
+        // A device told to listen only answers nothing: once the request is out, it is done.
+        ByteArray message = Message(slave, request);
+        const std::uint16_t code = Send(message, static_cast<std::uint16_t>(message.size()));
+        ThrowIfError(code);
+        return code;
+    }
+    // Every other sub-function answers with as many words as it was sent, 0 echoing them.
     return RunPdu(slave, request, request.size(), [&](protocol::PduView pdu) {
         const auto read = protocol::ReadDiagnosticsAnswer(pdu);
         if (!read || read->subFunction != subFunction) {

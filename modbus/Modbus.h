@@ -129,7 +129,8 @@ public:
     // only on success.
     // Function 7: the eight exception status outputs.
     std::uint16_t ReadExceptionStatus(std::uint8_t slave, std::uint8_t& status);
-    // Function 8: any sub-function with its data words; answer gets the answer's words.
+    // Function 8: any sub-function with its data words; answer gets the answer's words. Force
+    // listen-only mode (4) is answered by nothing and ends once it is sent.
     std::uint16_t Diagnostics(std::uint8_t slave, std::uint16_t subFunction, const WordArray& data,
                               WordArray& answer);
     // Function 11.

@@ -13,15 +13,21 @@ std::optional<Bytes> ServeAsDevice(PduView request, IDataModel& model, std::uint
         diagnostics.Answered(0, std::nullopt, broadcast);
         return std::nullopt;
     }
+    // A restart's answer goes out before the restart, which then clears what it would have
+    // counted and logged: nothing of its exchange is left after it.
+    const bool restart = IsRestartCommunications(request);
     if (diagnostics.ListenOnly()) {
-        if (IsRestartCommunications(request)) {
+        if (restart) {
             ServeRequest(request, model, unit);
+        } else {
+            diagnostics.Answered(request[0], std::nullopt, broadcast);
         }
-        diagnostics.Answered(request[0], std::nullopt, broadcast);
         return std::nullopt;
     }
     std::optional<Bytes> answer = ServeRequest(request, model, unit);
-    diagnostics.Answered(request[0], answer, broadcast);
+    if (!restart) {
+        diagnostics.Answered(request[0], answer, broadcast);
+    }
     if (broadcast) {
         return std::nullopt;
     }

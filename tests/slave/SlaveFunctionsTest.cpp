@@ -114,10 +114,8 @@ TEST(SlaveFunctions, RequestsTheirRulesForbidGetExceptionThree) {
         {1, 12, 0, 0},
         {1, 8, 0, 0, 0},               // half a data word
         {1, 8, 0, 1, 0x12, 0x34},      // restart takes 0000 or FF00 only
-        {1, 8, 0, 3, 0x3A, 0},         // no other delimiter: LF it stays
         {1, 8, 0, 10, 0, 1},           // clear counters takes 0000
         {1, 8, 0, 11, 0, 0, 0, 0},     // a counter with two words
-        {1, 8, 0, 21, 0, 0},           // no such sub-function
         {1, 20, 6, 6, 0, 1, 0, 0, 0},  // byte count below 7
         {1, 20, 8, 6, 0, 1, 0, 0, 0, 1},
         {1, 20, 7, 5, 0, 1, 0, 0, 0, 1},  // reference type 5
@@ -136,6 +134,9 @@ TEST(SlaveFunctions, RequestsTheirRulesForbidGetExceptionThree) {
                   (Bytes{1, static_cast<std::uint8_t>(request[1] | protocol::kExceptionFlag),
                          protocol::kIllegalDataValue}));
     }
+    // A sub-function the device lacks is a function it lacks: another delimiter than LF, 21.
+    EXPECT_EQ(core.Ask({1, 8, 0, 3, 0x3A, 0}), (Bytes{1, 0x88, protocol::kIllegalFunction}));
+    EXPECT_EQ(core.Ask({1, 8, 0, 21, 0, 0}), (Bytes{1, 0x88, protocol::kIllegalFunction}));
     for (int i = 0; i < core.Bank().Size(); ++i) {
         ASSERT_EQ(core.Bank().HoldingRegister(i), 0) << i;
     }
