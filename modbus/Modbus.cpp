@@ -89,7 +89,7 @@ std::uint16_t CModbus::RunRequest(const ByteArray& request, std::uint16_t expect
                                   std::size_t checkedLength,
                                   const std::function<std::uint16_t(const ByteArray&)>& parse) {
     const auto requestLength = static_cast<std::uint16_t>(request.size());
-    if (m_bBroadcast && request[0] == kBroadcastSlave) {
+    if (m_bBroadcast && request[0] == protocol::kBroadcastAddress) {
         std::uint16_t code = kModbusBadRequest;
         if (MayBroadcast(request[1])) {
             ByteArray sent = request;
@@ -331,22 +331,22 @@ std::uint16_t CModbus::ReadWords(std::uint8_t slave, std::uint8_t function, std:
 
 std::uint16_t CModbus::ReadCoils(std::uint8_t slave, std::uint16_t start, std::uint16_t quantity,
                                  ByteArray& states) {
-    return ReadBits(slave, kFuncReadCoils, start, quantity, states);
+    return ReadBits(slave, protocol::kReadCoils, start, quantity, states);
 }
 
 std::uint16_t CModbus::ReadDiscreteInputs(std::uint8_t slave, std::uint16_t start,
                                           std::uint16_t quantity, ByteArray& states) {
-    return ReadBits(slave, kFuncReadDiscreteInputs, start, quantity, states);
+    return ReadBits(slave, protocol::kReadDiscreteInputs, start, quantity, states);
 }
 
 std::uint16_t CModbus::ReadHoldingRegisters(std::uint8_t slave, std::uint16_t start,
                                             std::uint16_t quantity, WordArray& values) {
-    return ReadWords(slave, kFuncReadHoldingRegisters, start, quantity, values);
+    return ReadWords(slave, protocol::kReadHoldingRegisters, start, quantity, values);
 }
 
 std::uint16_t CModbus::ReadInputRegisters(std::uint8_t slave, std::uint16_t start,
                                           std::uint16_t quantity, WordArray& values) {
-    return ReadWords(slave, kFuncReadInputRegisters, start, quantity, values);
+    return ReadWords(slave, protocol::kReadInputRegisters, start, quantity, values);
 }
 
 std::uint16_t CModbus::PresetSingleCoil(std::uint8_t slave, std::uint16_t address,
@@ -363,7 +363,7 @@ std::uint16_t CModbus::PresetSingleRegister(std::uint8_t slave, std::uint16_t ad
 
 std::uint16_t CModbus::PresetMultipleRegisters(std::uint8_t slave, std::uint16_t start,
                                                const WordArray& values) {
-    if (values.empty() || values.size() > kMaxWriteRegisters) {
+    if (values.empty() || values.size() > protocol::kMaxWriteRegisters) {
         ThrowIfError(kModbusBadRequest);
         return kModbusBadRequest;
     }
@@ -373,7 +373,7 @@ std::uint16_t CModbus::PresetMultipleRegisters(std::uint8_t slave, std::uint16_t
 
 std::uint16_t CModbus::ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
                                           const ByteArray& states) {
-    if (states.empty() || states.size() > kMaxWriteCoils) {
+    if (states.empty() || states.size() > protocol::kMaxWriteBits) {
         ThrowIfError(kModbusBadRequest);
         return kModbusBadRequest;
     }

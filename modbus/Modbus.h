@@ -35,28 +35,12 @@ constexpr std::uint16_t kModbusLockTimeout = 11;
 constexpr std::uint16_t kModbusBadRequest = 13;
 constexpr std::uint16_t kModbusException = 0x8000;
 
-// The names the master's callers know the function codes by.
-constexpr std::uint8_t kFuncReadCoils = protocol::kReadCoils;
-constexpr std::uint8_t kFuncReadDiscreteInputs = protocol::kReadDiscreteInputs;
-constexpr std::uint8_t kFuncReadHoldingRegisters = protocol::kReadHoldingRegisters;
-constexpr std::uint8_t kFuncReadInputRegisters = protocol::kReadInputRegisters;
-constexpr std::uint8_t kFuncWriteSingleCoil = protocol::kWriteSingleCoil;
-constexpr std::uint8_t kFuncWriteSingleRegister = protocol::kWriteSingleRegister;
-constexpr std::uint8_t kFuncWriteMultipleCoils = protocol::kWriteMultipleCoils;
-constexpr std::uint8_t kFuncWriteMultipleRegisters = protocol::kWriteMultipleRegisters;
-constexpr std::uint8_t kFuncReportSlaveId = protocol::kReportServerId;
-constexpr std::uint8_t kFuncEncapsulated = protocol::kEncapsulatedInterface;
-using protocol::kMeiDeviceIdentification;
-
-// Broadcast, when the master is told to (SetBroadcast): slave 0 addresses every slave and none
-// answers. The write requests (5, 6, 15, 16) to it go out and return kModbusOk once the request
-// has left the line, without waiting for anything; reads to it return kModbusBadRequest without
-// sending. The caller keeps its own turnaround delay before the next request. Off by default:
-// slave 0 is then exchanged like any other (some Modbus TCP devices answer unit 0).
-constexpr std::uint8_t kBroadcastSlave = protocol::kBroadcastAddress;
-
-constexpr std::uint16_t kMaxWriteRegisters = protocol::kMaxWriteRegisters;
-constexpr std::uint16_t kMaxWriteCoils = protocol::kMaxWriteBits;
+// Broadcast, when the master is told to (SetBroadcast): protocol::kBroadcastAddress reaches every
+// slave and none answers. The requests that may be broadcast (writes: 5, 6, 15, 16, 21, 22) go out
+// and return kModbusOk once the request has left the line, without waiting for anything; reads to
+// it return kModbusBadRequest without sending. The caller keeps its own turnaround delay before the
+// next request. Off by default: slave 0 is then exchanged like any other (some Modbus TCP devices
+// answer unit 0).
 
 // One answer to Read Device Identification: the objects it carried, in order, and where the
 // stream goes on when moreFollows is set.
@@ -108,11 +92,12 @@ public:
     std::uint16_t PresetSingleCoil(std::uint8_t slave, std::uint16_t address, std::uint16_t state);
     std::uint16_t PresetSingleRegister(std::uint8_t slave, std::uint16_t address,
                                        std::uint16_t value);
-    // Function 16: 1..kMaxWriteRegisters values from start; the answer echoes start and count.
+    // Function 16: 1..protocol::kMaxWriteRegisters values from start; the answer echoes start and
+    // count.
     std::uint16_t PresetMultipleRegisters(std::uint8_t slave, std::uint16_t start,
                                           const WordArray& values);
-    // Function 15: one byte per coil, nonzero for on, 1..kMaxWriteCoils of them from start;
-    // the answer echoes start and count.
+    // Function 15: one byte per coil, nonzero for on, 1..protocol::kMaxWriteBits of them from
+    // start; the answer echoes start and count.
     std::uint16_t ForceMultipleCoils(std::uint8_t slave, std::uint16_t start,
                                      const ByteArray& states);
 

@@ -169,16 +169,17 @@ RequestCase TakeRequestCase(FuzzInput& input) {
 }
 
 std::uint8_t FunctionOf(const RequestCase& c) {
-    return c.op < 6 ? static_cast<std::uint8_t>(c.op + 1) : kFuncReadHoldingRegisters;
+    return c.op < 6 ? static_cast<std::uint8_t>(c.op + 1)
+                    : static_cast<std::uint8_t>(protocol::kReadHoldingRegisters);
 }
 
 std::size_t AnswerLengthOf(const RequestCase& c) {
     switch (FunctionOf(c)) {
-        case kFuncReadCoils:
-        case kFuncReadDiscreteInputs:
+        case protocol::kReadCoils:
+        case protocol::kReadDiscreteInputs:
             return (static_cast<std::size_t>(c.quantity) + 7) / 8 + 3;
-        case kFuncReadHoldingRegisters:
-        case kFuncReadInputRegisters:
+        case protocol::kReadHoldingRegisters:
+        case protocol::kReadInputRegisters:
             return c.op == 6 ? 0 : 2 * static_cast<std::size_t>(c.quantity) + 3;
         default:
             return 6;
@@ -211,7 +212,7 @@ void ScriptAnswer(CScriptedPort& port, const Bytes& answer, std::uint8_t cut, st
 // The request as it must appear on the line.
 Bytes RequestBytes(const RequestCase& c) {
     std::uint16_t data = c.quantity;
-    if (FunctionOf(c) == kFuncWriteSingleCoil) {
+    if (FunctionOf(c) == protocol::kWriteSingleCoil) {
         data = c.quantity == 1 ? 0xFF00 : 0x0000;
     }
     return {c.slave,
@@ -260,15 +261,15 @@ std::uint16_t ExpectedCode(std::uint16_t mode, const CScriptedPort& port, std::u
 std::uint16_t CallMaster(CLocalModbus& master, const RequestCase& c, ByteArray& states,
                          WordArray& values) {
     switch (FunctionOf(c)) {
-        case kFuncReadCoils:
+        case protocol::kReadCoils:
             return master.ReadCoils(c.slave, c.start, c.quantity, states);
-        case kFuncReadDiscreteInputs:
+        case protocol::kReadDiscreteInputs:
             return master.ReadDiscreteInputs(c.slave, c.start, c.quantity, states);
-        case kFuncReadHoldingRegisters:
+        case protocol::kReadHoldingRegisters:
             return master.ReadHoldingRegisters(c.slave, c.start, c.quantity, values);
-        case kFuncReadInputRegisters:
+        case protocol::kReadInputRegisters:
             return master.ReadInputRegisters(c.slave, c.start, c.quantity, values);
-        case kFuncWriteSingleCoil:
+        case protocol::kWriteSingleCoil:
             return master.PresetSingleCoil(c.slave, c.start, c.quantity);
         default:
             return master.PresetSingleRegister(c.slave, c.start, c.quantity);
@@ -283,10 +284,10 @@ void RunBroadcast(std::uint16_t mode, const RequestCase& c, CScriptedPort& port,
     WordArray values(arraySize, 0xA5A5);
     const std::uint16_t code = CallMaster(master, c, states, values);
     FuzzCheck(port.delivered.empty() && port.failedReads == 0, "a broadcast reads nothing");
-    if (function <= kFuncReadInputRegisters) {
+    if (function <= protocol::kReadInputRegisters) {
         FuzzCheck(code == kModbusBadRequest && port.writes.empty(), "a broadcast read is refused");
         FuzzCheck(states == ByteArray(arraySize, 0x5A), "a refused bit read keeps the states");
-        FuzzCheck(values == WordArray(arraySize, 0) || function <= kFuncReadDiscreteInputs,
+        FuzzCheck(values == WordArray(arraySize, 0) || function <= protocol::kReadDiscreteInputs,
                   "a refused register read gives zeros");
         return;
     }
@@ -325,7 +326,7 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
     const std::size_t arraySize = ArraySizeOf(c);
     Bytes message;
 
-    if (c.slave == kBroadcastSlave && c.op < 6) {
+    if (c.slave == protocol::kBroadcastAddress && c.op < 6) {
         RunBroadcast(mode, c, port, master, request, arraySize);
         return;
     }
@@ -352,13 +353,13 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
     const std::uint16_t code = CallMaster(master, c, states, values);
     std::uint16_t expected = ExpectedCode(mode, port, expectedLength, message);
     // A write's answer echoes its request; a read's must name the slave and the function.
-    if (expected == kModbusOk &&
-        (function > kFuncReadInputRegisters ? message != request
-                                            : message[0] != c.slave || message[1] != function)) {
+    if (expected == kModbusOk && (function > protocol::kReadInputRegisters
+                                      ? message != request
+                                      : message[0] != c.slave || message[1] != function)) {
         expected = kModbusInvalidResponse;
     }
     FuzzCheck(code == expected, "exchange code");
-    if (function == kFuncReadCoils || function == kFuncReadDiscreteInputs) {
+    if (function == protocol::kReadCoils || function == protocol::kReadDiscreteInputs) {
         if (code != kModbusOk) {
             FuzzCheck(states == ByteArray(arraySize, 0x5A), "a failed bit read keeps the states");
         } else {
@@ -370,7 +371,8 @@ void RunCheckedRequest(std::uint16_t mode, const RequestCase& c, const Bytes& an
                 FuzzCheck(states[j] == want, "bit read: each state");
             }
         }
-    } else if (function == kFuncReadHoldingRegisters || function == kFuncReadInputRegisters) {
+    } else if (function == protocol::kReadHoldingRegisters ||
+               function == protocol::kReadInputRegisters) {
         if (code != kModbusOk) {
             FuzzCheck(values == WordArray(arraySize, 0), "a failed register read gives zeros");
         } else {

@@ -129,7 +129,7 @@ TEST(SlaveDataModel, FileRecordsStartAsTheirPatternAndKeepWrites) {
         {5, 0, 1, kIllegalDataAddress, {}},          {0xFFFF, 0, 1, kIllegalDataAddress, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.file * 100000 + c.record);
+        SCOPED_TRACE(std::to_string(c.file) + "/" + std::to_string(c.record));
         Words values;
         EXPECT_EQ(model.ReadFileRecord(c.file, c.record, c.length, values), c.result);
         if (c.result == kNoException) {

@@ -21,20 +21,20 @@ bool WorthRetrying(std::uint16_t code) {
 std::uint16_t Exchange(CModbus& master, const PollOptions& o, std::uint8_t slave,
                        std::uint8_t function, std::vector<std::uint16_t>& values) {
     switch (function) {
-        case kFuncWriteSingleCoil:
+        case protocol::kWriteSingleCoil:
             return master.PresetSingleCoil(slave, o.address, o.write[0]);
-        case kFuncWriteSingleRegister:
+        case protocol::kWriteSingleRegister:
             return master.PresetSingleRegister(slave, o.address, o.write[0]);
-        case kFuncWriteMultipleCoils:
+        case protocol::kWriteMultipleCoils:
             return master.ForceMultipleCoils(slave, o.address,
                                              ByteArray(o.write.begin(), o.write.end()));
-        case kFuncWriteMultipleRegisters:
+        case protocol::kWriteMultipleRegisters:
             return master.PresetMultipleRegisters(slave, o.address, o.write);
-        case kFuncReadCoils:
-        case kFuncReadDiscreteInputs: {
+        case protocol::kReadCoils:
+        case protocol::kReadDiscreteInputs: {
             ByteArray states(o.count);
             const std::uint16_t code =
-                function == kFuncReadCoils
+                function == protocol::kReadCoils
                     ? master.ReadCoils(slave, o.address, o.count, states)
                     : master.ReadDiscreteInputs(slave, o.address, o.count, states);
             values.assign(states.begin(), states.end());
@@ -42,7 +42,7 @@ std::uint16_t Exchange(CModbus& master, const PollOptions& o, std::uint8_t slave
         }
         default:
             values.resize(o.count);
-            return function == kFuncReadHoldingRegisters
+            return function == protocol::kReadHoldingRegisters
                        ? master.ReadHoldingRegisters(slave, o.address, o.count, values)
                        : master.ReadInputRegisters(slave, o.address, o.count, values);
     }
