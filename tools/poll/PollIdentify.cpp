@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "modbus/Modbus.h"
+#include "protocol/functions/EncapsulatedInterface.h"
 #include "tools/common/RecordText.h"
 #include "tools/poll/PollRecord.h"
 
@@ -53,7 +54,9 @@ bool Refused(std::uint16_t code) {
 // Code 1, 2 or 3 from its first object, following "more follows" while it moves forward.
 std::uint16_t ReadStage(CModbus& master, std::uint8_t slave, std::uint8_t stage,
                         std::vector<std::pair<std::uint8_t, ByteArray>>& objects) {
-    std::uint8_t objectId = stage == 1 ? 0x00 : stage == 2 ? 0x03 : 0x80;
+    const std::uint8_t first[] = {protocol::kVendorName, protocol::kFirstRegularObject,
+                                  protocol::kFirstExtendedObject};
+    std::uint8_t objectId = first[stage - protocol::kStreamBasic];
     for (int request = 0; request < kMaxRequestsPerStage; ++request) {
         DeviceIdAnswer answer;
         const std::uint16_t code = master.ReadDeviceIdentification(slave, stage, objectId, answer);

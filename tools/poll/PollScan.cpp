@@ -8,6 +8,7 @@
 #include "lines/LineAddress.h"
 #include "modbus/Modbus.h"
 #include "protocol/ExceptionCode.h"
+#include "protocol/Limits.h"
 #include "tools/common/FlushedOutput.h"
 #include "tools/common/ProgressOutput.h"
 #include "tools/common/RecordText.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr std::uint32_t kNetworkWireMs = 100;
 constexpr std::uint32_t kScanMarginMs = 50;
 constexpr std::uint32_t kBitsPerCharacter = 11;
-constexpr std::uint64_t kLongestAnswerBytes = 256;
+constexpr std::uint64_t kLongestAnswerBytes = protocol::kMaxRtuFrame;
 
 bool NetworkLine(const PollOptions& o) {
     if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
