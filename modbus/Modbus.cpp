@@ -21,13 +21,10 @@ std::uint16_t ClampLength(std::size_t length) {
         std::min<std::size_t>(length, std::numeric_limits<std::uint16_t>::max()));
 }
 
-// The message of a PDU to slave.
-ByteArray Message(std::uint8_t slave, const protocol::Bytes& pdu) {
-    ByteArray message;
-    message.reserve(kAddressLength + pdu.size());
-    message.push_back(slave);
-    message.insert(message.end(), pdu.begin(), pdu.end());
-    return message;
+// The message of a PDU to slave: the address goes in front, into the room the PDU keeps.
+ByteArray Message(std::uint8_t slave, protocol::Bytes pdu) {
+    pdu.insert(pdu.begin(), slave);
+    return pdu;
 }
 
 protocol::PduView PduOf(const ByteArray& message) {

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <vector>
 
 #include "protocol/ExceptionCode.h"
 #include "protocol/FunctionCode.h"
+#include "protocol/Limits.h"
 
 namespace protocol {
 
@@ -14,6 +16,15 @@ using Bytes = std::vector<std::uint8_t>;
 using Words = std::vector<std::uint16_t>;
 // A PDU as read: the function code, then its data.
 using PduView = std::span<const std::uint8_t>;
+
+// A PDU begun with these bytes, with room for the largest and for the address a serial frame
+// puts in front of it: building it and framing it then never move it.
+inline Bytes NewPdu(std::initializer_list<std::uint8_t> head) {
+    Bytes pdu;
+    pdu.reserve(1 + kMaxPdu);
+    pdu.insert(pdu.end(), head);
+    return pdu;
+}
 
 // Where every function's own fields begin, after its code.
 constexpr std::size_t kPduDataAt = 1;

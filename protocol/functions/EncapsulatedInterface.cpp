@@ -151,13 +151,10 @@ std::optional<DeviceIdRequest> ReadDeviceIdRequest(PduView pdu, std::string* why
 }
 
 Bytes BuildDeviceIdAnswer(const DeviceIdAnswer& answer) {
-    Bytes pdu{kEncapsulatedInterface,
-              kMeiDeviceIdentification,
-              answer.code,
-              answer.conformity,
-              static_cast<std::uint8_t>(answer.moreFollows ? kMoreFollows : 0),
-              answer.nextObjectId,
-              static_cast<std::uint8_t>(answer.objects.size())};
+    Bytes pdu =
+        NewPdu({kEncapsulatedInterface, kMeiDeviceIdentification, answer.code, answer.conformity,
+                static_cast<std::uint8_t>(answer.moreFollows ? kMoreFollows : 0),
+                answer.nextObjectId, static_cast<std::uint8_t>(answer.objects.size())});
     for (const auto& [id, text] : answer.objects) {
         const std::size_t length = std::min(text.size(), kMaxObjectText);
         pdu.push_back(id);

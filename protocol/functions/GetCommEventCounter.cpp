@@ -43,7 +43,7 @@ bool ReadGetCommEventCounterRequest(PduView pdu, std::string* why) {
 }
 
 Bytes BuildGetCommEventCounterAnswer(CommEventCounter counter) {
-    Bytes pdu{kGetCommEventCounter};
+    Bytes pdu = NewPdu({kGetCommEventCounter});
     PutWord(pdu, counter.status);
     PutWord(pdu, counter.eventCount);
     return pdu;

@@ -75,7 +75,7 @@ bool ReadGetCommEventLogRequest(PduView pdu, std::string* why) {
 
 Bytes BuildGetCommEventLogAnswer(const CommEventLog& log) {
     const std::size_t events = std::min(log.events.size(), kEventLogSize);
-    Bytes pdu{kGetCommEventLog, static_cast<std::uint8_t>(kWordsBytes + events)};
+    Bytes pdu = NewPdu({kGetCommEventLog, static_cast<std::uint8_t>(kWordsBytes + events)});
     PutWord(pdu, log.status);
     PutWord(pdu, log.eventCount);
     PutWord(pdu, log.messageCount);

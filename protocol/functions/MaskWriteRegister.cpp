@@ -51,7 +51,7 @@ std::uint16_t MaskedValue(std::uint16_t current, MaskWrite mask) {
 }
 
 Bytes BuildMaskWriteRegisterRequest(MaskWrite mask) {
-    Bytes pdu{kMaskWriteRegister};
+    Bytes pdu = NewPdu({kMaskWriteRegister});
     PutWord(pdu, mask.address);
     PutWord(pdu, mask.andMask);
     PutWord(pdu, mask.orMask);

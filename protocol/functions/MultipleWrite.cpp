@@ -12,7 +12,7 @@ constexpr std::size_t kCountAt = 3;
 
 Bytes BuildMultipleWrite(std::uint8_t function, std::uint16_t start, std::uint16_t count,
                          const Bytes& data) {
-    Bytes pdu{function};
+    Bytes pdu = NewPdu({function});
     PutWord(pdu, start);
     PutWord(pdu, count);
     pdu.push_back(static_cast<std::uint8_t>(data.size()));
@@ -42,7 +42,7 @@ std::optional<MultipleWrite> ReadMultipleWrite(PduView pdu, std::uint16_t most,
 }
 
 Bytes BuildMultipleWriteAnswer(std::uint8_t function, MultipleWrite write) {
-    Bytes pdu{function};
+    Bytes pdu = NewPdu({function});
     PutWord(pdu, write.start);
     PutWord(pdu, write.count);
     return pdu;

@@ -58,7 +58,7 @@ void Describe(Role role, PduView pdu, const Description* request, Description& o
 }  // namespace
 
 Bytes BuildReadBitsRequest(std::uint8_t function, ReadRange range) {
-    Bytes pdu{function};
+    Bytes pdu = NewPdu({function});
     PutWord(pdu, range.start);
     PutWord(pdu, range.count);
     return pdu;
@@ -77,7 +77,7 @@ std::optional<ReadRange> ReadReadBitsRequest(PduView pdu, std::string* why) {
 
 Bytes BuildReadBitsAnswer(std::uint8_t function, const Bytes& bits) {
     const Bytes packed = PackBits(bits);
-    Bytes pdu{function, static_cast<std::uint8_t>(packed.size())};
+    Bytes pdu = NewPdu({function, static_cast<std::uint8_t>(packed.size())});
     pdu.insert(pdu.end(), packed.begin(), packed.end());
     return pdu;
 }

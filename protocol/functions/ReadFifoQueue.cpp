@@ -54,7 +54,7 @@ void Describe(Role role, PduView pdu, const Description* /*request*/, Descriptio
 }  // namespace
 
 Bytes BuildReadFifoQueueRequest(std::uint16_t address) {
-    Bytes pdu{kReadFifoQueue};
+    Bytes pdu = NewPdu({kReadFifoQueue});
     PutWord(pdu, address);
     return pdu;
 }
@@ -67,7 +67,7 @@ std::optional<std::uint16_t> ReadReadFifoQueueRequest(PduView pdu, std::string* 
 }
 
 Bytes BuildReadFifoQueueAnswer(const Words& queue) {
-    Bytes pdu{kReadFifoQueue};
+    Bytes pdu = NewPdu({kReadFifoQueue});
     PutWord(pdu, static_cast<std::uint16_t>(kValuesAt - kCountedFrom + 2 * queue.size()));
     PutWord(pdu, static_cast<std::uint16_t>(queue.size()));
     PutWords(pdu, queue);

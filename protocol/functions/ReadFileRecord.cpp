@@ -129,7 +129,8 @@ void AddFileValuesField(const Words& values, std::vector<Field>& fields) {
 }
 
 Bytes BuildReadFileRecordRequest(const std::vector<FileRange>& ranges) {
-    Bytes pdu{kReadFileRecord, static_cast<std::uint8_t>(kFileReferenceSize * ranges.size())};
+    Bytes pdu =
+        NewPdu({kReadFileRecord, static_cast<std::uint8_t>(kFileReferenceSize * ranges.size())});
     for (const FileRange& range : ranges) {
         PutFileReference(pdu, range);
     }
@@ -179,7 +180,7 @@ std::size_t ReadFileRecordAnswerLength(const std::vector<FileRange>& ranges) {
 }
 
 Bytes BuildReadFileRecordAnswer(const std::vector<Words>& records) {
-    Bytes pdu{kReadFileRecord, 0};
+    Bytes pdu = NewPdu({kReadFileRecord, 0});
     for (const Words& values : records) {
         pdu.push_back(static_cast<std::uint8_t>(1 + 2 * values.size()));
         pdu.push_back(kFileReferenceType);

@@ -51,7 +51,7 @@ void Describe(Role role, PduView pdu, const Description* /*request*/, Descriptio
 }  // namespace
 
 Bytes BuildReadRegistersRequest(std::uint8_t function, ReadRange range) {
-    Bytes pdu{function};
+    Bytes pdu = NewPdu({function});
     PutWord(pdu, range.start);
     PutWord(pdu, range.count);
     return pdu;
@@ -69,7 +69,7 @@ std::optional<ReadRange> ReadReadRegistersRequest(PduView pdu, std::string* why)
 }
 
 Bytes BuildReadRegistersAnswer(std::uint8_t function, const Words& values) {
-    Bytes pdu{function, static_cast<std::uint8_t>(2 * values.size())};
+    Bytes pdu = NewPdu({function, static_cast<std::uint8_t>(2 * values.size())});
     PutWords(pdu, values);
     return pdu;
 }

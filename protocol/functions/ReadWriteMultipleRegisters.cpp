@@ -59,7 +59,7 @@ void Describe(Role role, PduView pdu, const Description* /*request*/, Descriptio
 }  // namespace
 
 Bytes BuildReadWriteMultipleRegistersRequest(const ReadWriteRequest& request) {
-    Bytes pdu{kReadWriteMultipleRegisters};
+    Bytes pdu = NewPdu({kReadWriteMultipleRegisters});
     PutWord(pdu, request.read.start);
     PutWord(pdu, request.read.count);
     PutWord(pdu, request.writeStart);

@@ -68,7 +68,7 @@ bool ReadReportServerIdRequest(PduView pdu, std::string* why) {
 
 Bytes BuildReportServerIdAnswer(const Bytes& data) {
     const std::size_t size = std::min(data.size(), kMaxData);
-    Bytes pdu{kReportServerId, static_cast<std::uint8_t>(size)};
+    Bytes pdu = NewPdu({kReportServerId, static_cast<std::uint8_t>(size)});
     pdu.insert(pdu.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
     return pdu;
 }

@@ -69,7 +69,7 @@ void Describe(Role /*role*/, PduView pdu, const Description* /*request*/, Descri
 }  // namespace
 
 Bytes BuildWriteFileRecordRequest(const std::vector<FileWrite>& writes) {
-    Bytes pdu{kWriteFileRecord, 0};
+    Bytes pdu = NewPdu({kWriteFileRecord, 0});
     for (const FileWrite& write : writes) {
         PutFileReference(
             pdu, {write.file, write.record, static_cast<std::uint16_t>(write.values.size())});

@@ -46,6 +46,7 @@ void Describe(Role role, PduView pdu, const Description* /*request*/, Descriptio
 
 Bytes BuildWriteMultipleRegistersRequest(const RegistersWrite& write) {
     Bytes data;
+    data.reserve(RegisterBytes(write.values.size()));
     PutWords(data, write.values);
     return BuildMultipleWrite(kWriteMultipleRegisters, write.start,
                               static_cast<std::uint16_t>(write.values.size()), data);

@@ -38,7 +38,7 @@ void Describe(Role /*role*/, PduView pdu, const Description* /*request*/, Descri
 }  // namespace
 
 Bytes BuildWriteSingleCoil(std::uint16_t address, bool on) {
-    Bytes pdu{kWriteSingleCoil};
+    Bytes pdu = NewPdu({kWriteSingleCoil});
     PutWord(pdu, address);
     PutWord(pdu, on ? kCoilOn : kCoilOff);
     return pdu;

@@ -36,7 +36,7 @@ void Describe(Role /*role*/, PduView pdu, const Description* /*request*/, Descri
 }  // namespace
 
 Bytes BuildWriteSingleRegister(SingleWrite write) {
-    Bytes pdu{kWriteSingleRegister};
+    Bytes pdu = NewPdu({kWriteSingleRegister});
     PutWord(pdu, write.address);
     PutWord(pdu, write.value);
     return pdu;
