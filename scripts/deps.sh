@@ -9,7 +9,7 @@ PACKAGES=(
     xvfb x11vnc xdotool x11-utils imagemagick fonts-nanum fonts-baekmuk fonts-liberation
     qt6-translations-l10n dpkg-dev desktop-file-utils ccache socat ser2net
     scdoc lintian appstream man-db groff-base mbpoll libmodbus-dev python3-pymodbus
-    python3-serial-asyncio
+    python3-serial-asyncio libtomlplusplus-dev
 )
 
 missing=()
