@@ -9,6 +9,7 @@
 #include "protocol/FunctionTable.h"
 #include "tools/slave/AsciiFramer.h"
 #include "tools/slave/RtuFramer.h"
+#include "tools/slave/SlaveDataModel.h"
 #include "tools/slave/SlaveDevice.h"
 
 namespace slave {

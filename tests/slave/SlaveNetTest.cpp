@@ -10,50 +10,14 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <thread>
 
+#include "NetClient.h"
 #include "SlaveProcess.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
-
-// A master's socket to the simulator: a TCP stream, or a UDP socket that hears only it.
-class CNetClient {
-public:
-    CNetClient(bool tcp, const std::string& address) : m_bTcp(tcp) {
-        const auto port =
-            static_cast<std::uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
-        const sockaddr_in to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-        m_fd = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
-        if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~CNetClient() { ::close(m_fd); }
-
-    int Fd() const { return m_fd; }
-    void Send(const Bytes& bytes) const { ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-    // Up to n bytes (one datagram, taken whole so that one too long shows) within the time-out.
-    Bytes Receive(std::size_t n, std::chrono::milliseconds timeout) const {
-        const timeval limit{timeout.count() / 1000, timeout.count() % 1000 * 1000};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        Bytes bytes(m_bTcp ? n : 300);
-        errno = 0;
-        const ssize_t got = ::recv(m_fd, bytes.data(), bytes.size(), MSG_WAITALL);
-        bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        return bytes;
-    }
-    // The server closed or reset the stream within the time-out.
-    bool Closed(std::chrono::milliseconds timeout) const {
-        return Receive(1, timeout).empty() && errno != EAGAIN;
-    }
-
-private:
-    bool m_bTcp;
-    int m_fd = -1;
-};
 
 const Bytes kReadOne{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
 const Bytes kReadOneAnswer{0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x01, 0x03, 0x02, 0x00, 0x00};
@@ -149,7 +113,7 @@ TEST(SlaveNet, ABrokenStreamClosesOnlyItsConnection) {
     }
 }
 
-TEST(SlaveNet, EveryClientGetsItsOwnAnswersUpToTheLimit) {
+TEST(SlaveNet, EveryClientGetsItsOwnAnswersAndTheIdlestMakesRoom) {
     CSlaveProcess slave;
     ASSERT_TRUE(slave.Start({"--tcp", "0"}));
     // All ask before any reads: register i becomes 0x10ii, each write echoed to its own client.
@@ -162,12 +126,30 @@ TEST(SlaveNet, EveryClientGetsItsOwnAnswersUpToTheLimit) {
     for (std::uint8_t i = 0; i < 32; ++i) {
         EXPECT_EQ(clients[i]->Receive(12, 2s), write(i)) << +i;
     }
+    // Client 0 has waited longest since it last spoke: a 33rd client takes its place.
+    for (std::uint8_t i = 1; i < 32; ++i) {
+        clients[i]->Send(write(i));
+        EXPECT_EQ(clients[i]->Receive(12, 2s), write(i)) << +i;
+    }
     const CNetClient extra(true, slave.Path());
-    EXPECT_TRUE(extra.Closed(2s));
-    clients[0].reset();
-    const CNetClient next(true, slave.Path());
-    next.Send(kReadOne);
-    EXPECT_EQ(next.Receive(11, 2s), (Bytes{0, 1, 0, 0, 0, 5, 1, 3, 2, 0x10, 0}));
+    extra.Send(kReadOne);
+    EXPECT_EQ(extra.Receive(11, 2s), (Bytes{0, 1, 0, 0, 0, 5, 1, 3, 2, 0x10, 0}));
+    EXPECT_TRUE(clients[0]->Closed(2s));
+}
+
+TEST(SlaveNet, AClientIdlePastTheLimitIsClosed) {
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--tcp", "0", "--idle-timeout", "1"}));
+    const CNetClient idle(true, slave.Path());
+    const CNetClient busy(true, slave.Path());
+    for (int i = 0; i < 6; ++i) {
+        busy.Send(kReadOne);
+        EXPECT_EQ(busy.Receive(11, 2s).size(), 11u);
+        std::this_thread::sleep_for(300ms);
+    }
+    EXPECT_TRUE(idle.Closed(1s));
+    busy.Send(kReadOne);
+    EXPECT_EQ(busy.Receive(11, 2s).size(), 11u);
 }
 
 }  // namespace

@@ -61,7 +61,8 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
     EXPECT_EQ(o.tap, "/tmp/t");
     EXPECT_EQ(LineText(o), "19200 7E2");
     EXPECT_EQ(AnswerAddress(o, 17, false), 18);
-    EXPECT_EQ(o.transport, Transport::Line);
+    EXPECT_TRUE(o.line);
+    EXPECT_TRUE(o.ports.empty());
     EXPECT_EQ(o.bindAddress, "127.0.0.1");
 
     const SlaveOptions data = ParseSlaveOptions({"--fifo-size", "31", "--fifo-address=1246",
@@ -75,9 +76,44 @@ TEST(SlaveOptions, EveryOptionIsTaken) {
               Action::Run);
 
     const SlaveOptions net = ParseSlaveOptions({"--udp=502", "--bind", "::"}).options;
-    EXPECT_EQ(net.transport, Transport::Udp);
-    EXPECT_EQ(net.port, 502);
+    ASSERT_EQ(net.ports.size(), 1u);
+    EXPECT_EQ(net.ports[0].transport, Transport::Udp);
+    EXPECT_EQ(net.ports[0].port, 502);
+    EXPECT_FALSE(net.line);
     EXPECT_EQ(net.bindAddress, "::");
+}
+
+TEST(SlaveOptions, PortsAddUpAndTheLineStaysWhenAskedFor) {
+    struct Case {
+        std::vector<std::string> args;
+        bool line;
+        std::size_t ports;
+    };
+    const Case cases[] = {
+        {{"--tcp", "0", "--udp", "0", "--rtu-tcp", "0"}, false, 3},
+        {{"--tcp", "0", "--pty"}, true, 1},
+        {{"--device", "/dev/ttyS0", "--rtu-tcp", "5020"}, true, 1},
+        {{"--udp", "0", "--tap", "/tmp/t"}, true, 1},
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = ParseSlaveOptions(c.args);
+        ASSERT_EQ(r.action, Action::Run) << c.args.front() << ": " << r.error;
+        EXPECT_EQ(r.options.line, c.line) << c.args.front();
+        EXPECT_EQ(r.options.ports.size(), c.ports) << c.args.front();
+    }
+    // Beside a file's ports and line, a port given again replaces the file's.
+    SlaveOptions file;
+    file.ports = {{Transport::Tcp, 1502}, {Transport::Udp, 1502}};
+    const SlaveOptions o = ParseSlaveOptions({"--tcp", "1600"}, file).options;
+    EXPECT_TRUE(o.line);
+    ASSERT_NE(FindPort(o, Transport::Tcp), nullptr);
+    EXPECT_EQ(FindPort(o, Transport::Tcp)->port, 1600);
+    EXPECT_EQ(FindPort(o, Transport::Udp)->port, 1502);
+
+    const ParseResult send = ParseSlaveOptions({"--send", "/tmp/s", "get", "1", "volts"});
+    EXPECT_EQ(send.action, Action::Send);
+    EXPECT_EQ(send.sendPath, "/tmp/s");
+    EXPECT_EQ(send.sendCommand, "get 1 volts");
 }
 
 TEST(SlaveOptions, IdTakesListsAndRangesInTheOrderGiven) {
@@ -144,10 +180,13 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--fault-plan", ". c"},
         {"--tcp", "65536"},
         {"--udp"},
-        {"--tcp", "0", "--udp", "0"},
+        {"--tcp", "0", "--tcp", "1"},
+        {"--rtu-tcp", "65536"},
+        {"--idle-timeout", "0"},
+        {"--tcp", "0", "--echo"},
+        {"--send", "/tmp/s"},
         {"--bind", "::1"},
         {"--tcp", "0", "--bind="},
-        {"--tcp", "0", "--device", "/dev/ttyS0"},
         {"--refuse", "0"},
         {"--refuse", "43,128"},
         {"--tap", "/tmp/x", "--link", "/tmp/x"},
@@ -157,7 +196,6 @@ TEST(SlaveOptions, BadInputIsAnErrorWithAMessage) {
         {"--files", "65"},
         {"--records", "0"},
         {"--records", "10001"},
-        {"--udp", "0", "--tap", "/tmp/t"},
         {"--frobnicate"},
         {"extra"},
         {"-x"},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tools/slave/SlaveDataModel.h"
 #include "tools/slave/SlaveDevice.h"
 #include "tools/slave/SlaveLog.h"
 

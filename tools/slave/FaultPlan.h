@@ -23,6 +23,8 @@ public:
     std::size_t Size() const { return m_faults.size(); }
     // The fault of the next answered request.
     Fault Next();
+    // Every letter has been used.
+    bool Done() const { return m_nNext >= m_faults.size(); }
 
 private:
     std::vector<Fault> m_faults;

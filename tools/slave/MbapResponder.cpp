@@ -14,40 +14,25 @@ constexpr std::uint8_t kUnitNotUsed = 0xFF;
 
 }  // namespace
 
-CMbapResponder::CMbapResponder(const SlaveOptions& options, CSlaveLog& log)
-    : m_options(options),
-      m_log(log),
-      m_bank(options.size),
-      m_model(m_bank, options),
-      m_device(m_model, options.ids),
-      m_faults(options),
-      m_start(std::chrono::steady_clock::now()) {
-    m_device.Refuse(options.refused);
-}
-
 std::optional<MbapAnswer> CMbapResponder::Handle(const Bytes& adu) {
     const protocol::MbapHeader header = protocol::ReadMbapHeader(adu.data());
     const std::uint8_t unit = header.unit;
-    const bool listed =
-        std::find(m_options.ids.begin(), m_options.ids.end(), unit) != m_options.ids.end();
+    const bool listed = m_units.Answers(unit);
     if (!listed && unit != protocol::kBroadcastAddress && unit != kUnitNotUsed) {
         m_log.Frame("rx", adu, "other id");
         return std::nullopt;
     }
     // The serial protocol core takes the slave's own address where unit 0 would mean broadcast.
     Bytes message(adu.begin() + protocol::kMbapUnitAt, adu.end());
-    message[0] = listed ? unit : static_cast<std::uint8_t>(m_options.ids.front());
-    const auto elapsedMs =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       std::chrono::steady_clock::now() - m_start)
-                                       .count());
-    const SlaveReply reply = m_device.Handle(message, elapsedMs);
+    message[0] = listed ? unit : static_cast<std::uint8_t>(m_units.FirstId());
+    const ServedRequest served = m_units.Serve(message);
+    const SlaveReply& reply = served.reply;
     if (reply.kind != SlaveReply::Kind::Answer) {
         m_log.Frame("rx", adu,
                     reply.kind == SlaveReply::Kind::Unanswered ? "listen only" : "short");
         return std::nullopt;
     }
-    const AnswerFault fault = m_faults.Next();
+    const AnswerFault& fault = served.fault;
     if (fault.silent) {
         m_log.Frame("rx", adu, "silent");
         return std::nullopt;

@@ -38,15 +38,15 @@ CNetListener::~CNetListener() {
     }
 }
 
-bool CNetListener::Open(const SlaveOptions& options, std::string& error) {
-    const bool tcp = options.transport == Transport::Tcp;
-    const std::string where = options.bindAddress + " port " + std::to_string(options.port);
+bool CNetListener::Open(const SlaveOptions& options, const NetPort& netPort, std::string& error) {
+    const bool tcp = netPort.transport != Transport::Udp;
+    const std::string where = options.bindAddress + " port " + std::to_string(netPort.port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = tcp ? SOCK_STREAM : SOCK_DGRAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const std::string port = std::to_string(options.port);
+    const std::string port = std::to_string(netPort.port);
     if (const int rc = ::getaddrinfo(options.bindAddress.c_str(), port.c_str(), &hints, &found);
         rc != 0) {
         error = "cannot listen on " + where + ": " + ::gai_strerror(rc);

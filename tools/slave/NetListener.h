@@ -6,8 +6,8 @@
 
 namespace slave {
 
-// The simulator's socket for --tcp or --udp: bound to --bind and the port, listening for TCP,
-// non-blocking and close-on-exec.
+// The simulator's socket for --tcp, --udp or --rtu-tcp: bound to --bind and the port, listening for
+// TCP, non-blocking and close-on-exec.
 class CNetListener {
 public:
     CNetListener() = default;
@@ -16,7 +16,7 @@ public:
     CNetListener& operator=(const CNetListener&) = delete;
 
     // On failure returns false with a reason in error.
-    bool Open(const SlaveOptions& options, std::string& error);
+    bool Open(const SlaveOptions& options, const NetPort& port, std::string& error);
 
     int Fd() const { return m_fd; }
     // The address and the port actually bound: "127.0.0.1:5020", "[::1]:5020".

@@ -12,6 +12,7 @@
 
 #include "protocol/Limits.h"
 #include "protocol/MbapCodec.h"
+#include "tools/slave/LineAnswer.h"
 #include "tools/slave/PollUntil.h"
 
 namespace slave {
@@ -27,8 +28,14 @@ constexpr int kDatagramsPerWake = 64;
 
 }  // namespace
 
-CNetServer::CNetServer(const SlaveOptions& options, CNetListener& listener, CSlaveLog& log)
-    : m_options(options), m_listener(listener), m_log(log), m_responder(options, log) {}
+CNetServer::CNetServer(const SlaveOptions& options, const NetPort& port, CSlaveUnits& units,
+                       CNetListener& listener, CSlaveLog& log)
+    : m_options(options),
+      m_port(port),
+      m_units(units),
+      m_listener(listener),
+      m_log(log),
+      m_responder(units, log) {}
 
 CNetServer::~CNetServer() {
     for (const Client& client : m_clients) {
@@ -37,11 +44,18 @@ CNetServer::~CNetServer() {
 }
 
 int CNetServer::Run(int stopFd) {
-    const bool tcp = m_options.transport == Transport::Tcp;
+    const bool tcp = m_port.transport != Transport::Udp;
     std::vector<pollfd> fds;
     for (;;) {
+        for (Client& client : m_clients) {
+            if (client.frames) {
+                client.frames->Tick(Clock::now());
+                ServeFrames(client, Clock::now());
+            }
+        }
         SendDue(Clock::now());
         CloseStalled(Clock::now());
+        CloseIdle(Clock::now());
 
         fds.clear();
         fds.push_back({stopFd, POLLIN, 0});
@@ -100,9 +114,10 @@ void CNetServer::Accept() {
     if (fd < 0) {
         return;
     }
+    const auto now = Clock::now();
     if (m_clients.size() >= kMaxClients) {
-        ::close(fd);
-        return;
+        // Doing nothing must not hold the device: the one idle longest makes room.
+        EvictIdlest(now);
     }
     // An answer is one write the master waits for: it leaves at once.
     const int on = 1;
@@ -111,6 +126,10 @@ void CNetServer::Accept() {
     client.fd = fd;
     client.serial = m_nNextSerial++;
     client.buffer.reserve(protocol::kMaxMbapFrame);
+    client.lastHeard = now;
+    if (m_port.transport == Transport::RtuTcp) {
+        client.frames = std::make_unique<CStreamFrames>(m_options.mode);
+    }
     m_clients.push_back(std::move(client));
 }
 
@@ -130,6 +149,12 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
             m_log.Frame("rx", client.buffer, "incomplete");
         }
         return false;
+    }
+    client.lastHeard = now;
+    if (client.frames) {
+        client.frames->Feed(buffer, static_cast<std::size_t>(n), now);
+        ServeFrames(client, now);
+        return true;
     }
     if (client.buffer.empty()) {
         client.frameStart = now;
@@ -157,6 +182,54 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
             ++client.pending;
             Queue(std::move(pending));
         }
+    }
+}
+
+void CNetServer::ServeFrames(Client& client, Clock::time_point) {
+    for (HeardFrame& heard : client.frames->Take()) {
+        const DecodedFrame& frame = heard.frame;
+        const std::optional<std::string_view> text =
+            heard.asciiText ? std::optional<std::string_view>(*heard.asciiText) : std::nullopt;
+        if (frame.status != FrameStatus::Ok) {
+            m_units.Misheard(frame.status);
+            m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
+            continue;
+        }
+        ServedRequest served = m_units.Serve(frame.message);
+        const char* note = nullptr;
+        switch (served.reply.kind) {
+            case SlaveReply::Kind::Answer:
+                note = served.fault.silent ? "silent" : nullptr;
+                break;
+            case SlaveReply::Kind::Broadcast:
+                note = "broadcast";
+                break;
+            case SlaveReply::Kind::OtherId:
+                note = "other id";
+                break;
+            case SlaveReply::Kind::Unanswered:
+                note = "listen only";
+                break;
+            case SlaveReply::Kind::Short:
+            case SlaveReply::Kind::Misheard:
+                note = "short";
+                break;
+        }
+        m_log.Frame("rx", frame.frame, note == nullptr ? "" : note, text);
+        if (served.reply.kind != SlaveReply::Kind::Answer || served.fault.silent) {
+            continue;
+        }
+        LineAnswer framed =
+            EncodeLineAnswer(m_options, std::move(served.reply.answer), served.fault);
+        PendingAnswer pending;
+        pending.client = client.serial;
+        pending.answer.adu = std::move(framed.wire);
+        pending.answer.logBytes = std::move(framed.logBytes);
+        pending.answer.asciiText = std::move(framed.asciiText);
+        pending.answer.corrupt = served.fault.corrupt;
+        pending.answer.delay = served.fault.delay;
+        ++client.pending;
+        Queue(std::move(pending));
     }
 }
 
@@ -204,7 +277,7 @@ void CNetServer::SendDue(Clock::time_point now) {
         m_pending.pop_front();
         const Bytes& adu = pending.answer.adu;
         bool sent = false;
-        if (m_options.transport == Transport::Tcp) {
+        if (m_port.transport != Transport::Udp) {
             sent = SendTcp(pending, now);
         } else {
             const ssize_t n =
@@ -216,7 +289,10 @@ void CNetServer::SendDue(Clock::time_point now) {
         if (!sent) {
             note += note.empty() ? "not sent" : ", not sent";
         }
-        m_log.Frame("tx", adu, note);
+        const std::optional<std::string_view> text =
+            pending.answer.asciiText ? std::optional<std::string_view>(*pending.answer.asciiText)
+                                     : std::nullopt;
+        m_log.Frame("tx", pending.answer.logBytes.value_or(adu), note, text);
     }
 }
 
@@ -260,6 +336,29 @@ void CNetServer::CloseStalled(Clock::time_point now) {
     }
 }
 
+void CNetServer::CloseIdle(Clock::time_point now) {
+    const std::chrono::seconds limit(m_options.idleTimeoutS);
+    for (std::size_t i = m_clients.size(); i-- > 0;) {
+        const Client& client = m_clients[i];
+        if (client.pending == 0 && now - client.lastHeard >= limit) {
+            m_log.Frame("rx", {}, "idle, closed");
+            CloseClient(i);
+        }
+    }
+}
+
+bool CNetServer::EvictIdlest(Clock::time_point) {
+    if (m_clients.empty()) {
+        return false;
+    }
+    const auto idlest = std::min_element(
+        m_clients.begin(), m_clients.end(),
+        [](const Client& a, const Client& b) { return a.lastHeard < b.lastHeard; });
+    m_log.Frame("rx", {}, "idle longest, closed for a new client");
+    CloseClient(static_cast<std::size_t>(idlest - m_clients.begin()));
+    return true;
+}
+
 bool CNetServer::Reading(const Client& client) const {
     return client.pending < kMaxPendingPerClient;
 }
@@ -269,10 +368,20 @@ std::optional<CNetServer::Clock::time_point> CNetServer::NextDue() const {
     if (!m_pending.empty()) {
         next = m_pending.front().due;
     }
+    const auto earlier = [&next](Clock::time_point due) {
+        next = next ? std::min(*next, due) : due;
+    };
     for (const Client& client : m_clients) {
         if (Reading(client) && !client.buffer.empty()) {
-            const auto bound = client.frameStart + kFrameBound;
-            next = next ? std::min(*next, bound) : bound;
+            earlier(client.frameStart + kFrameBound);
+        }
+        if (client.pending == 0) {
+            earlier(client.lastHeard + std::chrono::seconds(m_options.idleTimeoutS));
+        }
+        if (client.frames) {
+            if (const auto due = client.frames->Deadline()) {
+                earlier(*due);
+            }
         }
     }
     return next;

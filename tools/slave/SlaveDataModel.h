@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "protocol/DataModel.h"
 #include "tools/slave/RegisterBank.h"
+#include "tools/slave/SimulatedModel.h"
 #include "tools/slave/SlaveOptions.h"
 
 namespace slave {
@@ -13,12 +13,12 @@ namespace slave {
 // FIFO queue, file records, the exception status outputs, the diagnostics and the identity.
 // Input registers and discrete inputs move with the time; the caller says the time before each
 // request.
-class CSlaveDataModel : public protocol::IDataModel {
+class CSlaveDataModel : public ISimulatedModel {
 public:
     // The bank stays the caller's; the options give the queue, the files and the identity.
     explicit CSlaveDataModel(CRegisterBank& bank, const SlaveOptions& options = {});
 
-    void SetElapsed(std::uint64_t elapsedMs) { m_nElapsedMs = elapsedMs; }
+    void SetElapsed(std::uint64_t elapsedMs) override { m_nElapsedMs = elapsedMs; }
 
     std::uint8_t ReadBits(protocol::Table table, std::uint16_t start, std::uint16_t count,
                           protocol::Bytes& bits) override;

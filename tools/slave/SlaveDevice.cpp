@@ -24,7 +24,8 @@ SlaveReply CSlaveDevice::Hear(const DecodedFrame& frame, std::uint64_t elapsedMs
     return reply;
 }
 
-SlaveReply CSlaveDevice::Handle(const Bytes& message, std::uint64_t elapsedMs) {
+SlaveReply CSlaveDevice::Handle(const Bytes& message, std::uint64_t elapsedMs,
+                                std::optional<std::uint8_t> exception) {
     SlaveReply reply;
     if (message.size() < kPduAt + 1) {
         reply.kind = SlaveReply::Kind::Short;
@@ -41,10 +42,12 @@ SlaveReply CSlaveDevice::Handle(const Bytes& message, std::uint64_t elapsedMs) {
     m_model.SetElapsed(elapsedMs);
     const protocol::PduView pdu(message.data() + kPduAt, message.size() - kPduAt);
     const std::uint8_t function = pdu[0];
-    const bool refused = std::find(m_refused.begin(), m_refused.end(), function) != m_refused.end();
+    if (std::find(m_refused.begin(), m_refused.end(), function) != m_refused.end()) {
+        exception = protocol::kIllegalFunction;
+    }
     const std::optional<Bytes> answer =
-        refused ? Refused(function, broadcast)
-                : protocol::ServeAsDevice(pdu, m_model, address, broadcast);
+        exception ? Refused(function, *exception, broadcast)
+                  : protocol::ServeAsDevice(pdu, m_model, address, broadcast);
     if (broadcast) {
         reply.kind = SlaveReply::Kind::Broadcast;
         return reply;
@@ -61,15 +64,20 @@ SlaveReply CSlaveDevice::Handle(const Bytes& message, std::uint64_t elapsedMs) {
 }
 
 // Kept as ServeAsDevice keeps a request, for a function the table would have served.
-std::optional<Bytes> CSlaveDevice::Refused(std::uint8_t function, bool broadcast) {
+std::optional<Bytes> CSlaveDevice::Refused(std::uint8_t function, std::uint8_t exception,
+                                           bool broadcast) {
     protocol::CDeviceDiagnostics& diagnostics = m_model.Diagnostics();
     diagnostics.MessageHeard(true, broadcast);
     std::optional<Bytes> answer;
     if (!diagnostics.ListenOnly()) {
-        answer = protocol::ExceptionPdu(function, protocol::kIllegalFunction);
+        answer = protocol::ExceptionPdu(function, exception);
     }
     diagnostics.Answered(function, answer, broadcast);
     return broadcast ? std::nullopt : answer;
+}
+
+bool CSlaveDevice::Answers(int address) const {
+    return std::find(m_ids.begin(), m_ids.end(), address) != m_ids.end();
 }
 
 void CSlaveDevice::Misheard(FrameStatus status) {

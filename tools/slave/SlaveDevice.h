@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "tools/slave/FrameCheck.h"
-#include "tools/slave/SlaveDataModel.h"
+#include "tools/slave/SimulatedModel.h"
 
 namespace slave {
 
@@ -28,7 +29,7 @@ struct SlaveReply {
 class CSlaveDevice {
 public:
     // Every address in ids answers, from the one model, as the one device.
-    CSlaveDevice(CSlaveDataModel& model, std::vector<int> ids)
+    CSlaveDevice(ISimulatedModel& model, std::vector<int> ids)
         : m_model(model), m_ids(std::move(ids)) {}
 
     // These functions get exception 1, illegal function, as from a device without them.
@@ -36,15 +37,21 @@ public:
 
     // A frame as the framing cut and checked it: served when its check passed, else counted.
     SlaveReply Hear(const DecodedFrame& frame, std::uint64_t elapsedMs);
-    // One request message (address, function, data) whose check passed.
-    SlaveReply Handle(const Bytes& message, std::uint64_t elapsedMs);
+    // One request message (address, function, data) whose check passed. With exception, the
+    // request gets that exception instead of being served, as from a device that fails it.
+    SlaveReply Handle(const Bytes& message, std::uint64_t elapsedMs,
+                      std::optional<std::uint8_t> exception = std::nullopt);
     // A frame the device could not use: a failed check, or more characters than a frame holds.
     void Misheard(FrameStatus status);
+    // A frame with a good check for an address no unit of the simulator answers.
+    void HeardOther() { m_model.Diagnostics().MessageHeard(false, false); }
+    bool Answers(int address) const;
+    const std::vector<int>& Ids() const { return m_ids; }
 
 private:
-    std::optional<Bytes> Refused(std::uint8_t function, bool broadcast);
+    std::optional<Bytes> Refused(std::uint8_t function, std::uint8_t exception, bool broadcast);
 
-    CSlaveDataModel& m_model;
+    ISimulatedModel& m_model;
     std::vector<int> m_ids;
     std::vector<int> m_refused;
 };

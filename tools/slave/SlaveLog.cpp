@@ -1,5 +1,7 @@
 #include "tools/slave/SlaveLog.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 namespace slave {
@@ -61,13 +63,45 @@ std::string FormatLogLine(std::chrono::system_clock::time_point when, std::strin
 
 void CSlaveLog::Frame(std::string_view direction, const Bytes& bytes, std::string_view note,
                       std::optional<std::string_view> asciiText) {
-    if (!m_bEnabled) {
-        return;
+    if (m_bEnabled) {
+        WriteLine(
+            FormatLogLine(std::chrono::system_clock::now(), direction, bytes, note, asciiText));
     }
-    const std::string line =
-        FormatLogLine(std::chrono::system_clock::now(), direction, bytes, note, asciiText);
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);
+}
+
+void CSlaveLog::Control(std::string_view text) {
+    if (m_bEnabled) {
+        WriteLine(FormatLogLine(std::chrono::system_clock::now(), "control", {}, {}, std::nullopt) +
+                  " " + std::string(text));
+    }
+}
+
+bool CSlaveLog::Print(std::string_view line) {
+    return WriteLine(std::string(line));
+}
+
+bool CSlaveLog::WriteLine(const std::string& line) {
+    bool failed = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_strError.empty()) {
+            return false;
+        }
+        errno = 0;
+        if (std::fprintf(m_out, "%s\n", line.c_str()) < 0 || std::fflush(m_out) != 0) {
+            m_strError = std::strerror(errno != 0 ? errno : EIO);
+            failed = true;
+        }
+    }
+    if (failed && m_onFailure) {
+        m_onFailure();
+    }
+    return !failed;
+}
+
+std::string CSlaveLog::Error() const {
+    const std::lock_guard lock(m_mutex);
+    return m_strError;
 }
 
 }  // namespace slave

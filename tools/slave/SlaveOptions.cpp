@@ -1,5 +1,6 @@
 #include "tools/slave/SlaveOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -56,9 +57,12 @@ std::optional<std::vector<int>> ParseList(std::string_view text, long most) {
 
 }  // namespace
 
-ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
+ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveOptions& base) {
     ParseResult result;
+    result.options = base;
     SlaveOptions& o = result.options;
+    bool lineAsked = false;
+    bool portGiven = false;
     auto fail = [&result](std::string message) {
         result.action = ParseResult::Action::Error;
         result.error = std::move(message);
@@ -66,6 +70,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
     };
 
     bool bindGiven = false;
+    std::vector<Transport> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -207,15 +212,50 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
                 return bad("a path");
             }
             (name == "--device" ? o.device : name == "--link" ? o.link : o.tap) = *v;
-        } else if (name == "--tcp" || name == "--udp") {
-            if (o.transport != Transport::Line) {
-                return fail("give one of --tcp and --udp, once");
+            lineAsked = true;
+        } else if (name == "--pty") {
+            bool on = false;
+            if (!flag(on)) {
+                return fail("--pty takes no value");
+            }
+            lineAsked = true;
+        } else if (name == "--tcp" || name == "--udp" || name == "--rtu-tcp") {
+            const Transport kind = name == "--tcp"   ? Transport::Tcp
+                                   : name == "--udp" ? Transport::Udp
+                                                     : Transport::RtuTcp;
+            if (std::find(given.begin(), given.end(), kind) != given.end()) {
+                return fail("give " + name + " once");
             }
             if (!number(0, 65535, n)) {
                 return bad("a port 0 to 65535");
             }
-            o.transport = name == "--tcp" ? Transport::Tcp : Transport::Udp;
-            o.port = static_cast<int>(n);
+            given.push_back(kind);
+            // The command line's port of a kind replaces the file's.
+            std::erase_if(o.ports, [kind](const NetPort& p) { return p.transport == kind; });
+            o.ports.push_back({kind, static_cast<int>(n)});
+            portGiven = true;
+        } else if (name == "--config" || name == "--control") {
+            const auto v = value();
+            if (!v || v->empty()) {
+                return bad("a path");
+            }
+            (name == "--config" ? o.config : o.control) = *v;
+        } else if (name == "--send") {
+            const auto v = value();
+            if (!v || v->empty() || i + 1 >= args.size()) {
+                return fail("--send needs the control socket's path and a command");
+            }
+            result.action = ParseResult::Action::Send;
+            result.sendPath = *v;
+            for (++i; i < args.size(); ++i) {
+                result.sendCommand += (result.sendCommand.empty() ? "" : " ") + args[i];
+            }
+            return result;
+        } else if (name == "--idle-timeout") {
+            if (!number(1, 86400, n)) {
+                return bad("1 to 86400 seconds");
+            }
+            o.idleTimeoutS = static_cast<int>(n);
         } else if (name == "--vendor" || name == "--product" || name == "--revision") {
             const auto v = value();
             if (!v || !IsIdentityText(*v)) {
@@ -264,34 +304,59 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args) {
             return fail("unknown option " + args[i]);
         }
     }
-    if (o.transport == Transport::Line) {
-        if (bindGiven) {
-            return fail("--bind needs --tcp or --udp");
-        }
-        if (!o.tap.empty() && o.tap == o.link) {
-            return fail("--tap and --link name the same path");
-        }
-        return result;
+    // A port alone serves only itself, as it always has; beside a file's ports the file says
+    // whether the line is served too.
+    if (lineAsked) {
+        o.line = true;
+    } else if (portGiven && base.ports.empty()) {
+        o.line = false;
     }
-    const char* clash = !o.device.empty()          ? "--device"
-                        : !o.link.empty()          ? "--link"
-                        : !o.tap.empty()           ? "--tap"
-                        : o.echo                   ? "--echo"
-                        : o.burstMs > 0            ? "--burst"
-                        : o.pace                   ? "--pace"
-                        : o.mode == Framing::Ascii ? "--mode ascii"
-                                                   : nullptr;
-    if (clash != nullptr) {
-        return fail(std::string(o.transport == Transport::Tcp ? "--tcp" : "--udp") +
-                    " serves MBAP frames and cannot go with " + clash);
+    if (o.ports.empty()) {
+        o.line = true;
+    }
+    if (bindGiven && o.ports.empty()) {
+        return fail("--bind needs --tcp, --udp or --rtu-tcp");
+    }
+    if (!o.tap.empty() && o.tap == o.link) {
+        return fail("--tap and --link name the same path");
+    }
+    if (!o.line) {
+        const char* clash = o.echo          ? "--echo"
+                            : o.burstMs > 0 ? "--burst"
+                            : o.pace        ? "--pace"
+                                            : nullptr;
+        if (clash != nullptr) {
+            return fail(std::string(clash) + " needs the line: add --pty or --device");
+        }
     }
     return result;
+}
+
+const NetPort* FindPort(const SlaveOptions& options, Transport transport) {
+    const auto it =
+        std::find_if(options.ports.begin(), options.ports.end(),
+                     [transport](const NetPort& p) { return p.transport == transport; });
+    return it == options.ports.end() ? nullptr : &*it;
+}
+
+std::string TransportText(const SlaveOptions& options, Transport transport) {
+    switch (transport) {
+        case Transport::Line:
+            return options.mode == Framing::Rtu ? "RTU" : "ASCII";
+        case Transport::Tcp:
+            return "TCP";
+        case Transport::Udp:
+            return "UDP";
+        case Transport::RtuTcp:
+            return options.mode == Framing::Rtu ? "RTU over TCP" : "ASCII over TCP";
+    }
+    return {};
 }
 
 std::string SlaveUsageText() {
     return R"(Usage: vornak-slave [options]
 
-A Modbus RTU/ASCII slave simulator. Without --device it opens a pseudo-terminal and prints
+A Modbus device simulator: RTU/ASCII on a line, TCP, UDP and RTU over TCP at once. Without --device it opens a pseudo-terminal and prints
 the path the master opens as the first line of standard output, e.g.
   vornak-slave: listening on /dev/pts/5 (RTU, id 1, 9600 8N1)
 With --tcp or --udp it is a Modbus TCP or UDP device instead, and the first line gives the
@@ -351,8 +416,19 @@ Options:
   --pace                bytes take one character time each at --baud, both ways: a request
                         is taken as arrived once its wire time has passed, and answers
                         leave one character at a time
-  --tcp PORT            serve Modbus TCP on PORT (0 picks a free one) instead of a line
+  --tcp PORT            serve Modbus TCP on PORT (0 picks a free one)
   --udp PORT            serve Modbus UDP on PORT (0 picks a free one), one ADU a datagram
+  --rtu-tcp PORT        serve the line's RTU (or ASCII) frames over TCP, as a serial device
+                        server carries them; ports alone are served instead of the line,
+                        all at once with --pty, --device, --link or --tap
+  --pty                 serve the pseudo-terminal beside the ports
+  --idle-timeout S      close a TCP client silent for S seconds (default 60); with all 32
+                        places taken a new client replaces the one idle longest
+  --config FILE         serve the units of a simulator file, each from its device profile
+                        (TOML, or a CSV register list); the command line overrides the file
+  --control PATH        take commands on a Unix socket (mode 0600) while running
+  --send PATH COMMAND   send one command to a running simulator's control socket and print
+                        the answer; "help" lists the commands
   --bind ADDR           the address to listen on (default 127.0.0.1, this machine only:
                         whoever reaches the port can write registers); 0.0.0.0 or :: for
                         every interface
@@ -402,19 +478,19 @@ Data:
   other function, and any under --refuse, gives exception 1. Requests for another address
   are ignored; address 0 (broadcast) executes writes without answering.
 
+Device profiles, simulator files and the control commands: see vornak-slave(1).
+
 Modbus TCP and UDP (--tcp, --udp):
   Each request is an MBAP ADU: transaction id, protocol id 0, length (unit id and PDU,
   2..254), unit id, PDU; no check. The answer carries the request's transaction and unit id.
   Without a gateway the unit id names nothing: the simulator answers every --id and also 0
   and 255, the values masters use for the device itself (answered as the first --id), and
   ignores any other unit. Over TCP up to
-  32 clients are served at once, each with its own stream (one more is closed at once); a
+  32 clients are served at once, each with its own stream (one more replaces the idlest); a
   header with another protocol id or a length out of range closes that connection, and so
   does a request that has not arrived whole 2 s after its first byte. Over UDP a datagram
   must hold exactly one ADU, else it is dropped; the answer goes to the sender. --silent,
-  --delay, --corrupt, --wrong-id and --fault-plan apply as on a line; --device, --link,
-  --tap, --echo, --burst, --pace and --mode ascii do not go with --tcp or --udp, and the
-  line settings are ignored.
+  --delay, --corrupt, --wrong-id and --fault-plan apply as on a line.
 
 Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]

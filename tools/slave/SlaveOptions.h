@@ -12,8 +12,15 @@ namespace slave {
 
 enum class Framing { Rtu, Ascii };
 enum class Parity { None, Odd, Even };
-// A serial line (a pseudo-terminal or a device), or MBAP over the network.
-enum class Transport { Line, Tcp, Udp };
+// A serial line (a pseudo-terminal or a device), MBAP over the network, or a line's own frames
+// in a TCP stream, as a serial device server carries them.
+enum class Transport { Line, Tcp, Udp, RtuTcp };
+
+// One network port the simulator serves.
+struct NetPort {
+    Transport transport = Transport::Tcp;
+    int port = 0;  // 0 picks a free port
+};
 
 struct SlaveOptions {
     Framing mode = Framing::Rtu;
@@ -46,22 +53,37 @@ struct SlaveOptions {
     std::string device;  // empty: a new pseudo-terminal
     std::string link;    // empty: no symlink
     std::string tap;     // empty: no tap; else the symlink to the tap's terminal side
-    Transport transport = Transport::Line;
-    int port = 0;  // Tcp, Udp: 0 picks a free port
+    // The pseudo-terminal or --device is served when no port is named, or when it is asked
+    // for beside them.
+    bool line = true;
+    std::vector<NetPort> ports;  // each kind at most once
     // Loopback only unless asked: whoever reaches the port can write registers.
     std::string bindAddress = "127.0.0.1";
     DeviceIdentity identity;  // --vendor, --product, --revision
+    std::string config;       // the simulator file, empty: the units come from the options
+    std::string control;      // the control socket's path, empty: none
+    int idleTimeoutS = 60;    // a TCP client that sends nothing for so long is closed
 };
 
 struct ParseResult {
-    enum class Action { Run, Help, Error };
+    enum class Action { Run, Help, Error, Send };
     Action action = Action::Run;
     SlaveOptions options;
     std::string error;  // for Action::Error, one line without the program name
+    // Action::Send: a command for the control socket at sendPath of a running simulator.
+    std::string sendPath;
+    std::string sendCommand;
 };
 
-// args excludes the program name. Accepts "--name value" and "--name=value".
-ParseResult ParseSlaveOptions(const std::vector<std::string>& args);
+// args excludes the program name. Accepts "--name value" and "--name=value". The options start
+// from base: what a simulator file set, which the command line overrides.
+ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveOptions& base = {});
+
+// The port of a kind the options serve, none when they do not.
+const NetPort* FindPort(const SlaveOptions& options, Transport transport);
+
+// "TCP", "UDP", "RTU over TCP" as the banner names them (ASCII over TCP in ASCII mode).
+std::string TransportText(const SlaveOptions& options, Transport transport);
 
 std::string SlaveUsageText();
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "tools/slave/LineAnswer.h"
 #include "tools/slave/PollUntil.h"
 
 namespace slave {
@@ -20,19 +21,15 @@ constexpr int kWriteStallMs = 500;
 
 }  // namespace
 
-CSlaveServer::CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log,
-                           CLineTap* tap)
+CSlaveServer::CSlaveServer(const SlaveOptions& options, CSlaveUnits& units, CLineDevice& line,
+                           CSlaveLog& log, CLineTap* tap)
     : m_options(options),
       m_line(line),
       m_log(log),
-      m_bank(options.size),
-      m_model(m_bank, options),
-      m_device(m_model, options.ids),
+      m_units(units),
       m_rtu(RtuSilence(options)),
-      m_faults(options),
       m_start(Clock::now()),
       m_tap(tap) {
-    m_device.Refuse(options.refused);
     if (options.echo || options.pace || options.burstMs > 0) {
         m_pacer.emplace(options.pace ? Clock::duration(CharacterTime(options)) : Clock::duration(),
                         std::chrono::milliseconds(options.burstMs), m_start);
@@ -164,14 +161,18 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
     if (m_heard) {
         if (const std::string differ = SettingsMismatch(m_options, *m_heard); !differ.empty()) {
             // A real device's UART would make garbage of it.
-            m_device.Misheard(FrameStatus::BadCheck);
+            m_units.Misheard(FrameStatus::BadCheck);
             m_log.Frame("rx", frame.frame, differ, text);
             return;
         }
     }
-    const auto elapsedMs = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
-    SlaveReply reply = m_device.Hear(frame, elapsedMs);
+    if (frame.status != FrameStatus::Ok) {
+        m_units.Misheard(frame.status);
+        m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
+        return;
+    }
+    ServedRequest served = m_units.Serve(frame.message);
+    SlaveReply& reply = served.reply;
     switch (reply.kind) {
         case SlaveReply::Kind::Misheard:
             m_log.Frame("rx", frame.frame, StatusNote(frame.status, m_options.mode), text);
@@ -191,27 +192,19 @@ void CSlaveServer::OnFrame(const DecodedFrame& frame, std::optional<std::string>
         case SlaveReply::Kind::Answer:
             break;
     }
-    const AnswerFault fault = m_faults.Next();
+    const AnswerFault& fault = served.fault;
     if (fault.silent) {
         m_log.Frame("rx", frame.frame, "silent", text);
         return;
     }
     m_log.Frame("rx", frame.frame, {}, text);
 
-    Bytes& answer = reply.answer;
-    answer[0] = static_cast<std::uint8_t>(AnswerAddress(m_options, answer[0], fault.wrongId));
+    LineAnswer framed = EncodeLineAnswer(m_options, std::move(reply.answer), fault);
     PendingAnswer pending;
     pending.corrupt = fault.corrupt;
-    if (m_options.mode == Framing::Rtu) {
-        pending.wire = RtuEncode(answer, pending.corrupt);
-        pending.logBytes = pending.wire;
-    } else {
-        const std::string line = AsciiEncode(answer, pending.corrupt);
-        pending.wire.assign(line.begin(), line.end());
-        // The text between ":" and CR LF, and the bytes it stands for.
-        pending.asciiText = line.substr(1, line.size() - 3);
-        pending.logBytes = AsciiDecode(*pending.asciiText).frame;
-    }
+    pending.wire = std::move(framed.wire);
+    pending.logBytes = std::move(framed.logBytes);
+    pending.asciiText = std::move(framed.asciiText);
     pending.due = std::max(Clock::now(), m_inputFree) + fault.delay;
     m_pending.push_back(std::move(pending));
 }

@@ -6,17 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "tools/slave/AnswerFaults.h"
 #include "tools/slave/AsciiFramer.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/LinePacer.h"
 #include "tools/slave/LineTap.h"
-#include "tools/slave/RegisterBank.h"
 #include "tools/slave/RtuFramer.h"
-#include "tools/slave/SlaveDataModel.h"
-#include "tools/slave/SlaveDevice.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
+#include "tools/slave/SlaveUnits.h"
 
 namespace slave {
 
@@ -27,7 +24,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // tap, when given, hears both directions as they cross the wire.
-    CSlaveServer(const SlaveOptions& options, CLineDevice& line, CSlaveLog& log,
+    CSlaveServer(const SlaveOptions& options, CSlaveUnits& units, CLineDevice& line, CSlaveLog& log,
                  CLineTap* tap = nullptr);
 
     // Serves until stopFd becomes readable (0) or the line fails for good (1, reason on
@@ -57,12 +54,9 @@ private:
     const SlaveOptions& m_options;
     CLineDevice& m_line;
     CSlaveLog& m_log;
-    CRegisterBank m_bank;
-    CSlaveDataModel m_model;
-    CSlaveDevice m_device;
+    CSlaveUnits& m_units;
     CRtuFramer m_rtu;
     CAsciiFramer m_ascii;
-    CAnswerFaults m_faults;
     std::deque<PendingAnswer> m_pending;
     Clock::time_point m_start;
     // Set when the line echoes, paces or bursts: every byte to the master goes through it.

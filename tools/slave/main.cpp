@@ -5,21 +5,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/StandardDescriptors.h"
+#include "tools/slave/ControlClient.h"
+#include "tools/slave/ControlExecutor.h"
+#include "tools/slave/ControlSocket.h"
 #include "tools/slave/LineDevice.h"
 #include "tools/slave/LineTap.h"
 #include "tools/slave/NetListener.h"
 #include "tools/slave/NetServer.h"
+#include "tools/slave/SimulatorFile.h"
 #include "tools/slave/SlaveLog.h"
 #include "tools/slave/SlaveOptions.h"
 #include "tools/slave/SlaveServer.h"
+#include "tools/slave/SlaveUnits.h"
+#include "tools/slave/UnitBuilder.h"
 
 namespace {
 
@@ -80,28 +91,31 @@ void RemoveLink(const std::string& link, const std::string& target) {
     }
 }
 
-int ServeNetwork(const slave::SlaveOptions& options, int stopFd) {
-    using namespace slave;
-    CNetListener listener;
+// --send: one command to a running simulator's control socket, its answer on standard output;
+// 0 for "ok", 1 for an error answer, 2 when no answer came.
+int Send(const std::string& path, const std::string& command) {
+    std::string answer;
     std::string error;
-    if (!listener.Open(options, error)) {
+    if (!slave::SendControlCommand(path, command, answer, error)) {
         std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+        return 2;
+    }
+    if (std::printf("%s\n", answer.c_str()) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vornak-slave: write error: %s\n", std::strerror(errno));
         return 1;
     }
-    if (!listener.IsLoopback()) {
-        std::fprintf(stderr,
-                     "vornak-slave: %s can be reached from other machines, and whoever reaches "
-                     "it can write registers\n",
-                     listener.Address().c_str());
-    }
-    std::printf("vornak-slave: listening on %s (%s, id %s)\n", listener.Address().c_str(),
-                options.transport == Transport::Tcp ? "TCP" : "UDP", IdsText(options).c_str());
-    std::fflush(stdout);
-
-    CSlaveLog log(stdout, options.log);
-    CNetServer server(options, listener, log);
-    return server.Run(stopFd);
+    return answer.rfind("ok", 0) == 0 ? 0 : 1;
 }
+
+void RequestStop() {
+    OnStopSignal(0);
+}
+
+// What one thread of the simulator serves, and how it ended: 0 stopped, 1 failed.
+struct Service {
+    std::function<int()> run;
+    int status = 0;
+};
 
 }  // namespace
 
@@ -112,7 +126,7 @@ int main(int argc, char** argv) {
     }
     using namespace slave;
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const ParseResult parsed = ParseSlaveOptions(args);
+    ParseResult parsed = ParseSlaveOptions(args);
     if (parsed.action == ParseResult::Action::Help) {
         std::fputs(SlaveUsageText().c_str(), stdout);
         return 0;
@@ -122,7 +136,33 @@ int main(int argc, char** argv) {
                      parsed.error.c_str());
         return 2;
     }
+    if (parsed.action == ParseResult::Action::Send) {
+        return Send(parsed.sendPath, parsed.sendCommand);
+    }
+    // The file first, the command line over it.
+    std::optional<SimulatorFile> file;
+    std::string error;
+    if (!parsed.options.config.empty()) {
+        file = LoadSimulatorFile(parsed.options.config, error);
+        if (!file) {
+            std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+            return 2;
+        }
+        parsed = ParseSlaveOptions(args, file->options);
+        if (parsed.action != ParseResult::Action::Run) {
+            std::fprintf(stderr, "vornak-slave: %s\n", parsed.error.c_str());
+            return 2;
+        }
+    }
     const SlaveOptions& options = parsed.options;
+    std::optional<Units> built;
+    if (file) {
+        built = BuildUnits(*file, options, error);
+        if (!built) {
+            std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+            return 2;
+        }
+    }
 
     int stopFd = -1;
     if (!InstallStopSignals(stopFd)) {
@@ -130,48 +170,128 @@ int main(int argc, char** argv) {
                      std::strerror(errno));
         return 1;
     }
-    if (options.transport != Transport::Line) {
-        return ServeNetwork(options, stopFd);
-    }
+    CSlaveLog log(stdout, options.log, RequestStop);
+    CSlaveUnits units = built ? CSlaveUnits(std::move(*built)) : CSlaveUnits(options);
+    std::vector<Service> services;
+    const auto refuse = [](const std::string& reason) {
+        std::fprintf(stderr, "vornak-slave: %s\n", reason.c_str());
+        return 1;
+    };
 
     CLineDevice line;
     CLineTap tap;
-    const bool tapped = !options.tap.empty();
-    std::string error;
-    if (!line.Open(options, error) || (tapped && !tap.Open(options, error))) {
-        std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
-        return 1;
-    }
-    if (tapped && !MakeLink(options.tap, tap.Path(), error)) {
-        std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
-        return 1;
-    }
-    if (!options.link.empty() && !MakeLink(options.link, line.Path(), error)) {
-        std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+    const bool tapped = options.line && !options.tap.empty();
+    std::optional<CSlaveServer> lineServer;
+    std::vector<std::string> banners;
+    const auto removeLinks = [&] {
+        if (!options.link.empty() && !line.Path().empty()) {
+            RemoveLink(options.link, line.Path());
+        }
         if (tapped) {
             RemoveLink(options.tap, tap.Path());
         }
-        return 1;
-    }
-
-    const std::string tapText = tapped ? ", tap " + tap.Path() : "";
-    std::printf("vornak-slave: listening on %s (%s, id %s, %s%s)\n", line.Path().c_str(),
-                options.mode == Framing::Rtu ? "RTU" : "ASCII", IdsText(options).c_str(),
-                LineText(options).c_str(), tapText.c_str());
-    std::fflush(stdout);
-
-    CSlaveLog log(stdout, options.log);
-    CSlaveServer server(options, line, log, tapped ? &tap : nullptr);
-    const int status = server.Run(stopFd);
-
-    if (!options.link.empty()) {
-        RemoveLink(options.link, line.Path());
-    }
-    if (tapped) {
-        RemoveLink(options.tap, tap.Path());
-        if (tap.Dropped() > 0) {
-            log.Frame("tap", {}, std::to_string(tap.Dropped()) + " bytes dropped in all");
+    };
+    if (options.line) {
+        if (!line.Open(options, error) || (tapped && !tap.Open(options, error))) {
+            return refuse(error);
         }
+        if (tapped && !MakeLink(options.tap, tap.Path(), error)) {
+            return refuse(error);
+        }
+        if (!options.link.empty() && !MakeLink(options.link, line.Path(), error)) {
+            if (tapped) {
+                RemoveLink(options.tap, tap.Path());
+            }
+            return refuse(error);
+        }
+        const std::string tapText = tapped ? ", tap " + tap.Path() : "";
+        banners.push_back(line.Path() + " (" + TransportText(options, Transport::Line) + ", id " +
+                          IdsText(options) + ", " + LineText(options) + tapText + ")");
+        lineServer.emplace(options, units, line, log, tapped ? &tap : nullptr);
+        services.push_back({[&] { return lineServer->Run(stopFd); }});
+    }
+
+    std::vector<std::unique_ptr<CNetListener>> listeners;
+    std::vector<std::unique_ptr<CNetServer>> netServers;
+    for (const NetPort& port : options.ports) {
+        auto listener = std::make_unique<CNetListener>();
+        if (!listener->Open(options, port, error)) {
+            removeLinks();
+            return refuse(error);
+        }
+        if (!listener->IsLoopback()) {
+            std::fprintf(stderr,
+                         "vornak-slave: %s can be reached from other machines, and whoever "
+                         "reaches it can write registers\n",
+                         listener->Address().c_str());
+        }
+        banners.push_back(listener->Address() + " (" + TransportText(options, port.transport) +
+                          ", id " + IdsText(options) + ")");
+        netServers.push_back(std::make_unique<CNetServer>(options, port, units, *listener, log));
+        listeners.push_back(std::move(listener));
+        CNetServer& server = *netServers.back();
+        services.push_back({[&server, stopFd] { return server.Run(stopFd); }});
+    }
+
+    CControlSocket control;
+    std::optional<CControlExecutor> executor;
+    if (!options.control.empty()) {
+        if (!control.Open(options.control, error)) {
+            removeLinks();
+            return refuse(error);
+        }
+        CControlExecutor::Reload reload;
+        if (file) {
+            reload = [&args](std::string& why) -> std::optional<Units> {
+                const auto fresh = LoadSimulatorFile(ParseSlaveOptions(args).options.config, why);
+                if (!fresh) {
+                    return std::nullopt;
+                }
+                const ParseResult again = ParseSlaveOptions(args, fresh->options);
+                return BuildUnits(*fresh, again.options, why);
+            };
+        }
+        executor.emplace(units, std::move(reload), log);
+        banners.push_back(options.control + " (control)");
+        services.push_back({[&] {
+            control.Run(stopFd, [&](std::string_view line) { return executor->Execute(line); });
+            return 0;
+        }});
+    }
+
+    for (const std::string& banner : banners) {
+        log.Print("vornak-slave: listening on " + banner);
+    }
+    if (services.size() == 1) {
+        services.front().status = services.front().run();
+    } else {
+        std::vector<std::thread> threads;
+        for (Service& service : services) {
+            threads.emplace_back([&service] {
+                service.status = service.run();
+                // One transport that fails for good ends the others.
+                if (service.status != 0) {
+                    RequestStop();
+                }
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+    }
+    int status = 0;
+    for (const Service& service : services) {
+        status = std::max(status, service.status);
+    }
+
+    removeLinks();
+    control.Close();
+    if (tapped && tap.Dropped() > 0) {
+        log.Frame("tap", {}, std::to_string(tap.Dropped()) + " bytes dropped in all");
+    }
+    if (const std::string failed = log.Error(); !failed.empty()) {
+        std::fprintf(stderr, "vornak-slave: write error: %s\n", failed.c_str());
+        return 1;
     }
     return status;
 }
