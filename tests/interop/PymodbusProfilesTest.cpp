@@ -147,3 +147,77 @@ TEST_F(ProfileServing, MbpollReadsTypedPointsAndHolesOverTheLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plant of examples/ as a user starts it, on a pseudo-terminal and TCP at once: each unit
+// answers with its own identity, the meters' float32 CDAB voltages read by vornak-poll over the
+// line and by mbpoll over TCP, and a set point set through --send is what the master reads.
+TEST(PlantExample, ServesThreeMetersAndADriveOnTheLineAndTcpAtOnce) {
+    char folder[] = "/tmp/vornak-plantXXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string link = std::string(folder) + "/plant";
+    const std::string control = std::string(folder) + "/control";
+    CSlaveProcess slave;
+    ASSERT_TRUE(slave.Start({"--config", std::string(VORNAK_SOURCE_DIR) + "/examples/plant.toml",
+                             "--link", link, "--tcp", "0", "--control", control}))
+        << slave.FirstLine();
+    ASSERT_TRUE(slave.WaitForLines(
+        [](const std::string& l) { return l.find("(TCP, id 1,2,3,10)") != std::string::npos; }, 1,
+        2s));
+    std::string tcp;
+    for (const std::string& line : slave.Lines()) {
+        static const std::regex address(R"(listening on (127\.0\.0\.1:\d+) \(TCP)");
+        std::smatch m;
+        if (std::regex_search(line, m, address)) {
+            tcp = m.str(1);
+        }
+    }
+    const auto poll = [](std::vector<std::string> args) {
+        return RunProgramToEnd(VORNAK_POLL_PATH, args, 10s);
+    };
+
+    const SlaveRun voltages = poll({"-b", "19200", "--parity", "even", "-a", "1", "-f", "4", "-c",
+                                    "3", "-T", "float32", "--order", "CDAB", "-o", "csv", link});
+    EXPECT_EQ(voltages.status, 0) << voltages.out << voltages.err;
+    static const std::regex row(R"(,1,4,[024],float32,(\d+\.?\d*),OK)");
+    int rows = 0;
+    std::smatch m;
+    for (auto it = std::sregex_iterator(voltages.out.begin(), voltages.out.end(), row);
+         it != std::sregex_iterator(); ++it, ++rows) {
+        EXPECT_NEAR(std::stod(it->str(1)), 230.0, 4.0) << it->str(0);
+    }
+    EXPECT_EQ(rows, 3) << voltages.out;
+
+    const SlaveRun identities = poll({"-m", "tcp", "-a", "1,10", "--identify", "-o", "json", tcp});
+    EXPECT_NE(identities.out.find(
+                  R"({"slave":1,"object":"UserApplicationName","value":"feeder 3 incomer"})"),
+              std::string::npos)
+        << identities.out;
+    EXPECT_NE(identities.out.find(R"({"slave":10,"object":"VendorName","value":"Quorvix Drives"})"),
+              std::string::npos)
+        << identities.out;
+
+    const SlaveRun set = RunSlaveToEnd({"--send", control, "set", "10", "speed_setpoint", "30"});
+    EXPECT_EQ(set.out, "ok speed_setpoint = 30 Hz\n");
+    const SlaveRun setpoint = poll({"-m", "tcp", "-a", "10", "-r", "1", "-o", "csv", tcp});
+    EXPECT_NE(setpoint.out.find(",10,3,1,300,OK"), std::string::npos) << setpoint.out;
+
+    const SlaveRun hole = poll({"-m", "tcp", "-a", "1", "-r", "500", tcp});
+    EXPECT_NE(hole.out.find("Exception Code 2"), std::string::npos) << hole.out;
+
+    const SlaveRun mbpoll =
+        RunProgramToEnd("/usr/bin/mbpoll",
+                        {"-m", "tcp", "-p", tcp.substr(tcp.rfind(':') + 1), "-a", "2", "-t",
+                         "3:float", "-r", "1", "-c", "3", "-1", "127.0.0.1"},
+                        10s);
+    if (mbpoll.status != 127) {
+        static const std::regex value(R"(\[1\]: \t(\d+\.?\d*))");
+        ASSERT_TRUE(std::regex_search(mbpoll.out, m, value)) << mbpoll.out << mbpoll.err;
+        EXPECT_NEAR(std::stod(m.str(1)), 230.0, 4.0);
+    }
+    EXPECT_EQ(slave.Stop(SIGTERM), 0);
+    ::rmdir(folder);
+}
+
+}  // namespace

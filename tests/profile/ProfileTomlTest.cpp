@@ -92,6 +92,7 @@ address = 10
 TEST(ProfileToml, RefusesBadFilesWithTheLineAndReason) {
     const std::pair<std::string, std::string> cases[] = {
         {"a = 1\nb = = 2\n", "t.toml:2: "},
+        {"[[,a]]\n", "t.toml:1: Error while parsing key: expected bare key"},
         {"[devices]\n", "t.toml:1: unknown key 'devices'"},
         {"[device]\nunit = 0\n", "t.toml:2: unit must be 1 to 247"},
         {"[device]\nread_only_exception = 3\n", "t.toml:2: read_only_exception must be 2 or 4"},
