@@ -24,7 +24,7 @@ std::string Error(const std::string& text) {
 }  // namespace
 
 TEST(ProfileToml, ReadsIdentityDeviceAndPoints) {
-    const std::string text = R"([identity]
+    const std::string text = R"([identity] # Quorvix Zürich
 vendor = "Quorvix"
 server_id = "EM-340 meter"
 [device]
@@ -36,7 +36,7 @@ name = "volts"
 table = "input"
 address = 10
 type = "float32"
-unit = "V"
+unit = 'V ~ ±1 %'
 initial = 230.0
 motion = { kind = "sine", amplitude = 3.0, period = 10.0, offset = 230.0 }
 [[point]]
@@ -78,6 +78,7 @@ address = 10
     EXPECT_EQ(volts.address, 10);
     EXPECT_EQ(volts.order, poll::WordOrder::Cdab);  // the device's
     EXPECT_EQ(volts.initial, "230");
+    EXPECT_EQ(volts.unit, "V ~ \u00B11 %");
     EXPECT_EQ(volts.line, 8);
     EXPECT_EQ(volts.motion.kind, MotionKind::Sine);
     EXPECT_EQ(volts.motion.offset, 230.0);
@@ -93,6 +94,8 @@ TEST(ProfileToml, RefusesBadFilesWithTheLineAndReason) {
     const std::pair<std::string, std::string> cases[] = {
         {"a = 1\nb = = 2\n", "t.toml:2: "},
         {"[[,a]]\n", "t.toml:1: Error while parsing key: expected bare key"},
+        {"a = \"\"\"x\"\"\"\"\" # \"\n\xC3\xA9 = 1\n",
+         "t.toml:2: a character past ASCII outside a string or comment"},
         {"[devices]\n", "t.toml:1: unknown key 'devices'"},
         {"[device]\nunit = 0\n", "t.toml:2: unit must be 1 to 247"},
         {"[device]\nread_only_exception = 3\n", "t.toml:2: read_only_exception must be 2 or 4"},

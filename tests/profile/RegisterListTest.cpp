@@ -43,6 +43,8 @@ TEST(RegisterList, RefusesBadListsWithTheLineAndReason) {
         {"name,table,address\nv,holding\n", "t.csv:2: 2 fields where the header names 3"},
         {"name,table,address\n\"v,holding,0\n", "t.csv:2: unterminated quote in field 1"},
         {"name,table,address\n\"v\"x,holding,0\n", "text after the closing quote of field 1"},
+        {"name,table,address\n\"v\x1B[2J\",holding,0\n",
+         "t.csv:2: point name 'v\\x1B[2J' may hold only letters"},
         {"name,table,address\nv,holding,-1\n",
          "t.csv:2: point 'v': address '-1' must be an integer 0 to 65535"},
         {"name,table,address,writable\nv,input,0,maybe\n",

@@ -25,8 +25,8 @@ std::string NameProblem(const std::string& name) {
         return "point without a name";
     }
     if (name.size() > kMaxNameLength) {
-        return "point name " + Quoted(name.substr(0, 16)) + "... is longer than " +
-               std::to_string(kMaxNameLength) + " characters";
+        return "point name " + Quoted(name) + " is longer than " + std::to_string(kMaxNameLength) +
+               " characters";
     }
     for (const char c : name) {
         if (!IsNameCharacter(c)) {

@@ -20,6 +20,7 @@
 #include "tools/profile/NumberText.h"
 #include "tools/profile/ProfileCheck.h"
 #include "tools/profile/ProfileError.h"
+#include "tools/profile/TomlAscii.h"
 
 namespace profile {
 
@@ -413,6 +414,10 @@ private:
 
 std::optional<DeviceProfile> ParseProfileToml(std::string_view text, const std::string& path,
                                               std::string& error) {
+    if (const auto line = NonAsciiOutsideStrings(text)) {
+        error = LocatedError(path, *line, "a character past ASCII outside a string or comment");
+        return std::nullopt;
+    }
     toml::parse_result parsed = toml::parse(text, std::string_view(path));
     if (!parsed) {
         error = LocatedError(path, static_cast<int>(parsed.error().source().begin.line),
