@@ -10,6 +10,7 @@ PACKAGES=(
     qt6-translations-l10n dpkg-dev desktop-file-utils ccache socat ser2net
     scdoc lintian appstream man-db groff-base mbpoll libmodbus-dev python3-pymodbus
     python3-serial-asyncio libtomlplusplus-dev
+    libmosquitto-dev mosquitto mosquitto-clients libssl-dev openssl
 )
 
 missing=()

@@ -42,7 +42,18 @@ enum LongOnly {
     kOr,
     kWriteAddress,
     kFile,
-    kRaw
+    kRaw,
+    kMap,
+    kMaxGap,
+    kPlan,
+    kSet,
+    kMqtt,
+    kMqttCa,
+    kMqttClientId,
+    kMqttPerPoint,
+    kMqttQos,
+    kMqttRetain,
+    kMqttQueue
 };
 
 const option kOptions[] = {
@@ -79,6 +90,17 @@ const option kOptions[] = {
     {"write-address", required_argument, nullptr, kWriteAddress},
     {"file", required_argument, nullptr, kFile},
     {"raw", required_argument, nullptr, kRaw},
+    {"map", required_argument, nullptr, kMap},
+    {"max-gap", required_argument, nullptr, kMaxGap},
+    {"plan", no_argument, nullptr, kPlan},
+    {"set", required_argument, nullptr, kSet},
+    {"mqtt", required_argument, nullptr, kMqtt},
+    {"mqtt-ca", required_argument, nullptr, kMqttCa},
+    {"mqtt-client-id", required_argument, nullptr, kMqttClientId},
+    {"mqtt-per-point", no_argument, nullptr, kMqttPerPoint},
+    {"mqtt-qos", required_argument, nullptr, kMqttQos},
+    {"mqtt-retain", no_argument, nullptr, kMqttRetain},
+    {"mqtt-queue", required_argument, nullptr, kMqttQueue},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -94,6 +116,8 @@ constexpr std::uint8_t kOtherFunctions[] = {
     protocol::kMaskWriteRegister,   protocol::kReadWriteMultipleRegisters,
     protocol::kReadFifoQueue};
 constexpr std::size_t kMaxBauds = 16;
+// Brokers take longer client ids than the 23 characters every one must; this is plenty.
+constexpr std::size_t kMaxClientId = 128;
 // The common rates first: a sweep that finds the usual line early ends early.
 constexpr std::uint32_t kDetectBauds[] = {9600, 19200, 38400, 115200, 57600, 4800, 2400, 1200};
 constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNone, kStopBitsOne},
@@ -420,6 +444,15 @@ std::uint8_t RequestFunction(const PollOptions& o) {
     return multiple ? 16 : 6;
 }
 
+std::string SetPort(PollOptions& o, const std::string& port) {
+    o.port = port;
+    o.comPort = ComPortNumber(o.port);
+    if (o.port.empty() || o.comPort < 0) {
+        return "bad PORT '" + o.port + "' (COM1 to COM16, a device path or a URL)";
+    }
+    return {};
+}
+
 PollParse ParsePollOptions(const std::vector<std::string>& args) {
     PollParse result;
     PollOptions& o = result.options;
@@ -447,6 +480,10 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     std::optional<std::vector<std::uint8_t>> scanIds;
     OtherFields other;
     bool functionGiven = false;
+    MapOptions map;
+    MqttOptions mqtt;
+    MapGiven mapGiven;
+    bool mapAsked = false;
     for (int code; (code = reader.Next()) != -1;) {
         const std::string_view value = reader.Value();
         auto bad = [&](const std::string& expected) { return fail(reader.Bad(code, expected)); };
@@ -624,22 +661,83 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                     return bad("a file");
                 o.trace = value;
                 break;
+            case kMap:
+                if (value.empty())
+                    return bad("a device profile (.toml) or register list (.csv)");
+                map.profile = value;
+                mapAsked = true;
+                break;
+            case kMaxGap:
+                if (!Store(ParseDecimal(value, 0, protocol::kMaxReadRegisters), map.maxGap))
+                    return bad("0 to " + std::to_string(protocol::kMaxReadRegisters) +
+                               " registers");
+                mapGiven.maxGap = true;
+                break;
+            case kPlan:
+                map.plan = true;
+                mapGiven.plan = true;
+                break;
+            case kSet:
+                if (value.empty())
+                    return bad("NAME=VALUE[,NAME=VALUE...]");
+                map.set = std::string(value);
+                break;
+            case kMqtt:
+                if (value.empty())
+                    return bad("mqtt://HOST[:PORT]/TOPIC or mqtts://HOST[:PORT]/TOPIC");
+                mqtt.url = value;
+                break;
+            case kMqttCa:
+                if (value.empty())
+                    return bad("a file of CA certificates");
+                mqtt.caFile = value;
+                mapGiven.mqttDetail = true;
+                break;
+            case kMqttClientId:
+                if (value.empty() || value.size() > kMaxClientId)
+                    return bad("1 to " + std::to_string(kMaxClientId) + " characters");
+                mqtt.clientId = value;
+                mapGiven.mqttDetail = true;
+                break;
+            case kMqttPerPoint:
+                mqtt.perPoint = true;
+                mapGiven.mqttDetail = true;
+                mapGiven.perPoint = true;
+                break;
+            case kMqttQos:
+                if (!Store(ParseDecimal(value, 0, 1), mqtt.qos))
+                    return bad("0 or 1");
+                mapGiven.mqttDetail = true;
+                break;
+            case kMqttRetain:
+                mqtt.retain = true;
+                mapGiven.mqttDetail = true;
+                break;
+            case kMqttQueue:
+                if (!Store(ParseDecimal(value, 1, 1000000), mqtt.queue))
+                    return bad("1 to 1000000 messages");
+                mapGiven.mqttDetail = true;
+                break;
             default:  // ':', '?'
                 return fail(reader.Problem(code));
         }
     }
 
-    const std::vector<std::string> operands = reader.Operands();
-    if (operands.empty()) {
+    std::vector<std::string> operands = reader.Operands();
+    // A map's reads name points beside PORT, in any order; which word is which is known once
+    // the profile is loaded.
+    const bool portLater = mapAsked && !map.set;
+    if (operands.empty() && !portLater) {
         return fail("no PORT given (COM1 to COM16, a device path or a URL)");
     }
-    if (operands.size() > 1) {
+    if (operands.size() > 1 && !portLater) {
         return fail("one PORT only; unexpected '" + operands[1] + "'");
     }
-    o.port = operands[0];
-    o.comPort = ComPortNumber(o.port);
-    if (o.port.empty() || o.comPort < 0) {
-        return fail("bad PORT '" + o.port + "' (COM1 to COM16, a device path or a URL)");
+    if (!portLater) {
+        if (std::string problem = SetPort(o, operands[0]); !problem.empty()) {
+            return fail(problem);
+        }
+        operands.erase(operands.begin());
     }
     if (addressGiven && ref) {
         return fail("give --address or --ref, not both");
@@ -724,6 +822,20 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
         return fail(problem);
     } else if (other.sub || other.andMask || other.orMask || other.writeAddress || other.file) {
         return fail("--sub, --and, --or, --write-address and --file go with -f 8, 20 to 23");
+    }
+    mapGiven.set = map.set.has_value();
+    if (mapAsked) {
+        map.slavesGiven = slavesGiven;
+        o.map = std::move(map);
+    }
+    if (!mqtt.url.empty()) {
+        o.mqtt = std::move(mqtt);
+    }
+    mapGiven.request = functionGiven || addressGiven || ref || countGiven || writeList ||
+                       orderGiven || o.type != ValueType::Uint16 || !o.raw.empty();
+    mapGiven.kind = o.scan ? "--scan" : o.identify ? "--identify" : detect ? "--detect" : "";
+    if (std::string problem = CheckMapOptions(o, mapGiven, operands); !problem.empty()) {
+        return fail(problem);
     }
     o.timeoutGiven = timeoutGiven;
     if (o.scan && !timeoutGiven) {

@@ -8,6 +8,7 @@
 
 #include "tools/common/OutputFormat.h"
 #include "tools/common/TypedValues.h"
+#include "tools/poll/MapOptions.h"
 
 namespace poll {
 
@@ -75,6 +76,8 @@ struct PollOptions {
     std::uint32_t identifyTimeoutMs = 1000;
     // Looks for the line settings at which a slave answers.
     std::optional<DetectPlan> detect;
+    std::optional<MapOptions> map;
+    std::optional<MqttOptions> mqtt;
 };
 
 struct PollParse {
@@ -89,6 +92,9 @@ struct PollParse {
 PollParse ParsePollOptions(const std::vector<std::string>& args);
 
 std::string PollUsageText();
+
+// Takes PORT as given; the refusal when it names no port.
+std::string SetPort(PollOptions& options, const std::string& port);
 
 // The function code a poll sends: the read function, 5, 6, 15 or 16 for a write, the other
 // function asked for, or a raw PDU's own.

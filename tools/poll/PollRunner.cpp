@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 #include "modbus/Modbus.h"
 #include "modbus/RegisterLine.h"
+#include "tools/common/FlushedOutput.h"
 #include "tools/poll/ExchangeEnd.h"
 #include "tools/poll/PollFunctions.h"
 
@@ -48,32 +50,6 @@ std::uint16_t Exchange(CModbus& master, const PollOptions& o, std::uint8_t slave
     }
 }
 
-// errno of a failed write or flush, 0 when the text is out.
-int Print(const std::string& text, std::FILE* out) {
-    errno = 0;
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) {
-        return 0;
-    }
-    return errno != 0 ? errno : EIO;
-}
-
-void Count(PollSummary& summary, const PollRecord& record) {
-    ++summary.polls;
-    if (record.code != kModbusOk) {
-        ++summary.failed;
-        summary.lastFailure = record.text;
-        ++summary.failures[record.text.substr(0, record.text.find(':'))];
-    }
-    const bool answered = record.code == kModbusOk || (record.code & kModbusException) != 0;
-    if (answered && record.slave != 0) {
-        summary.leastMs = summary.answered == 0 ? record.exchangeMs
-                                                : std::min(summary.leastMs, record.exchangeMs);
-        summary.greatestMs = std::max(summary.greatestMs, record.exchangeMs);
-        summary.totalMs += record.exchangeMs;
-        ++summary.answered;
-    }
-}
-
 // What is asked of the slave now, before anything comes back.
 PollRecord Request(const PollOptions& o, std::uint8_t slave) {
     PollRecord r;
@@ -89,6 +65,44 @@ PollRecord Request(const PollOptions& o, std::uint8_t slave) {
 }
 
 }  // namespace
+
+void CountExchange(PollSummary& summary, std::uint16_t code, const std::string& text,
+                   double exchangeMs, bool timed) {
+    ++summary.polls;
+    if (code != kModbusOk) {
+        ++summary.failed;
+        summary.lastFailure = text;
+        ++summary.failures[text.substr(0, text.find(':'))];
+    }
+    const bool answered = code == kModbusOk || (code & kModbusException) != 0;
+    if (answered && timed) {
+        summary.leastMs =
+            summary.answered == 0 ? exchangeMs : std::min(summary.leastMs, exchangeMs);
+        summary.greatestMs = std::max(summary.greatestMs, exchangeMs);
+        summary.totalMs += exchangeMs;
+        ++summary.answered;
+    }
+}
+
+bool EveryInterval(const PollOptions& o, CStopRequest& stop, const std::function<bool()>& poll) {
+    auto next = std::chrono::steady_clock::now();
+    for (std::uint32_t i = 0; o.polls == 0 || i < o.polls; ++i) {
+        if (i > 0) {
+            next = std::max(next + std::chrono::milliseconds(o.intervalMs),
+                            std::chrono::steady_clock::now());
+            if (stop.WaitUntil(next)) {
+                return true;
+            }
+        }
+        if (stop.IsRequested()) {
+            return true;
+        }
+        if (!poll()) {
+            return false;
+        }
+    }
+    return true;
+}
 
 PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, CStopRequest* stop) {
     PollRecord r = Request(o, slave);
@@ -120,27 +134,16 @@ PollRecord PollOnce(CModbus& master, const PollOptions& o, std::uint8_t slave, C
 }
 
 PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CStopRequest& stop,
-                     const LineKeeper* keeper) {
+                     const LineKeeper* keeper, const RecordsOut& publish) {
     PollSummary summary;
-    summary.outputError = Print(FormatHeader(o.format, o.type), out);
+    summary.outputError = PrintFlushed(FormatHeader(o.format, o.type), out);
     if (summary.outputError != 0) {
         return summary;
     }
-    auto next = std::chrono::steady_clock::now();
-    for (std::uint32_t i = 0; o.polls == 0 || i < o.polls; ++i) {
-        if (i > 0) {
-            next = std::max(next + std::chrono::milliseconds(o.intervalMs),
-                            std::chrono::steady_clock::now());
-            if (stop.WaitUntil(next)) {
-                break;
-            }
-        }
-        if (stop.IsRequested()) {
-            break;
-        }
+    EveryInterval(o, stop, [&] {
         std::string reason;
         const bool lineBack = keeper == nullptr || master.IsPortOpen() || keeper->open(reason);
-        const std::uint32_t before = summary.polls;
+        std::vector<PollRecord> shown;
         for (const std::uint8_t slave : o.slaves) {
             PollRecord record;
             if (lineBack) {
@@ -151,13 +154,14 @@ PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CSto
                 record.text = master.GetErrorText(record.code) + ": " + reason;
             }
             if (record.code != kModbusOk && stop.IsRequested()) {
-                return summary;
+                return false;
             }
-            summary.outputError = Print(FormatRecord(o.format, record), out);
-            summary.rounds += summary.polls == before ? 1 : 0;  // counted once it shows
-            Count(summary, record);
+            summary.outputError = PrintFlushed(FormatRecord(o.format, record), out);
+            summary.rounds += shown.empty() ? 1 : 0;  // counted once it shows
+            CountExchange(summary, record.code, record.text, record.exchangeMs, record.slave != 0);
+            shown.push_back(record);
             if (summary.outputError != 0) {
-                return summary;
+                return false;
             }
             if (keeper != nullptr && lineBack && LineLost(record.code)) {
                 // The rest of this poll would only fail the same way; the next one reopens.
@@ -165,7 +169,11 @@ PollSummary RunPolls(CModbus& master, const PollOptions& o, std::FILE* out, CSto
                 break;
             }
         }
-    }
+        if (publish) {
+            publish(shown);
+        }
+        return true;
+    });
     return summary;
 }
 

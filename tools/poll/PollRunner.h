@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tools/common/StopRequest.h"
 #include "tools/poll/PollOptions.h"
@@ -44,8 +45,21 @@ PollRecord PollOnce(CModbus& master, const PollOptions& options, std::uint8_t sl
 // is reached, the stop is requested or the output fails (polling on with nowhere to say what
 // came back would only load the bus). An exchange that the stop cut short is not printed.
 // With a keeper, a lost device or connection is dropped and opened again at the next poll.
+// With publish, each poll's records are handed on once they are printed.
+using RecordsOut = std::function<void(const std::vector<PollRecord>&)>;
 PollSummary RunPolls(CModbus& master, const PollOptions& options, std::FILE* out,
-                     CStopRequest& stop, const LineKeeper* keeper = nullptr);
+                     CStopRequest& stop, const LineKeeper* keeper = nullptr,
+                     const RecordsOut& publish = {});
+
+// Calls poll at the interval, start to start (an overrun delays the next poll, it never
+// bunches them), as many times as the options' count (0: until the stop). false from poll ends
+// the run; the result is false then too.
+bool EveryInterval(const PollOptions& options, CStopRequest& stop,
+                   const std::function<bool()>& poll);
+
+// One exchange in the summary: its result, and its time when it was answered and timed.
+void CountExchange(PollSummary& summary, std::uint16_t code, const std::string& text,
+                   double exchangeMs, bool timed);
 
 // The closing lines of a run, as ping gives them: polls, failures by result, exchange times.
 std::string FormatSummary(const PollSummary& summary, const std::string& port);

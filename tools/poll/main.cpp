@@ -15,6 +15,7 @@
 #include "tools/common/ProgressOutput.h"
 #include "tools/common/StopRequest.h"
 #include "tools/common/StopSignals.h"
+#include "tools/poll/MapProgram.h"
 #include "tools/poll/PollDetect.h"
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollLine.h"
@@ -119,6 +120,9 @@ int main(int argc, char** argv) {
     });
 
     std::string reason;
+    if (options.map) {
+        return poll::RunMapProgram(master, options, stop);
+    }
     if (options.detect) {
         return Detect(master, options, stop);
     }
