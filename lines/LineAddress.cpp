@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::uint32_t kMaxDelayMs = 1000;
 constexpr std::string_view kModbusPort = "502";
+constexpr std::string_view kSecurePort = "802";
 
 struct KindPrefix {
     std::string_view prefix;
@@ -16,11 +17,13 @@ struct KindPrefix {
 constexpr KindPrefix kKinds[] = {{"socket://", LineKind::Socket},
                                  {"rfc2217://", LineKind::Rfc2217},
                                  {"tcp://", LineKind::Tcp},
-                                 {"udp://", LineKind::Udp}};
+                                 {"udp://", LineKind::Udp},
+                                 {"tls://", LineKind::Tls}};
 
 constexpr const char* kTtyOptions =
     "echo, rs485, rs485_delay_before=MS, rs485_delay_after=MS, rs485_rts=high|low, "
     "low_latency=0|1";
+constexpr const char* kTlsOptions = "cert=FILE, key=FILE, ca=FILE";
 
 std::optional<bool> ParseFlag(const std::optional<std::string_view>& value) {
     if (!value || *value == "1") {
@@ -45,10 +48,37 @@ std::optional<std::uint32_t> ParseMs(const std::optional<std::string_view>& valu
     return ms;
 }
 
+// One of a TLS line's files; false with the reason when it is not one.
+bool ApplyTlsOption(TlsFiles& files, std::string_view name,
+                    const std::optional<std::string_view>& value, std::string& error) {
+    std::string* const file = name == "cert"  ? &files.cert
+                              : name == "key" ? &files.key
+                              : name == "ca"  ? &files.ca
+                                              : nullptr;
+    if (file == nullptr) {
+        error = "unknown option \"" + std::string(name) +
+                "\" (a tls:// line accepts: " + kTlsOptions + ")";
+        return false;
+    }
+    if (!value || value->empty()) {
+        error = "option " + std::string(name) + " needs a file (" + std::string(name) + "=FILE)";
+        return false;
+    }
+    if (!file->empty()) {
+        error = "option " + std::string(name) + " given twice";
+        return false;
+    }
+    *file = std::string(*value);
+    return true;
+}
+
 // Applies one option; false with the reason when the name or the value is not accepted.
 bool ApplyOption(LineAddress& address, std::string_view name,
                  const std::optional<std::string_view>& value, std::string& error) {
     const bool tty = address.kind == LineKind::Tty;
+    if (address.kind == LineKind::Tls) {
+        return ApplyTlsOption(address.tls, name, value, error);
+    }
     if (IsModbusNetwork(address.kind)) {
         const std::string none = std::string(" (a Modbus ") +
                                  (address.kind == LineKind::Tcp ? "TCP" : "UDP") +
@@ -126,9 +156,10 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
-// HOST[:PORT] with the Modbus port filled in when none is given; nullopt with the reason when
+// HOST[:PORT] with the kind's port filled in when none is given; nullopt with the reason when
 // the port is not one or an IPv6 address lacks its brackets.
-std::optional<std::string> ModbusEndpoint(std::string_view target, std::string& error) {
+std::optional<std::string> ModbusEndpoint(std::string_view target, std::string_view defaultPort,
+                                          std::string& error) {
     std::size_t colon = std::string_view::npos;
     if (target.front() == '[') {
         const std::size_t close = target.find(']');
@@ -151,7 +182,7 @@ std::optional<std::string> ModbusEndpoint(std::string_view target, std::string& 
         return std::nullopt;
     }
     if (colon == std::string_view::npos) {
-        return std::string(target) + ":" + std::string(kModbusPort);
+        return std::string(target) + ":" + std::string(defaultPort);
     }
     const std::string_view port = target.substr(colon + 1);
     unsigned number = 0;
@@ -159,7 +190,7 @@ std::optional<std::string> ModbusEndpoint(std::string_view target, std::string& 
     const auto [ptr, ec] = std::from_chars(port.data(), end, number);
     if (port.empty() || ec != std::errc() || ptr != end || number < 1 || number > 65535) {
         error = "bad port " + Quoted(port) + " in " + Quoted(target) +
-                " (accepted: 1 to 65535, or none for " + std::string(kModbusPort) + ")";
+                " (accepted: 1 to 65535, or none for " + std::string(defaultPort) + ")";
         return std::nullopt;
     }
     return std::string(target);
@@ -179,12 +210,14 @@ const char* LineKindName(LineKind kind) {
             return "tcp://";
         case LineKind::Udp:
             return "udp://";
+        case LineKind::Tls:
+            return "tls://";
     }
     return "tty";
 }
 
 bool IsModbusNetwork(LineKind kind) {
-    return kind == LineKind::Tcp || kind == LineKind::Udp;
+    return kind == LineKind::Tcp || kind == LineKind::Udp || kind == LineKind::Tls;
 }
 
 const char* LineSettingsNote(LineKind kind) {
@@ -199,6 +232,8 @@ const char* LineSettingsNote(LineKind kind) {
             return "Modbus TCP, line settings do not apply";
         case LineKind::Udp:
             return "Modbus UDP, line settings do not apply";
+        case LineKind::Tls:
+            return "Modbus/TCP Security, line settings do not apply";
     }
     return nullptr;
 }
@@ -238,9 +273,10 @@ std::optional<LineAddress> ParseLineAddress(const std::string& device, std::stri
         }
     }
     if (address.kind == LineKind::Tty && target.find("://") != std::string_view::npos) {
-        error = "unknown kind of line \"" + std::string(target.substr(0, target.find("://") + 3)) +
-                "\" (accepted: a device path, socket://HOST:PORT, rfc2217://HOST:PORT, "
-                "tcp://HOST[:PORT], udp://HOST[:PORT])";
+        error =
+            "unknown kind of line \"" + std::string(target.substr(0, target.find("://") + 3)) +
+            "\" (accepted: a device path, socket://HOST:PORT, rfc2217://HOST:PORT, "
+            "tcp://HOST[:PORT], udp://HOST[:PORT], tls://HOST[:PORT]?cert=FILE&key=FILE&ca=FILE)";
         return std::nullopt;
     }
     if (target.empty()) {
@@ -251,7 +287,8 @@ std::optional<LineAddress> ParseLineAddress(const std::string& device, std::stri
     }
     address.target = std::string(target);
     if (IsModbusNetwork(address.kind)) {
-        const std::optional<std::string> endpoint = ModbusEndpoint(target, error);
+        const std::optional<std::string> endpoint = ModbusEndpoint(
+            target, address.kind == LineKind::Tls ? kSecurePort : kModbusPort, error);
         if (!endpoint) {
             return std::nullopt;
         }
@@ -275,6 +312,18 @@ std::optional<LineAddress> ParseLineAddress(const std::string& device, std::stri
             return std::nullopt;
         }
         rs485Detail = rs485Detail || (name.substr(0, 6) == "rs485_");
+    }
+    if (address.kind == LineKind::Tls) {
+        const TlsFiles& files = address.tls;
+        const char* const missing = files.cert.empty()  ? "cert"
+                                    : files.key.empty() ? "key"
+                                    : files.ca.empty()  ? "ca"
+                                                        : nullptr;
+        if (missing != nullptr) {
+            error = "missing option " + std::string(missing) +
+                    "=FILE (a tls:// line needs cert=FILE, key=FILE and ca=FILE)";
+            return std::nullopt;
+        }
     }
     if (rs485Detail && !address.rs485) {
         error = "the options rs485_delay_before, rs485_delay_after and rs485_rts need rs485";

@@ -38,11 +38,16 @@ bool CLinePort::Refuse(int error, std::string why) {
     return false;
 }
 
-std::unique_ptr<CSerialPort> CLinePort::Build(const LineAddress& address, std::string& why) {
+std::unique_ptr<CSerialPort> CLinePort::Build(const LineAddress& address, CModbusTlsPort*& tls,
+                                              std::string& why) {
     std::unique_ptr<CSerialPort> port = m_factory(address.kind);
     if (!port) {
         why = std::string(LineKindName(address.kind)) + " lines are not available in this build";
         return nullptr;
+    }
+    tls = dynamic_cast<CModbusTlsPort*>(port.get());
+    if (tls != nullptr) {
+        tls->SetFiles(address.tls);
     }
     if (address.rs485) {
         port = std::make_unique<CRs485Port>(std::move(port), address.rs485Settings);
@@ -70,6 +75,7 @@ bool CLinePort::Open(const std::string& device) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_bAborted = false;
         old = std::move(m_pChain);
+        m_pTls = nullptr;
     }
     old.reset();
     std::string why;
@@ -77,7 +83,8 @@ bool CLinePort::Open(const std::string& device) {
     if (!address) {
         return Refuse(EINVAL, why);
     }
-    std::unique_ptr<CSerialPort> chain = Build(*address, why);
+    CModbusTlsPort* tls = nullptr;
+    std::unique_ptr<CSerialPort> chain = Build(*address, tls, why);
     if (!chain) {
         return Refuse(EPROTONOSUPPORT, why);
     }
@@ -85,6 +92,7 @@ bool CLinePort::Open(const std::string& device) {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_pChain = std::move(chain);
+        m_pTls = tls;
     }
     const bool opened = port->Open(address->target);
     if (opened && address->kind == LineKind::Tty) {
@@ -176,6 +184,11 @@ void CLinePort::BeginExchange(std::uint32_t responseTimeoutMs) {
 
 LineFraming CLinePort::Framing() const {
     return m_pChain ? m_pChain->Framing() : LineFraming::Serial;
+}
+
+std::optional<TlsSessionInfo> CLinePort::TlsSession() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pTls != nullptr ? m_pTls->Session() : std::nullopt;
 }
 
 void CLinePort::EndExchange(std::uint16_t code, const std::string& text) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "LineAddress.h"
+#include "ModbusTlsPort.h"
 #include "PortLayer.h"
 
 // The master's port for any mapped device: Open parses the device string (a path or a URL with
@@ -39,15 +40,21 @@ public:
     void EndExchange(std::uint16_t code, const std::string& text) override;
     LineFraming Framing() const override;
 
+    // What a tls:// line agreed with its device while it is open; nullopt for other kinds.
+    std::optional<TlsSessionInfo> TlsSession() const;
+
 private:
     bool Refuse(int error, std::string why);
-    std::unique_ptr<CSerialPort> Build(const LineAddress& address, std::string& why);
+    // The kind's port in its layers; tls points at it when it is a tls:// line.
+    std::unique_ptr<CSerialPort> Build(const LineAddress& address, CModbusTlsPort*& tls,
+                                       std::string& why);
 
     KindFactory m_factory;
     // Guards the chain pointer against Abort and IsOpen from other threads while Open swaps it.
     mutable std::mutex m_mutex;
     std::unique_ptr<CSerialPort> m_pChain;
-    bool m_bAborted = false;  // an Abort that came while Open was building the chain
+    CModbusTlsPort* m_pTls = nullptr;  // the chain's own line when it is a tls:// one
+    bool m_bAborted = false;           // an Abort that came while Open was building the chain
     std::string m_strDevice;
     int m_nError = 0;
     std::string m_strError;

@@ -1,6 +1,7 @@
 #include "lines/PortKinds.h"
 
 #include "lines/ModbusTcpPort.h"
+#include "lines/ModbusTlsPort.h"
 #include "lines/ModbusUdpPort.h"
 #include "lines/PosixSerialPort.h"
 #include "lines/Rfc2217SerialPort.h"
@@ -18,6 +19,8 @@ std::unique_ptr<CSerialPort> MakeKindPort(LineKind kind) {
             return std::make_unique<CModbusTcpPort>();
         case LineKind::Udp:
             return std::make_unique<CModbusUdpPort>();
+        case LineKind::Tls:
+            return std::make_unique<CModbusTlsPort>();
     }
     return nullptr;
 }

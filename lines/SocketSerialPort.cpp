@@ -42,7 +42,8 @@ CSocketSerialPort::Pull CSocketSerialPort::PullOnce(std::size_t most, std::size_
         if (n > 0) {
             raw = static_cast<std::size_t>(n);
             Decode(chunk, raw);
-            return Pull::Got;
+            // A kind whose decoding finds the connection broken (a TLS alert) loses the line.
+            return LostError() == 0 ? Pull::Got : Pull::Failed;
         }
         if (n == 0) {
             // The server closed the connection: the line is gone.
@@ -168,6 +169,9 @@ bool CSocketSerialPort::Write(const std::uint8_t* data, std::uint32_t count,
     const std::chrono::milliseconds total = TotalBound(Timeouts().WriteTotalTimeoutMultiplier,
                                                        count, Timeouts().WriteTotalTimeoutConstant);
     Encode(data, count, m_wire);
+    if (LostError() != 0) {
+        return Fail(LostError());
+    }
     std::size_t sent = 0;
     const bool ok = SendAll(m_wire, total.count() != 0, Clock::now() + total, &sent);
     if (written != nullptr) {

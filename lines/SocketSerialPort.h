@@ -28,7 +28,8 @@ public:
     std::vector<std::string> TakeNotes() override;
 
 protected:
-    // What came from the server: the line's bytes go to AppendReceived.
+    // What came from the server: the line's bytes go to AppendReceived. A kind that finds the
+    // connection broken here or in Encode marks the line lost.
     virtual void Decode(const std::uint8_t* raw, std::size_t count) { AppendReceived(raw, count); }
     // The line's bytes as they go on the connection.
     virtual void Encode(const std::uint8_t* data, std::uint32_t count,

@@ -6,6 +6,7 @@ set(VORNAK_LINES_SOURCES
     EchoPort.cpp
     LineAddress.cpp
     LinePort.cpp
+    ModbusTlsPort.cpp
     ModbusUdpPort.cpp
     NetworkPort.cpp
     PortKinds.cpp
@@ -20,6 +21,8 @@ set(VORNAK_LINES_SOURCES
     TcpConnection.cpp
     TcpSerialPort.cpp
     TelnetCodec.cpp
+    TlsContext.cpp
+    TlsFailure.cpp
     TraceFile.cpp
     TracePort.cpp
 )

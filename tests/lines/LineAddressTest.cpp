@@ -45,7 +45,8 @@ TEST(LineAddressTest, DevicesGiveTheirOptionsOrSayWhatIsAccepted) {
         {"rfc2217://h:1?speed=9600", "unknown option \"speed\" (accepted: echo)"},
         {"spy:///dev/ttyUSB0",
          "unknown kind of line \"spy://\" (accepted: a device path, socket://HOST:PORT, "
-         "rfc2217://HOST:PORT, tcp://HOST[:PORT], udp://HOST[:PORT])"},
+         "rfc2217://HOST:PORT, tcp://HOST[:PORT], udp://HOST[:PORT], "
+         "tls://HOST[:PORT]?cert=FILE&key=FILE&ca=FILE)"},
         {"?echo", "no device path"},
         {"socket://", "no HOST:PORT after the kind"},
         {"tcp://plc.local", "tcp plc.local:502 high 0/0 low_latency"},

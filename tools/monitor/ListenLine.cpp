@@ -31,6 +31,7 @@ std::string Refusal(const LineAddress& address) {
                    "a monitor only listens (use the server's raw socket:// port)";
         case LineKind::Tcp:
         case LineKind::Udp:
+        case LineKind::Tls:
             return "Modbus TCP is no shared bus: each master has its own connection, so there is "
                    "nothing to overhear (listen to the serial side of the gateway instead)";
         case LineKind::Tty:
