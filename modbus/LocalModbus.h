@@ -68,6 +68,8 @@ public:
     std::uint16_t GetDataBits() const { return m_wDataBits; }
     std::uint32_t GetTimeout() const { return m_dwTimeout; }
     std::uint16_t GetMode() const { return m_wMode; }
+    // The port object, for what its kind alone can tell (a TLS line's session).
+    const CSerialPort* GetPortObject() const { return m_hPort.get(); }
 
 protected:
     std::uint16_t m_wDataBits;

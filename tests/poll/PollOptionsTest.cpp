@@ -140,7 +140,7 @@ TEST(PollOptions, RefusesWithAOneLineReason) {
         {{"COM1", "COM2"}, Action::Error, "unexpected 'COM2'"},
         {{"COM17"}, Action::Error, "bad PORT 'COM17'"},
         {{"-b", "0", "COM1"}, Action::Error, "bad value for --baud: '0' (1 to 4000000"},
-        {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp or udp"},
+        {{"--mode", "modbus", "COM1"}, Action::Error, "rtu, ascii, tcp, udp or tls"},
         {{"-a", "0", "COM1"}, Action::Error, "--slave 0 broadcasts and takes writes only"},
         {{"-a", "3-1", "COM1"}, Action::Error, "bad value for --slave: '3-1' (1 to 255, a list"},
         {{"-T", "int16", "-w", "32768", "COM1"},

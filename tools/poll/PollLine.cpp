@@ -1,22 +1,53 @@
 #include "tools/poll/PollLine.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "lines/LineAddress.h"
+#include "lines/LinePort.h"
 #include "lines/PortMapFile.h"
 #include "lines/PortResolver.h"
+#include "lines/TlsContext.h"
 #include "modbus/LocalModbus.h"
 
 namespace poll {
 
 namespace {
 
+const char* ModeName(std::uint16_t mode) {
+    return mode == kPollModeTcp ? "tcp" : mode == kPollModeUdp ? "udp" : "tls";
+}
+
+// A tls:// device for HOST[:PORT] or a tls:// URL, with the files of --cert, --key and --ca
+// as its options; empty for any other kind of line.
+std::string TlsDevice(const PollOptions& o) {
+    std::string device = o.port;
+    if (device.find("://") == std::string::npos && device.rfind('/', 0) != 0) {
+        device = "tls://" + device;
+    } else if (device.rfind("tls://", 0) != 0) {
+        return {};
+    }
+    const std::pair<const char*, const std::string*> files[] = {
+        {"cert", &o.tls.cert}, {"key", &o.tls.key}, {"ca", &o.tls.ca}};
+    for (const auto& [name, file] : files) {
+        if (!file->empty()) {
+            device += (device.find('?') == std::string::npos ? "?" : "&") + std::string(name) +
+                      "=" + *file;
+        }
+    }
+    return device;
+}
+
 // The device for a path or URL: with -m tcp or -m udp a bare HOST[:PORT] gets its scheme, and
 // anything but a Modbus TCP or UDP line is refused (empty).
 std::string NetworkDevice(const PollOptions& o) {
-    if (o.mode != kPollModeTcp && o.mode != kPollModeUdp) {
+    const bool tlsUrl = o.port.rfind("tls://", 0) == 0;
+    if (!IsNetworkMode(o.mode) && !tlsUrl) {
         return o.port;
+    }
+    if (o.mode == kPollModeTls || tlsUrl) {
+        return TlsDevice(o);
     }
     if (o.port.find("://") == std::string::npos && o.port.rfind('/', 0) != 0) {
         return (o.mode == kPollModeTcp ? "tcp://" : "udp://") + o.port;
@@ -43,8 +74,10 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
         }
         const std::string device = NetworkDevice(o);
         if (device.empty()) {
-            reason = "-m " + std::string(o.mode == kPollModeTcp ? "tcp" : "udp") +
-                     " takes HOST[:PORT], tcp://HOST[:PORT] or udp://HOST[:PORT], not " + o.port;
+            reason = "-m " + std::string(ModeName(o.mode)) + " takes HOST[:PORT], " +
+                     (o.mode == kPollModeTls ? "tls://HOST[:PORT]"
+                                             : "tcp://HOST[:PORT] or udp://HOST[:PORT]") +
+                     ", not " + o.port;
             return false;
         }
         ::setenv("VORNAK_COM1", device.c_str(), 1);
@@ -53,7 +86,8 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
         reason = "cannot open " + o.port + ": " + device.refusal;
         return false;
     }
-    master.SetMode(o.mode);
+    // The framing follows the line: MBAP for every network one.
+    master.SetMode(o.mode == kPollModeTls ? kPollModeTcp : o.mode);
     master.SetTimeout(o.timeoutMs);
     master.SetCharInterval(o.charIntervalMs);
     // An answer ends when its length is in, so a long interval costs nothing on a good line.
@@ -62,9 +96,17 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
     master.SetDataBits(o.dataBits);
     master.SetStopBits(o.stopBits);
     master.SetFlowControl(o.flow);
+    if (o.mode == kPollModeTls && !o.tls.key.empty()) {
+        // As ssh does: said, not refused; the key works, but others may have read it.
+        if (const std::optional<std::string> warning = KeyFileWarning(o.tls.key)) {
+            std::fprintf(stderr, "vornak-poll: warning: %s\n", warning->c_str());
+        }
+    }
     if (master.Open(static_cast<std::uint8_t>(port), o.baud, o.parity)) {
-        const bool network = o.mode == kPollModeTcp || o.mode == kPollModeUdp;
-        if (network && master.GetLineFraming() != FramingKind::Mbap) {
+        if (o.tls.info) {
+            std::fputs(TlsInfoText(master).c_str(), stderr);
+        }
+        if (IsNetworkMode(o.mode) && master.GetLineFraming() != FramingKind::Mbap) {
             master.Close();
             reason = o.port + " is not a Modbus TCP or UDP line (map it to tcp:// or udp://)";
             return false;
@@ -83,6 +125,18 @@ bool OpenLine(CLocalModbus& master, const PollOptions& o, std::string& reason) {
         reason += ": " + text;
     }
     return false;
+}
+
+std::string TlsInfoText(const CLocalModbus& master) {
+    const auto* line = dynamic_cast<const CLinePort*>(master.GetPortObject());
+    const std::optional<TlsSessionInfo> session =
+        line != nullptr ? line->TlsSession() : std::nullopt;
+    if (!session) {
+        return "vornak-poll: tls: the line is not a TLS one\n";
+    }
+    return "vornak-poll: tls: " + session->protocol + ", " + session->cipher +
+           "\nvornak-poll: tls: device " + session->peerSubject + "\nvornak-poll: tls: issued by " +
+           session->peerIssuer + "\n";
 }
 
 bool LineHasSettings(const CLocalModbus& master) {

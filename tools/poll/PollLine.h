@@ -14,6 +14,10 @@ namespace poll {
 // line (the port, the device and the system's words).
 bool OpenLine(CLocalModbus& master, const PollOptions& options, std::string& reason);
 
+// What an open TLS line agreed, as --tls-info says it: protocol and cipher, the device's
+// certificate subject and issuer.
+std::string TlsInfoText(const CLocalModbus& master);
+
 // False for an open line whose settings live elsewhere: Modbus TCP or UDP, a raw socket://.
 bool LineHasSettings(const CLocalModbus& master);
 

@@ -53,7 +53,11 @@ enum LongOnly {
     kMqttPerPoint,
     kMqttQos,
     kMqttRetain,
-    kMqttQueue
+    kMqttQueue,
+    kCert,
+    kKey,
+    kCa,
+    kTlsInfo
 };
 
 const option kOptions[] = {
@@ -101,6 +105,10 @@ const option kOptions[] = {
     {"mqtt-qos", required_argument, nullptr, kMqttQos},
     {"mqtt-retain", no_argument, nullptr, kMqttRetain},
     {"mqtt-queue", required_argument, nullptr, kMqttQueue},
+    {"cert", required_argument, nullptr, kCert},
+    {"key", required_argument, nullptr, kKey},
+    {"ca", required_argument, nullptr, kCa},
+    {"tls-info", no_argument, nullptr, kTlsInfo},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -126,7 +134,7 @@ constexpr std::pair<std::uint8_t, std::uint8_t> kDetectFramings[] = {{kParityNon
                                                                      {kParityNone, kStopBitsTwo}};
 
 constexpr Choices<std::uint16_t> kModes = {
-    {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}};
+    {"rtu", 0}, {"ascii", 1}, {"tcp", kPollModeTcp}, {"udp", kPollModeUdp}, {"tls", kPollModeTls}};
 constexpr Choices<std::uint8_t> kFlows = {
     {"none", 0}, {"dtrdsr", kFlowDtrDsr}, {"rtscts", kFlowRtsCts}, {"xonxoff", kFlowXonXoff}};
 
@@ -201,7 +209,7 @@ bool Broadcasts(const PollOptions& o) {
 
 // A line whose settings live elsewhere: a network server's, or a device server's own.
 bool HasNoLineSettings(const PollOptions& o) {
-    if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
+    if (IsNetworkMode(o.mode)) {
         return true;
     }
     if (o.comPort != 0) {
@@ -209,8 +217,7 @@ bool HasNoLineSettings(const PollOptions& o) {
     }
     std::string error;
     const std::optional<LineAddress> address = ParseLineAddress(o.port, error);
-    return address && (address->kind == LineKind::Socket || address->kind == LineKind::Tcp ||
-                       address->kind == LineKind::Udp);
+    return address && (address->kind == LineKind::Socket || IsModbusNetwork(address->kind));
 }
 
 // The -w list in the type: registers for a register table, states for coils.
@@ -444,6 +451,21 @@ std::uint8_t RequestFunction(const PollOptions& o) {
     return multiple ? 16 : 6;
 }
 
+// The TLS files go with a TLS line, and such a line needs all three.
+std::string CheckTls(const PollOptions& o) {
+    const bool given = !o.tls.cert.empty() || !o.tls.key.empty() || !o.tls.ca.empty();
+    const bool tlsUrl = o.port.rfind("tls://", 0) == 0;
+    if ((given || o.tls.info) && o.mode != kPollModeTls && !tlsUrl && !o.port.empty()) {
+        return "--cert, --key, --ca and --tls-info go with -m tls or a tls:// PORT";
+    }
+    if (o.mode == kPollModeTls && !tlsUrl &&
+        (o.tls.cert.empty() || o.tls.key.empty() || o.tls.ca.empty())) {
+        return "-m tls needs --cert FILE, --key FILE and --ca FILE: the device and this end "
+               "both show a certificate";
+    }
+    return {};
+}
+
 std::string SetPort(PollOptions& o, const std::string& port) {
     o.port = port;
     o.comPort = ComPortNumber(o.port);
@@ -497,7 +519,7 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 return result;
             case 'm':
                 if (!Store(Choose(value, kModes), o.mode))
-                    return bad("rtu, ascii, tcp or udp");
+                    return bad("rtu, ascii, tcp, udp or tls");
                 modeGiven = true;
                 break;
             case 'b':
@@ -713,6 +735,16 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
                 mqtt.retain = true;
                 mapGiven.mqttDetail = true;
                 break;
+            case kCert:
+            case kKey:
+            case kCa:
+                if (value.empty() || value.find_first_of("?&") != std::string_view::npos)
+                    return bad("a file, its name without '?' or '&'");
+                (code == kCert ? o.tls.cert : code == kKey ? o.tls.key : o.tls.ca) = value;
+                break;
+            case kTlsInfo:
+                o.tls.info = true;
+                break;
             case kMqttQueue:
                 if (!Store(ParseDecimal(value, 1, 1000000), mqtt.queue))
                     return bad("1 to 1000000 messages");
@@ -837,6 +869,9 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
     if (std::string problem = CheckMapOptions(o, mapGiven, operands); !problem.empty()) {
         return fail(problem);
     }
+    if (std::string problem = CheckTls(o); !problem.empty()) {
+        return fail(problem);
+    }
     o.timeoutGiven = timeoutGiven;
     if (o.scan && !timeoutGiven) {
         o.timeoutMs = ScanTimeoutMs(o);
@@ -847,17 +882,22 @@ PollParse ParsePollOptions(const std::vector<std::string>& args) {
 
 std::string PollUsageText() {
     return R"(Usage: vornak-poll [OPTIONS] PORT
+       vornak-poll --map PROFILE [OPTIONS] PORT [POINT...]
 
 Reads registers or bits of Modbus slaves on a serial line (RTU or ASCII) or over the network
 (Modbus TCP or UDP), or writes them, and prints what came back. PORT is COM1 to COM16
 (mapped as vornak maps them: VORNAK_COM<n>, then the "Port Map" of
 ~/.config/Quorvix/Vornak.ini, then the serial devices found at start, then /dev/ttyS<n-1>), a
 device path, or a URL the port layer takes (socket://HOST:PORT, rfc2217://HOST:PORT,
-tcp://HOST[:PORT], udp://HOST[:PORT]), options after '?'; with -m tcp or -m udp, HOST[:PORT]
-alone (port 502 by default). A tcp:// or udp:// line speaks Modbus TCP whatever -m says.
+tcp://HOST[:PORT], udp://HOST[:PORT], tls://HOST[:PORT]), options after '?'; with -m tcp,
+-m udp or -m tls, HOST[:PORT] alone (port 502 by default, 802 for tls). A tcp://, udp:// or
+tls:// line speaks Modbus TCP whatever -m says.
 
 Line:
-  -m, --mode rtu|ascii|tcp|udp  transmission mode (rtu)
+  -m, --mode rtu|ascii|tcp|udp|tls  transmission mode (rtu); tls is Modbus/TCP Security
+      --cert FILE, --key FILE, --ca FILE   with -m tls: this end's certificate and key,
+                              and the CA the device's certificate must be signed by
+      --tls-info              say on standard error what the TLS line agreed
   -b, --baud N                any rate from 1 to 4000000 the port's driver takes (9600);
                               for --detect a list of rates to try, such as 9600,19200
       --parity none|even|odd  parity (none)
@@ -920,6 +960,24 @@ Polling and output:
                               the options of the first that answers; -b, --parity,
                               --stop-bits and -m narrow the sweep to what they give
       --all                   with --detect: go on and print every combination that answers
+Maps:
+      --map PROFILE [POINT...] read the points of a device profile (.toml) or register
+                              list (.csv) by name (all when none is named, beside PORT),
+                              in the fewest requests, in engineering units;
+                              csv: time,slave,name,value,unit,result
+      --max-gap N             points at most N registers apart share a read (8)
+      --plan                  print the requests the map would send, and send nothing
+      --set NAME=VALUE[,...]  write points by name, neighbours in one request
+MQTT:
+      --mqtt URL              publish each poll as JSON: mqtt://HOST[:PORT]/TOPIC or
+                              mqtts://HOST[:PORT]/TOPIC (user and password from
+                              VORNAK_MQTT_USER and VORNAK_MQTT_PASSWORD)
+      --mqtt-ca FILE          CA certificates for mqtts:// (the system's)
+      --mqtt-per-point        one message a point on TOPIC/NAME (with --map)
+      --mqtt-qos 0|1          quality of service (0)
+      --mqtt-retain           publish retained
+      --mqtt-client-id ID     client id (vornak-poll-HOST-PID)
+      --mqtt-queue N          messages kept while the broker is away (10000)
   -h, --help                  this text
   -V, --version               the version
 

@@ -15,6 +15,19 @@ namespace poll {
 // Modes beyond the master's RTU (0) and ASCII (1): the line is a Modbus TCP or UDP one.
 constexpr std::uint16_t kPollModeTcp = 2;
 constexpr std::uint16_t kPollModeUdp = 3;
+// Modbus/TCP Security: MBAP frames inside TLS, certificates on both sides.
+constexpr std::uint16_t kPollModeTls = 4;
+
+// TCP, UDP or TLS: a line whose settings live at the far end.
+inline bool IsNetworkMode(std::uint16_t mode) {
+    return mode == kPollModeTcp || mode == kPollModeUdp || mode == kPollModeTls;
+}
+
+// The files a TLS line shows and checks the device by.
+struct TlsOptions {
+    std::string cert, key, ca;
+    bool info = false;  // say what was agreed once the line is open
+};
 
 // The line settings --detect tries, each list in the order tried.
 struct DetectPlan {
@@ -76,6 +89,7 @@ struct PollOptions {
     std::uint32_t identifyTimeoutMs = 1000;
     // Looks for the line settings at which a slave answers.
     std::optional<DetectPlan> detect;
+    TlsOptions tls;
     std::optional<MapOptions> map;
     std::optional<MqttOptions> mqtt;
 };

@@ -26,7 +26,7 @@ constexpr std::uint32_t kBitsPerCharacter = 11;
 constexpr std::uint64_t kLongestAnswerBytes = protocol::kMaxRtuFrame;
 
 bool NetworkLine(const PollOptions& o) {
-    if (o.mode == kPollModeTcp || o.mode == kPollModeUdp) {
+    if (IsNetworkMode(o.mode)) {
         return true;
     }
     std::string error;
