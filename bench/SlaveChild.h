@@ -17,6 +17,7 @@ public:
     // False when the binary did not start or did not say where it listens within 5 s.
     bool Start(const std::vector<std::string>& args);
     const std::string& Path() const { return m_strPath; }
+    pid_t Pid() const { return m_pid; }
 
 private:
     void Stop();

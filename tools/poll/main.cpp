@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "tools/poll/PollIdentify.h"
 #include "tools/poll/PollLine.h"
 #include "tools/poll/PollOptions.h"
+#include "tools/poll/PollPublisher.h"
 #include "tools/poll/PollRunner.h"
 #include "tools/poll/PollScan.h"
 
@@ -120,8 +122,30 @@ int main(int argc, char** argv) {
     });
 
     std::string reason;
+    // A broker that cannot be reached is found before anything goes on the bus.
+    std::unique_ptr<poll::CPollPublisher> publisher;
+    if (options.mqtt) {
+        publisher = poll::CPollPublisher::Make(options, reason);
+        if (!publisher) {
+            std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
+            return 2;
+        }
+    }
     if (options.map) {
-        return poll::RunMapProgram(master, options, stop);
+        if (!publisher) {
+            return poll::RunMapProgram(master, options, stop);
+        }
+        const poll::MapPublishing publishing{
+            [&](std::string& why) { return publisher->Start(why); },
+            [&](const std::vector<poll::PointRecord>& records) {
+                publisher->PublishPoints(records);
+            },
+            [&] { return publisher->Finish(); }};
+        return poll::RunMapProgram(master, options, stop, &publishing);
+    }
+    if (publisher && !publisher->Start(reason)) {
+        std::fprintf(stderr, "vornak-poll: %s\n", reason.c_str());
+        return 2;
     }
     if (options.detect) {
         return Detect(master, options, stop);
@@ -184,11 +208,20 @@ int main(int argc, char** argv) {
                                              poll::OpenLine(master, options, why);
                                   },
                                   [&] { master.Close(); }};
+    poll::RecordsOut publish;
+    if (publisher) {
+        publish = [&](const std::vector<poll::PollRecord>& records) {
+            publisher->PublishRecords(records);
+        };
+    }
     const poll::PollSummary summary =
-        poll::RunPolls(master, options, stdout, stop, longRun ? &keeper : nullptr);
+        poll::RunPolls(master, options, stdout, stop, longRun ? &keeper : nullptr, publish);
     if (longRun) {
         std::fflush(stdout);
         std::fputs(poll::FormatSummary(summary, options.port).c_str(), stderr);
+    }
+    if (publisher) {
+        std::fputs(publisher->Finish().c_str(), stderr);
     }
     int status = 0;
     if (summary.polls == 0 && stop.IsRequested()) {
