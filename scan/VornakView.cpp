@@ -142,7 +142,7 @@ void CVornakView::UpdateControls() {
 
 namespace {
 
-// On a Modbus TCP or UDP line the frames carry the MBAP header whatever the RTU/ASCII choice
+// On a Modbus TCP, UDP or TLS line the frames carry the MBAP header whatever the RTU/ASCII choice
 // says, so the pane names the line's framing; the map is read anew, as an open reads it.
 QString ModePaneText(const MainEnv& env) {
     const int number = PortNumber(env);
@@ -153,6 +153,8 @@ QString ModePaneText(const MainEnv& env) {
         return QStringLiteral("Mode : TCP");
     if (address && address->kind == LineKind::Udp)
         return QStringLiteral("Mode : UDP");
+    if (address && address->kind == LineKind::Tls)
+        return QStringLiteral("Mode : TLS");
     return env.byTransMode == 0 ? QStringLiteral("Mode : RTU") : QStringLiteral("Mode : ASCII");
 }
 

@@ -224,6 +224,7 @@ TEST_F(MainFrameTest, ModePaneNamesModbusTcpAndUdpLinesWhateverTheMode) {
     const std::pair<const char*, const char*> rows[] = {
         {"COM2=tcp://127.0.0.1:5020", "Mode : TCP"},
         {"COM2=udp://127.0.0.1", "Mode : UDP"},
+        {"COM2=tls://127.0.0.1?cert=c.pem&key=c.key&ca=ca.pem", "Mode : TLS"},
         {"COM2=/dev/null", "Mode : ASCII"},
     };
     for (const auto& [map, pane] : rows) {

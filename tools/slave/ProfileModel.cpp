@@ -171,15 +171,16 @@ void CProfileModel::Move(std::size_t index, std::uint64_t elapsedMs) {
         }
         live.lastStepMs += steps * period;
     }
-    const protocol::Words words = Words(index);
-    const double now = profile::DecodePoint(point, words.data()).number;
+    // Only a counter and a toggle go on from what the point holds; decoding it costs more
+    // than the rest of a move, so the others never read it.
+    const auto now = [&] { return profile::DecodePoint(point, Words(index).data()).number; };
     std::optional<protocol::Words> next;
     switch (point.motion.kind) {
         case MotionKind::None:
             return;
         case MotionKind::Increment:
-            next = profile::EncodePoint(point, now + static_cast<double>(steps) * point.motion.step,
-                                        why);
+            next = profile::EncodePoint(
+                point, now() + static_cast<double>(steps) * point.motion.step, why);
             if (!next) {
                 // Past the end of its type a counter starts again, as a meter's register rolls.
                 next = profile::EncodePoint(point, point.initial, why);
@@ -199,7 +200,7 @@ void CProfileModel::Move(std::size_t index, std::uint64_t elapsedMs) {
             break;
         }
         case MotionKind::Toggle:
-            next = profile::EncodePoint(point, (steps % 2 == 1) == (now == 0) ? 1.0 : 0.0, why);
+            next = profile::EncodePoint(point, (steps % 2 == 1) == (now() == 0) ? 1.0 : 0.0, why);
             break;
         case MotionKind::Copy:
             if (const auto source = live.source) {
