@@ -21,6 +21,7 @@ set(VORNAK_LINES_SOURCES
     TcpConnection.cpp
     TcpSerialPort.cpp
     TelnetCodec.cpp
+    CertificateRole.cpp
     TlsContext.cpp
     TlsFailure.cpp
     TraceFile.cpp

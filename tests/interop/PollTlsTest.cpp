@@ -60,7 +60,8 @@ TEST_F(PollTls, ReadsAndWritesWithCertificatesOnBothSides) {
     EXPECT_NE(read.out.find(",1,3,2,17,OK\n"), std::string::npos) << read.out;
     EXPECT_NE(read.err.find("vornak-poll: tls: TLSv1.3, "), std::string::npos) << read.err;
     EXPECT_NE(read.err.find("vornak-poll: tls: device CN=device,O=Vornak Test\n"
-                            "vornak-poll: tls: issued by CN=Vornak Test CA,O=Vornak Test\n"),
+                            "vornak-poll: tls: issued by CN=Vornak Test CA,O=Vornak Test\n"
+                            "vornak-poll: tls: role presented: operator\n"),
               std::string::npos)
         << read.err;
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lines/CertificateRole.h"
 #include "lines/LineAddress.h"
 #include "lines/LinePort.h"
 #include "lines/PortMapFile.h"
@@ -134,9 +135,23 @@ std::string TlsInfoText(const CLocalModbus& master) {
     if (!session) {
         return "vornak-poll: tls: the line is not a TLS one\n";
     }
-    return "vornak-poll: tls: " + session->protocol + ", " + session->cipher +
-           "\nvornak-poll: tls: device " + session->peerSubject + "\nvornak-poll: tls: issued by " +
-           session->peerIssuer + "\n";
+    std::string text = "vornak-poll: tls: " + session->protocol + ", " + session->cipher +
+                       "\nvornak-poll: tls: device " + session->peerSubject +
+                       "\nvornak-poll: tls: issued by " + session->peerIssuer + "\n";
+    // The role this end shows is in its own certificate, as the device reads it.
+    std::string error;
+    const std::optional<LineAddress> address = ParseLineAddress(master.GetPortDevice(), error);
+    const std::optional<CertificateRole> role =
+        address ? CertificateFileRole(address->tls.cert) : std::nullopt;
+    if (role && role->claim == CertificateRole::Claim::Named) {
+        text += "vornak-poll: tls: role presented: " + role->role + "\n";
+    } else if (role) {
+        text += role->claim == CertificateRole::Claim::None
+                    ? "vornak-poll: tls: role presented: none (the certificate names no role)\n"
+                    : "vornak-poll: tls: role presented: unreadable (the role extension holds no "
+                      "single text)\n";
+    }
+    return text;
 }
 
 bool LineHasSettings(const CLocalModbus& master) {

@@ -15,7 +15,7 @@ namespace poll {
 bool OpenLine(CLocalModbus& master, const PollOptions& options, std::string& reason);
 
 // What an open TLS line agreed, as --tls-info says it: protocol and cipher, the device's
-// certificate subject and issuer.
+// certificate subject and issuer, and the role this end's certificate presents.
 std::string TlsInfoText(const CLocalModbus& master);
 
 // False for an open line whose settings live elsewhere: Modbus TCP or UDP, a raw socket://.

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "protocol/FunctionCode.h"
 #include "protocol/Limits.h"
 #include "protocol/MbapCodec.h"
 #include "tools/slave/LineAnswer.h"
 #include "tools/slave/PollUntil.h"
+#include "tools/slave/RoleCheck.h"
 
 namespace slave {
 
@@ -25,21 +27,25 @@ constexpr std::size_t kMaxPendingPerClient = 16;
 constexpr std::size_t kMaxPendingUdp = 256;
 // Datagrams taken per wake, so that a flood never keeps the stop signal waiting.
 constexpr int kDatagramsPerWake = 64;
+// The unit id masters send to a device reached without a gateway, which the responder answers
+// as it answers 0.
+constexpr std::uint8_t kUnitNotUsed = 0xFF;
 
 }  // namespace
 
 CNetServer::CNetServer(const SlaveOptions& options, const NetPort& port, CSlaveUnits& units,
-                       CNetListener& listener, CSlaveLog& log)
+                       CNetListener& listener, CSlaveLog& log, ssl_ctx_st* tls)
     : m_options(options),
       m_port(port),
       m_units(units),
       m_listener(listener),
       m_log(log),
+      m_tls(tls),
       m_responder(units, log) {}
 
 CNetServer::~CNetServer() {
-    for (const Client& client : m_clients) {
-        ::close(client.fd);
+    while (!m_clients.empty()) {
+        CloseClient(m_clients.size() - 1);
     }
 }
 
@@ -54,6 +60,15 @@ int CNetServer::Run(int stopFd) {
             }
         }
         SendDue(Clock::now());
+        // What TLS has already taken off the socket never wakes poll(): a client read again
+        // after its answers left has its next requests served here.
+        for (std::size_t i = m_clients.size(); i-- > 0;) {
+            Client& client = m_clients[i];
+            if (client.tls && client.tls->HasPending() && Reading(client) &&
+                !ReadClient(client, Clock::now())) {
+                CloseClient(i);
+            }
+        }
         CloseStalled(Clock::now());
         CloseIdle(Clock::now());
 
@@ -62,7 +77,11 @@ int CNetServer::Run(int stopFd) {
         const bool takeMore = tcp || m_pending.size() < kMaxPendingUdp;
         fds.push_back({m_listener.Fd(), static_cast<short>(takeMore ? POLLIN : 0), 0});
         for (const Client& client : m_clients) {
-            fds.push_back({client.fd, static_cast<short>(Reading(client) ? POLLIN : 0), 0});
+            short events = Reading(client) ? POLLIN : 0;
+            if (client.tls && (events != 0 || !client.tls->Established())) {
+                events = client.tls->Events();
+            }
+            fds.push_back({client.fd, events, 0});
         }
         if (PollUntil(fds.data(), static_cast<nfds_t>(fds.size()), NextDue()) < 0) {
             return 1;
@@ -86,6 +105,12 @@ int CNetServer::Run(int stopFd) {
         for (std::size_t i = m_clients.size(); i-- > 0;) {
             const short revents = fds[2 + i].revents;
             if (revents == 0) {
+                continue;
+            }
+            if (m_clients[i].tls && !m_clients[i].tls->Established()) {
+                if (!ShakeHands(m_clients[i], now)) {
+                    CloseClient(i);
+                }
                 continue;
             }
             // A client that hung up while not being read would otherwise wake poll at once
@@ -127,39 +152,105 @@ void CNetServer::Accept() {
     client.serial = m_nNextSerial++;
     client.buffer.reserve(protocol::kMaxMbapFrame);
     client.lastHeard = now;
+    client.accepted = now;
     if (m_port.transport == Transport::RtuTcp) {
         client.frames = std::make_unique<CStreamFrames>(m_options.mode);
+    }
+    if (m_tls != nullptr) {
+        client.tls = std::make_unique<CTlsSession>(m_tls, fd);
+        if (!client.tls->Ok()) {
+            m_log.Frame("rx", {}, client.tls->Reason());
+            ::close(fd);
+            return;
+        }
     }
     m_clients.push_back(std::move(client));
 }
 
+bool CNetServer::ShakeHands(Client& client, Clock::time_point now) {
+    client.lastHeard = now;
+    switch (client.tls->Handshake()) {
+        case CTlsSession::Step::Again:
+            return true;
+        case CTlsSession::Step::Failed:
+            m_log.Frame("rx", {}, "TLS refused: " + client.tls->Reason());
+            return false;
+        case CTlsSession::Step::Done:
+            break;
+    }
+    m_log.Frame("rx", {}, client.tls->Protocol() + " " + IdentityText(client.tls->Identity()));
+    // The client may have sent its first request with the end of its handshake.
+    return ReadClient(client, now);
+}
+
 bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
     std::uint8_t buffer[protocol::kMaxMbapFrame];
-    // The buffer holds less than a whole ADU here, so there is always room.
-    const std::size_t room = protocol::kMaxMbapFrame - client.buffer.size();
+    // TLS holds what it has decrypted where poll() cannot see it: it is read out until it has
+    // no more, or until the client has enough answers waiting.
+    do {
+        // The buffer holds less than a whole ADU here, so there is always room.
+        const std::size_t room = protocol::kMaxMbapFrame - client.buffer.size();
+        std::size_t n = 0;
+        switch (Receive(client, buffer, room, n)) {
+            case Intake::None:
+                return true;
+            case Intake::Closed:
+                if (!client.buffer.empty()) {
+                    m_log.Frame("rx", client.buffer, "incomplete");
+                }
+                return false;
+            case Intake::Got:
+                break;
+        }
+        client.lastHeard = now;
+        if (!TakeBytes(client, buffer, n, now)) {
+            return false;
+        }
+    } while (client.tls && Reading(client));
+    return true;
+}
+
+CNetServer::Intake CNetServer::Receive(Client& client, std::uint8_t* buffer, std::size_t room,
+                                       std::size_t& got) {
+    got = 0;
+    if (client.tls) {
+        switch (client.tls->Read(buffer, room, got)) {
+            case CTlsSession::Received::Got:
+                return Intake::Got;
+            case CTlsSession::Received::None:
+                return Intake::None;
+            case CTlsSession::Received::Closed:
+                return Intake::Closed;
+            case CTlsSession::Received::Failed:
+                m_log.Frame("rx", {}, "TLS failed: " + client.tls->Reason());
+                return Intake::Closed;
+        }
+    }
     ssize_t n = 0;
     do {
         n = ::recv(client.fd, buffer, room, 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        return true;
+        return Intake::None;
     }
     if (n <= 0) {
-        if (!client.buffer.empty()) {
-            m_log.Frame("rx", client.buffer, "incomplete");
-        }
-        return false;
+        return Intake::Closed;
     }
-    client.lastHeard = now;
+    got = static_cast<std::size_t>(n);
+    return Intake::Got;
+}
+
+bool CNetServer::TakeBytes(Client& client, const std::uint8_t* data, std::size_t size,
+                           Clock::time_point now) {
     if (client.frames) {
-        client.frames->Feed(buffer, static_cast<std::size_t>(n), now);
+        client.frames->Feed(data, size, now);
         ServeFrames(client, now);
         return true;
     }
     if (client.buffer.empty()) {
         client.frameStart = now;
     }
-    client.buffer.insert(client.buffer.end(), buffer, buffer + n);
+    client.buffer.insert(client.buffer.end(), data, data + size);
     for (;;) {
         const protocol::MbapScan scan =
             protocol::ScanMbap(client.buffer.data(), client.buffer.size());
@@ -175,7 +266,7 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
         const Bytes adu(client.buffer.begin(), end);
         client.buffer.erase(client.buffer.begin(), end);
         client.frameStart = now;
-        if (auto answer = m_responder.Handle(adu)) {
+        if (auto answer = Answer(client, adu)) {
             PendingAnswer pending;
             pending.client = client.serial;
             pending.answer = std::move(*answer);
@@ -183,6 +274,38 @@ bool CNetServer::ReadClient(Client& client, Clock::time_point now) {
             Queue(std::move(pending));
         }
     }
+}
+
+std::optional<MbapAnswer> CNetServer::Answer(const Client& client, const Bytes& adu) {
+    if (client.tls) {
+        if (std::optional<MbapAnswer> refused = Refusal(client, adu)) {
+            return refused;
+        }
+    }
+    return m_responder.Handle(adu);
+}
+
+std::optional<MbapAnswer> CNetServer::Refusal(const Client& client, const Bytes& adu) {
+    const protocol::MbapHeader header = protocol::ReadMbapHeader(adu.data());
+    if (!m_units.Answers(header.unit) && header.unit != protocol::kBroadcastAddress &&
+        header.unit != kUnitNotUsed) {
+        // No unit hears it: the responder leaves it unanswered, as over TCP.
+        return std::nullopt;
+    }
+    const std::size_t pduAt = protocol::kMbapUnitAt + 1;
+    const protocol::PduView pdu(adu.data() + pduAt, adu.size() - pduAt);
+    const CRoleTable* roles = m_options.roles ? &*m_options.roles : nullptr;
+    const RoleVerdict verdict = JudgeRequest(roles, client.tls->Identity(), pdu);
+    if (verdict.allowed) {
+        return std::nullopt;
+    }
+    m_log.Frame("rx", adu, "refused");
+    m_log.Print("vornak-slave: refused: " + verdict.refusal);
+    const std::uint8_t answerPdu[] = {static_cast<std::uint8_t>(pdu[0] | protocol::kExceptionFlag),
+                                      verdict.exception};
+    MbapAnswer answer;
+    answer.adu = protocol::MbapWrap(header.transaction, header.unit, answerPdu, sizeof answerPdu);
+    return answer;
 }
 
 void CNetServer::ServeFrames(Client& client, Clock::time_point) {
@@ -308,6 +431,13 @@ bool CNetServer::SendTcp(const PendingAnswer& pending, Clock::time_point now) {
         it->frameStart = now;
     }
     const Bytes& adu = pending.answer.adu;
+    if (it->tls) {
+        if (it->tls->Write(adu.data(), adu.size())) {
+            return true;
+        }
+        CloseClient(static_cast<std::size_t>(it - m_clients.begin()));
+        return false;
+    }
     ssize_t n = 0;
     do {
         n = ::send(it->fd, adu.data(), adu.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -322,6 +452,11 @@ bool CNetServer::SendTcp(const PendingAnswer& pending, Clock::time_point now) {
 }
 
 void CNetServer::CloseClient(std::size_t index) {
+    if (m_clients[index].tls) {
+        m_clients[index].tls->Shutdown();
+        // The session refers to the socket: it goes first.
+        m_clients[index].tls.reset();
+    }
     ::close(m_clients[index].fd);
     m_clients.erase(m_clients.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -331,6 +466,15 @@ void CNetServer::CloseStalled(Clock::time_point now) {
         const Client& client = m_clients[i];
         if (Reading(client) && !client.buffer.empty() && now - client.frameStart >= kFrameBound) {
             m_log.Frame("rx", client.buffer, "incomplete");
+            CloseClient(i);
+        } else if (client.tls && !client.tls->Established() &&
+                   now - client.accepted >= kHandshakeBound) {
+            m_log.Frame(
+                "rx", {},
+                "TLS handshake not over within " +
+                    std::to_string(
+                        std::chrono::duration_cast<std::chrono::seconds>(kHandshakeBound).count()) +
+                    " s, closed");
             CloseClient(i);
         }
     }
@@ -377,6 +521,9 @@ std::optional<CNetServer::Clock::time_point> CNetServer::NextDue() const {
         }
         if (client.pending == 0) {
             earlier(client.lastHeard + std::chrono::seconds(m_options.idleTimeoutS));
+        }
+        if (client.tls && !client.tls->Established()) {
+            earlier(client.accepted + kHandshakeBound);
         }
         if (client.frames) {
             if (const auto due = client.frames->Deadline()) {

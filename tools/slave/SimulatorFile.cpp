@@ -5,9 +5,11 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <initializer_list>
 
+#include "protocol/ExceptionCode.h"
 #include "protocol/FunctionCode.h"
 #include "protocol/Limits.h"
 #include "tools/profile/ProfileError.h"
@@ -25,6 +27,7 @@ constexpr long kLastPort = 65535;
 constexpr long kMaxDelayMs = 600000;
 constexpr long kMaxIdleS = 86400;
 constexpr long kLastFunction = protocol::kExceptionFlag - 1;
+constexpr long kLastAddress = 0xFFFF;
 
 int Line(const toml::node& node) {
     return static_cast<int>(node.source().begin.line);
@@ -202,15 +205,32 @@ bool ReadLine(CReader& reader, const toml::table& table, SlaveOptions& options) 
     return !reader.Failed();
 }
 
-bool ReadNetwork(CReader& reader, const toml::table& table, SlaveOptions& options) {
-    if (!reader.OnlyKeys(table, {"tcp", "udp", "rtu_tcp", "bind", "idle_timeout"})) {
+// A path of the file, resolved against its folder.
+std::string FilePath(const std::string& text, const std::filesystem::path& folder) {
+    const std::filesystem::path named(text);
+    return (named.is_absolute() ? named : folder / named).lexically_normal();
+}
+
+bool ReadNetwork(CReader& reader, const toml::table& table, const std::filesystem::path& folder,
+                 SlaveOptions& options) {
+    if (!reader.OnlyKeys(
+            table, {"tcp", "udp", "rtu_tcp", "tls", "cert", "key", "ca", "bind", "idle_timeout"})) {
         return false;
     }
-    const std::pair<std::string_view, Transport> kinds[] = {
-        {"tcp", Transport::Tcp}, {"udp", Transport::Udp}, {"rtu_tcp", Transport::RtuTcp}};
+    const std::pair<std::string_view, Transport> kinds[] = {{"tcp", Transport::Tcp},
+                                                            {"udp", Transport::Udp},
+                                                            {"rtu_tcp", Transport::RtuTcp},
+                                                            {"tls", Transport::Tls}};
     for (const auto& [key, kind] : kinds) {
         if (const auto port = reader.Integer(table, key, 0, kLastPort)) {
             options.ports.push_back({kind, static_cast<int>(*port)});
+        }
+    }
+    const std::pair<std::string_view, std::string*> files[] = {
+        {"cert", &options.tlsCert}, {"key", &options.tlsKey}, {"ca", &options.tlsCa}};
+    for (const auto& [key, target] : files) {
+        if (const auto path = reader.Text(table, key)) {
+            *target = FilePath(*path, folder);
         }
     }
     if (const auto bind = reader.Text(table, "bind")) {
@@ -220,6 +240,101 @@ bool ReadNetwork(CReader& reader, const toml::table& table, SlaveOptions& option
         options.idleTimeoutS = static_cast<int>(*idle);
     }
     return !reader.Failed();
+}
+
+// "10" or "0-999".
+std::optional<AddressSpan> ParseSpan(std::string_view text) {
+    const auto number = [](std::string_view digits) -> std::optional<long> {
+        long value = 0;
+        const char* end = digits.data() + digits.size();
+        const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
+        if (digits.empty() || ec != std::errc() || ptr != end || value < 0 ||
+            value > kLastAddress) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const auto dash = text.find('-');
+    const auto first = number(text.substr(0, dash));
+    const auto last = dash == std::string_view::npos ? first : number(text.substr(dash + 1));
+    if (!first || !last || *first > *last) {
+        return std::nullopt;
+    }
+    return AddressSpan{static_cast<std::uint16_t>(*first), static_cast<std::uint16_t>(*last)};
+}
+
+bool ReadRole(CReader& reader, std::string_view name, const toml::table& table, CRoleTable& roles) {
+    if (!reader.OnlyKeys(table, {"functions", "addresses", "exception"})) {
+        return false;
+    }
+    RoleRights rights;
+    rights.name = std::string(name);
+    const toml::node* functions = table.get("functions");
+    if (functions == nullptr) {
+        return reader.Fail(table, "role " + Quoted(name) + " needs its functions");
+    }
+    // An empty list is a role that may do nothing, as a role the table does not name.
+    const auto* list = functions->as_array();
+    if (list == nullptr || !list->empty()) {
+        const auto codes = reader.Numbers(*functions, "functions", 1, kLastFunction);
+        if (!codes) {
+            return false;
+        }
+        for (const int code : *codes) {
+            rights.functions.set(static_cast<std::size_t>(code));
+        }
+    }
+    if (const toml::node* addresses = table.get("addresses")) {
+        const char* expected = "addresses must be a list of ranges 0 to 65535, as [\"0-99\", 200]";
+        const auto* spans = addresses->as_array();
+        if (spans == nullptr || spans->empty()) {
+            return reader.Fail(*addresses, expected);
+        }
+        for (const toml::node& item : *spans) {
+            std::optional<AddressSpan> span;
+            if (const auto* text = item.as_string()) {
+                span = ParseSpan(text->get());
+            } else if (const auto* number = item.as_integer();
+                       number != nullptr && number->get() >= 0 && number->get() <= kLastAddress) {
+                const auto address = static_cast<std::uint16_t>(number->get());
+                span = AddressSpan{address, address};
+            }
+            if (!span) {
+                return reader.Fail(item, expected);
+            }
+            rights.addresses.push_back(*span);
+        }
+    }
+    if (const auto exception = reader.Integer(table, "exception", protocol::kIllegalFunction,
+                                              protocol::kLastExceptionCode)) {
+        rights.exception = static_cast<std::uint8_t>(*exception);
+    }
+    if (reader.Failed()) {
+        return false;
+    }
+    roles.Add(std::move(rights));
+    return true;
+}
+
+// [roles]: default = "NAME", and a table [roles.NAME] for each role.
+bool ReadRoles(CReader& reader, const toml::table& table, CRoleTable& roles) {
+    for (const auto& [key, node] : table) {
+        if (key.str() == "default") {
+            if (!node.is_string() || node.as_string()->get().empty()) {
+                return reader.Fail(node, "default must be the name of a role");
+            }
+            roles.SetDefault(node.as_string()->get());
+        } else if (const auto* role = node.as_table()) {
+            if (!ReadRole(reader, key.str(), *role, roles)) {
+                return false;
+            }
+        } else {
+            return reader.Fail(node, "unknown key " + Quoted(key.str()) +
+                                         ": a role is a table, [roles." + std::string(key.str()) +
+                                         "]");
+        }
+    }
+    return true;
 }
 
 bool ReadIdentity(CReader& reader, const toml::table& table, profile::Identity& identity) {
@@ -307,11 +422,12 @@ std::optional<SimulatorFile> ParseSimulatorFile(std::string_view text, const std
     }
     const toml::table& root = parsed.table();
     CReader reader(path, error);
-    if (!reader.OnlyKeys(root, {"line", "network", "unit"})) {
+    if (!reader.OnlyKeys(root, {"line", "network", "roles", "unit"})) {
         return std::nullopt;
     }
     SimulatorFile file;
     file.options.line = false;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     const toml::node* line = root.get("line");
     if (line != nullptr) {
         if (!line->is_table()) {
@@ -327,7 +443,17 @@ std::optional<SimulatorFile> ParseSimulatorFile(std::string_view text, const std
             reader.Fail(*network, "network must be a table: [network]");
             return std::nullopt;
         }
-        if (!ReadNetwork(reader, *network->as_table(), file.options)) {
+        if (!ReadNetwork(reader, *network->as_table(), folder, file.options)) {
+            return std::nullopt;
+        }
+    }
+    if (const toml::node* roles = root.get("roles")) {
+        if (!roles->is_table()) {
+            reader.Fail(*roles, "roles must be a table: [roles]");
+            return std::nullopt;
+        }
+        file.options.roles.emplace();
+        if (!ReadRoles(reader, *roles->as_table(), *file.options.roles)) {
             return std::nullopt;
         }
     }
@@ -340,7 +466,6 @@ std::optional<SimulatorFile> ParseSimulatorFile(std::string_view text, const std
                              "the file names no unit: add [[unit]] tables");
         return std::nullopt;
     }
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::vector<int> seen;
     for (const toml::node& node : *units->as_array()) {
         UnitPlan unit;

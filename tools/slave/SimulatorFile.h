@@ -22,14 +22,16 @@ struct UnitPlan {
     int line = 0;
 };
 
-// A simulator file: the options it sets (line settings, ports, bind address) and its units.
+// A simulator file: the options it sets (line settings, ports, bind address, the files and
+// roles of Modbus/TCP Security) and its units.
 struct SimulatorFile {
     SlaveOptions options;
     std::vector<UnitPlan> units;
 };
 
 // nullopt with "FILE:LINE: reason" in error for the first thing wrong: a file that is not
-// TOML, an unknown key, an id outside 1-247 or given twice, a bad port or setting.
+// TOML, an unknown key, an id outside 1-247 or given twice, a bad port or setting, a role
+// without its functions or with addresses or an exception out of range.
 std::optional<SimulatorFile> ParseSimulatorFile(std::string_view text, const std::string& path,
                                                 std::string& error);
 std::optional<SimulatorFile> LoadSimulatorFile(const std::string& path, std::string& error);

@@ -70,6 +70,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveO
     };
 
     bool bindGiven = false;
+    std::string tlsFileGiven;
     std::vector<Transport> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -219,9 +220,10 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveO
                 return fail("--pty takes no value");
             }
             lineAsked = true;
-        } else if (name == "--tcp" || name == "--udp" || name == "--rtu-tcp") {
+        } else if (name == "--tcp" || name == "--udp" || name == "--rtu-tcp" || name == "--tls") {
             const Transport kind = name == "--tcp"   ? Transport::Tcp
                                    : name == "--udp" ? Transport::Udp
+                                   : name == "--tls" ? Transport::Tls
                                                      : Transport::RtuTcp;
             if (std::find(given.begin(), given.end(), kind) != given.end()) {
                 return fail("give " + name + " once");
@@ -234,6 +236,13 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveO
             std::erase_if(o.ports, [kind](const NetPort& p) { return p.transport == kind; });
             o.ports.push_back({kind, static_cast<int>(n)});
             portGiven = true;
+        } else if (name == "--cert" || name == "--key" || name == "--ca") {
+            const auto v = value();
+            if (!v || v->empty()) {
+                return bad("a file");
+            }
+            (name == "--cert" ? o.tlsCert : name == "--key" ? o.tlsKey : o.tlsCa) = *v;
+            tlsFileGiven = name;
         } else if (name == "--config" || name == "--control") {
             const auto v = value();
             if (!v || v->empty()) {
@@ -315,7 +324,19 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveO
         o.line = true;
     }
     if (bindGiven && o.ports.empty()) {
-        return fail("--bind needs --tcp, --udp or --rtu-tcp");
+        return fail("--bind needs --tcp, --udp, --rtu-tcp or --tls");
+    }
+    if (FindPort(o, Transport::Tls) != nullptr) {
+        const char* missing = o.tlsCert.empty()  ? "--cert"
+                              : o.tlsKey.empty() ? "--key"
+                              : o.tlsCa.empty()  ? "--ca"
+                                                 : nullptr;
+        if (missing != nullptr) {
+            return fail(std::string("--tls needs ") + missing +
+                        " FILE (the device's certificate, its key and the clients' CA)");
+        }
+    } else if (!tlsFileGiven.empty()) {
+        return fail(tlsFileGiven + " needs --tls");
     }
     if (!o.tap.empty() && o.tap == o.link) {
         return fail("--tap and --link name the same path");
@@ -349,6 +370,8 @@ std::string TransportText(const SlaveOptions& options, Transport transport) {
             return "UDP";
         case Transport::RtuTcp:
             return options.mode == Framing::Rtu ? "RTU over TCP" : "ASCII over TCP";
+        case Transport::Tls:
+            return "TLS";
     }
     return {};
 }
@@ -356,7 +379,7 @@ std::string TransportText(const SlaveOptions& options, Transport transport) {
 std::string SlaveUsageText() {
     return R"(Usage: vornak-slave [options]
 
-A Modbus device simulator: RTU/ASCII on a line, TCP, UDP and RTU over TCP at once. Without --device it opens a pseudo-terminal and prints
+A Modbus device simulator: RTU/ASCII on a line, TCP, UDP, RTU over TCP and TLS at once. Without --device it opens a pseudo-terminal and prints
 the path the master opens as the first line of standard output, e.g.
   vornak-slave: listening on /dev/pts/5 (RTU, id 1, 9600 8N1)
 With --tcp or --udp it is a Modbus TCP or UDP device instead, and the first line gives the
@@ -421,9 +444,16 @@ Options:
   --rtu-tcp PORT        serve the line's RTU (or ASCII) frames over TCP, as a serial device
                         server carries them; ports alone are served instead of the line,
                         all at once with --pty, --device, --link or --tap
+  --tls PORT            serve Modbus/TCP Security on PORT (0 picks a free one): Modbus TCP
+                        inside TLS 1.2 or 1.3, every client showing a certificate signed by
+                        --ca; needs --cert, --key and --ca
+  --cert FILE           the device's certificate for --tls (PEM, intermediate CAs after it)
+  --key FILE            its private key (PEM, without a password); a key file its group or
+                        others can read is warned of on standard error
+  --ca FILE             the CA certificates (PEM) that sign the clients' certificates
   --pty                 serve the pseudo-terminal beside the ports
-  --idle-timeout S      close a TCP client silent for S seconds (default 60); with all 32
-                        places taken a new client replaces the one idle longest
+  --idle-timeout S      close a TCP or TLS client silent for S seconds (default 60); with all
+                        32 places taken a new client replaces the one idle longest
   --config FILE         serve the units of a simulator file, each from its device profile
                         (TOML, or a CSV register list); the command line overrides the file
   --control PATH        take commands on a Unix socket (mode 0600) while running
@@ -492,6 +522,28 @@ Modbus TCP and UDP (--tcp, --udp):
   must hold exactly one ADU, else it is dropped; the answer goes to the sender. --silent,
   --delay, --corrupt, --wrong-id and --fault-plan apply as on a line.
 
+Modbus/TCP Security (--tls):
+  The same ADUs as over TCP, inside TLS 1.2 or 1.3; older versions and anything that is not
+  TLS are refused. Every client must show a certificate signed by --ca, and must finish its
+  handshake within 5 s of connecting; a client slow in it holds up no other. Its role is
+  the text of the certificate's extension 1.3.6.1.4.1.50316.802.1 (a UTF8String). The
+  [roles] table of a simulator file says what each role may do:
+    [roles]
+    default = "viewer"                # the role of a certificate without one
+    [roles.viewer]
+    functions = [1, 2, 3, 4]
+    [roles.engineer]
+    functions = [1, 2, 3, 4, 5, 6, 15, 16, 22, 23]
+    addresses = ["0-999"]             # every address a request names must be in one
+    exception = 1                     # the answer to a refused request (default 1)
+  Without [roles] every client may do anything. With it, a certificate without a role and
+  no default, a role the table does not name, or an extension that is not one UTF8String
+  may do nothing. A refused request gets the exception and, whether or not --log is on,
+  a line on standard output:
+    vornak-slave: refused: CN=op1,O=Plant role operator function 6 address 10 (exception 1)
+  Certificate, key or CA files that do not load, or a key that does not match the
+  certificate, exit with 2 and the reason.
+
 Log (--log), one line per frame, flushed at once:
   HH:MM:SS.mmm rx|tx <hex bytes>[ (note)][ "<ascii text>"]
   The hex bytes are the whole frame with its check: in RTU the bytes on the wire with the
@@ -506,7 +558,9 @@ Log (--log), one line per frame, flushed at once:
   nobody read the line and the answer was dropped. Over TCP and UDP the bytes are the whole
   ADU, header included; an rx note may also be (bad header), or (incomplete) for a request
   cut off by its client or by the 2 s bound, and (not sent) names an answer whose client
-  had gone.
+  had gone. Over TLS an rx line without bytes gives each client's version, certificate
+  subject and role as its handshake ends, or why it was refused (TLS refused: ...); a
+  request its role may not send has the note (refused).
   Examples:
     12:34:56.789 rx 01 03 00 00 00 01 84 0A
     12:34:56.794 tx 01 03 02 00 00 B8 44

@@ -2,19 +2,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/slave/DeviceIdentity.h"
 #include "tools/slave/FaultPlan.h"
+#include "tools/slave/RoleTable.h"
 
 namespace slave {
 
 enum class Framing { Rtu, Ascii };
 enum class Parity { None, Odd, Even };
 // A serial line (a pseudo-terminal or a device), MBAP over the network, or a line's own frames
-// in a TCP stream, as a serial device server carries them.
-enum class Transport { Line, Tcp, Udp, RtuTcp };
+// in a TCP stream, as a serial device server carries them, or MBAP inside TLS (Modbus/TCP
+// Security).
+enum class Transport { Line, Tcp, Udp, RtuTcp, Tls };
 
 // One network port the simulator serves.
 struct NetPort {
@@ -63,6 +66,14 @@ struct SlaveOptions {
     std::string config;       // the simulator file, empty: the units come from the options
     std::string control;      // the control socket's path, empty: none
     int idleTimeoutS = 60;    // a TCP client that sends nothing for so long is closed
+    // --tls: this device's certificate chain and key, and the CA its clients' certificates
+    // must be signed by.
+    std::string tlsCert;
+    std::string tlsKey;
+    std::string tlsCa;
+    // What each role may do over --tls; without a table every client with a good certificate
+    // may do anything. Only a simulator file sets it.
+    std::optional<CRoleTable> roles;
 };
 
 struct ParseResult {
@@ -82,7 +93,7 @@ ParseResult ParseSlaveOptions(const std::vector<std::string>& args, const SlaveO
 // The port of a kind the options serve, none when they do not.
 const NetPort* FindPort(const SlaveOptions& options, Transport transport);
 
-// "TCP", "UDP", "RTU over TCP" as the banner names them (ASCII over TCP in ASCII mode).
+// "TCP", "UDP", "RTU over TCP", "TLS" as the banner names them (ASCII over TCP in ASCII mode).
 std::string TransportText(const SlaveOptions& options, Transport transport);
 
 std::string SlaveUsageText();

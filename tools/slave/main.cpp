@@ -1,7 +1,8 @@
 // vornak-slave: a Modbus RTU/ASCII slave simulator on a pseudo-terminal or a serial device, or
-// a Modbus TCP/UDP one on a socket.
+// a Modbus TCP/UDP one on a socket, or a Modbus/TCP Security one.
 
 #include <fcntl.h>
+#include <openssl/ssl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "lines/TlsContext.h"
 #include "platform/StandardDescriptors.h"
 #include "tools/slave/ControlClient.h"
 #include "tools/slave/ControlExecutor.h"
@@ -35,6 +37,8 @@
 namespace {
 
 int g_stopWriteFd = -1;
+
+constexpr long kTlsSessionsKept = 64;
 
 void OnStopSignal(int) {
     const char byte = 's';
@@ -164,6 +168,24 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Files that cannot serve are refused as bad options are, before anything is opened.
+    std::unique_ptr<CTlsContext> tls;
+    if (FindPort(options, Transport::Tls) != nullptr) {
+        if (const std::optional<std::string> warning = KeyFileWarning(options.tlsKey)) {
+            std::fprintf(stderr, "vornak-slave: %s\n", warning->c_str());
+        }
+        int loadError = 0;
+        tls = CTlsContext::Load({options.tlsCert, options.tlsKey, options.tlsCa},
+                                CTlsContext::Role::Server, loadError, error);
+        if (!tls) {
+            std::fprintf(stderr, "vornak-slave: %s\n", error.c_str());
+            return 2;
+        }
+        // TLS 1.2 clients that reconnect again and again leave their sessions in the cache; a
+        // few of them resume as well as many, and the memory stays small.
+        SSL_CTX_sess_set_cache_size(tls->Get(), kTlsSessionsKept);
+    }
+
     int stopFd = -1;
     if (!InstallStopSignals(stopFd)) {
         std::fprintf(stderr, "vornak-slave: cannot install signal handlers: %s\n",
@@ -227,7 +249,9 @@ int main(int argc, char** argv) {
         }
         banners.push_back(listener->Address() + " (" + TransportText(options, port.transport) +
                           ", id " + IdsText(options) + ")");
-        netServers.push_back(std::make_unique<CNetServer>(options, port, units, *listener, log));
+        ssl_ctx_st* context = port.transport == Transport::Tls ? tls->Get() : nullptr;
+        netServers.push_back(
+            std::make_unique<CNetServer>(options, port, units, *listener, log, context));
         listeners.push_back(std::move(listener));
         CNetServer& server = *netServers.back();
         services.push_back({[&server, stopFd] { return server.Run(stopFd); }});
