@@ -128,7 +128,7 @@ protected:
     // The requests the server logged since the count'th.
     std::vector<std::string> RequestsSince(std::size_t count, std::size_t atLeast) {
         server->WaitForLines([](const std::string& l) { return l.rfind("rx ", 0) == 0; },
-                             count + atLeast, 2s);
+                             count + atLeast, 5s);
         std::vector<std::string> requests;
         for (const std::string& line : server->Lines()) {
             if (line.rfind("rx ", 0) == 0) {
