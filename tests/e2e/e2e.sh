@@ -106,6 +106,7 @@ import -window root "$out/write-dialog.png" 2>/dev/null
 xdotool key --window "$dialog" Tab Tab Tab Tab ctrl+a BackSpace Tab space
 box=$(timeout 5 xdotool search --sync --onlyvisible --name "^Vornak\$" | head -1)
 [ -n "$box" ] || fail "an empty value showed no message box"
+import -window "$box" "$out/messagebox.png" 2>/dev/null
 xdotool key Return
 sleep 0.5
 xdotool search --onlyvisible --name "^Vornak\$" >/dev/null && fail "Enter left the empty-value box open"
@@ -121,6 +122,7 @@ grep -qE ' rx 01 06 00 0[4-9A-F] 12 34 ' "$work/com1.log" || fail "the write did
 echo "e2e: write of 0x1234 seen on the line: $(grep -E ' rx 01 06 ' "$work/com1.log" | tail -1)"
 sleep 1
 import -window root "$out/scanning.png" 2>/dev/null
+import -window "$wid" "$out/screenshot.png" 2>/dev/null
 
 # Grid lines: a column of the list right of its texts crosses them as separate non-white runs.
 eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -157,6 +159,7 @@ xdotool key --window "$settings" Down
 xdotool mousemove --window "$settings" 113 144 click 1
 sleep 0.2
 import -window root "$out/settings-dialog.png" 2>/dev/null
+import -window "$settings" "$out/settings.png" 2>/dev/null
 # Time-out, character interval, scan time, then OK.
 xdotool key --window "$settings" Tab Tab Tab Tab space
 sleep 3
