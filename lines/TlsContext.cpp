@@ -5,12 +5,15 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
 #include "platform/FileReason.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -23,15 +26,8 @@ int RefusePassword(char* /*buf*/, int /*size*/, int /*rwflag*/, void* asked) {
     return 0;
 }
 
-// 0 when the file can be opened for reading, else the errno.
-int Unreadable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return errno;
-    }
-    std::fclose(file);
-    return 0;
-}
+// A certificate, key or CA file is a few kilobytes; a chain or a CA bundle some hundreds.
+constexpr std::uint64_t kMaxTlsFileBytes = 1024 * 1024;
 
 // OpenSSL's errors of the last failure, oldest first; the queue is left empty.
 std::vector<unsigned long> TakeErrors() {
@@ -93,12 +89,19 @@ std::unique_ptr<CTlsContext> CTlsContext::Load(const TlsFiles& files, Role role,
     const std::pair<const std::string*, const char*> named[] = {
         {&files.cert, "certificate"}, {&files.key, "key"}, {&files.ca, "CA"}};
     for (const auto& [path, what] : named) {
-        if (const int e = Unreadable(*path); e != 0) {
-            error = e;
-            reason =
-                "cannot read the " + std::string(what) + " file " + *path + ": " + ErrnoText(e);
+        // OpenSSL opens the files itself and would wait on a FIFO or read a device for ever.
+        std::string problem;
+        errno = 0;
+        const int fd = OpenRegularFile(*path, kMaxTlsFileBytes, problem);
+        if (fd < 0) {
+            // A file that did not open says why in errno's words, as every open failure does.
+            const bool opened = problem.rfind("cannot open", 0) != 0;
+            error = opened ? EINVAL : errno;
+            reason = "cannot read the " + std::string(what) + " file " + *path + ": " +
+                     (opened ? problem : ErrnoText(error));
             return nullptr;
         }
+        ::close(fd);
     }
     const bool server = role == Role::Server;
     ERR_clear_error();

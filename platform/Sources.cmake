@@ -8,6 +8,7 @@ set(VORNAK_PLATFORM_SOURCES
     IniEscape.cpp
     IniFile.cpp
     ProfilePath.cpp
+    RegularFile.cpp
     SignalPipe.cpp
     StandardDescriptors.cpp
 )

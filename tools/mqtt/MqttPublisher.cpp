@@ -233,15 +233,7 @@ void CMqttPublisher::Abandon() {
         mosquitto_disconnect(m_pMosq);
         mosquitto_loop_stop(m_pMosq, true);
     }
-    mosquitto_destroy(m_pMosq);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pMosq = nullptr;
-    m_bConnected = false;
-    m_bResending = false;
-    m_bLoopRunning = false;
-    m_bStopping = false;
-    m_start = StartState::Idle;
-    m_queue.ReturnInFlight();
+    Destroy();
 }
 
 void CMqttPublisher::Stop() {
@@ -279,6 +271,10 @@ void CMqttPublisher::Stop() {
         // Without a clean goodbye the thread may be in a connect that could take minutes.
         mosquitto_loop_stop(m_pMosq, !clean);
     }
+    Destroy();
+}
+
+void CMqttPublisher::Destroy() {
     mosquitto_destroy(m_pMosq);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pMosq = nullptr;

@@ -75,6 +75,8 @@ private:
     std::string QueuedText() const;
     bool Configure(std::string& why);
     void Abandon();
+    // Frees the client and forgets the session; what waited stays queued, in order.
+    void Destroy();
     // Starts libmosquitto's thread again when it gave up on the connection for good.
     void Keep();
 

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 
+#include "platform/RegularFile.h"
 #include "tools/mqtt/MqttPublisher.h"
 
 namespace poll {
@@ -36,6 +38,17 @@ std::unique_ptr<CPollPublisher> CPollPublisher::Make(const PollOptions& o, std::
     const auto url = mqtt::ParseBrokerUrl(m.url, why);
     if (!url) {
         return nullptr;
+    }
+    if (!m.caFile.empty()) {
+        // libmosquitto would read a FIFO or a device named here without end.
+        constexpr std::uint64_t kMaxCaBytes = 1024 * 1024;
+        std::string problem;
+        const int fd = OpenRegularFile(m.caFile, kMaxCaBytes, problem);
+        if (fd < 0) {
+            why = "--mqtt-ca " + m.caFile + ": " + problem;
+            return nullptr;
+        }
+        ::close(fd);
     }
     mqtt::PublisherSettings settings;
     settings.url = *url;

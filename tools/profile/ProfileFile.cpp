@@ -1,13 +1,11 @@
 #include "tools/profile/ProfileFile.h"
 
-#include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/RegularFile.h"
 
 namespace profile {
 
@@ -30,18 +28,6 @@ private:
     int fd_;
 };
 
-// Kernel files claim to be regular and small, yet read without end or change while read.
-bool IsPseudoFileSystem(int fd) {
-    struct statfs fs {};
-    if (::fstatfs(fd, &fs) != 0) {
-        return false;
-    }
-    const auto type = static_cast<unsigned long>(fs.f_type);
-    return type == PROC_SUPER_MAGIC || type == SYSFS_MAGIC || type == DEBUGFS_MAGIC ||
-           type == TRACEFS_MAGIC || type == SECURITYFS_MAGIC || type == CGROUP_SUPER_MAGIC ||
-           type == CGROUP2_SUPER_MAGIC;
-}
-
 bool Fail(const std::string& path, const std::string& reason, std::string& error) {
     error = path + ": " + reason;
     return false;
@@ -50,22 +36,12 @@ bool Fail(const std::string& path, const std::string& reason, std::string& error
 }  // namespace
 
 bool ReadProfileFile(const std::string& path, std::string& text, std::string& error) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer before fstat could refuse it.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    std::string reason;
+    const Descriptor file(OpenRegularFile(path, kMaxProfileBytes, reason));
     if (file.get() < 0) {
-        return Fail(path, std::string("cannot open: ") + std::strerror(errno), error);
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        return Fail(path, std::string("cannot read: ") + std::strerror(errno), error);
-    }
-    if (!S_ISREG(info.st_mode) || IsPseudoFileSystem(file.get())) {
-        return Fail(path, "not a regular file", error);
+        return Fail(path, reason, error);
     }
     const std::string tooLarge = "larger than " + std::to_string(kMaxProfileBytes) + " bytes";
-    if (static_cast<unsigned long long>(info.st_size) > kMaxProfileBytes) {
-        return Fail(path, tooLarge, error);
-    }
     // The file may grow between fstat and read: read one byte past the limit to see it.
     text.assign(kMaxProfileBytes + 1, '\0');
     std::size_t got = 0;
