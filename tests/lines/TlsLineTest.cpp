@@ -179,24 +179,6 @@ TEST_F(TlsLineTest, FilesThatCannotServeAreNamedWithoutTheirContents) {
                                         " does not match the certificate in " + pki.Cert("plain"));
 }
 
-TEST_F(TlsLineTest, AKeyFileOthersCanReadIsWarnedOf) {
-    const std::string key = s_pki->File("shared.key");
-    ASSERT_TRUE(s_pki->Run("cp plain.key shared.key"));
-    const std::pair<mode_t, std::optional<std::string>> cases[] = {
-        {0600, std::nullopt},
-        {0400, std::nullopt},
-        {0640, "the private key file " + key + " is readable by its group (mode 0640); chmod 600 " +
-                   key + " keeps it to its owner"},
-        {0644, "the private key file " + key + " is readable by others (mode 0644); chmod 600 " +
-                   key + " keeps it to its owner"},
-    };
-    for (const auto& [mode, expected] : cases) {
-        ASSERT_EQ(::chmod(key.c_str(), mode), 0);
-        EXPECT_EQ(KeyFileWarning(key), expected) << std::oct << mode;
-    }
-    EXPECT_EQ(KeyFileWarning(s_pki->File("missing.key")), std::nullopt);
-}
-
 // pymodbus's device, TLS 1.3 or held to 1.2, asking for this end's certificate.
 class PymodbusTlsTest : public TlsLineTest, public ::testing::WithParamInterface<const char*> {
 protected:

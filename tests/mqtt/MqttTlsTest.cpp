@@ -85,14 +85,6 @@ TEST_F(MqttTlsTest, OtherHostNameIsRefused) {
     EXPECT_EQ(why, "mqtt: TLS with " + Address() + " failed: host name verification failed");
 }
 
-TEST_F(MqttTlsTest, UnknownCaIsRefused) {
-    ASSERT_TRUE(StartBroker(true)) << m_broker.Log();
-    CMqttPublisher publisher(Settings(""));  // the system's CAs do not know the test's
-    std::string why;
-    EXPECT_FALSE(publisher.Start(why));
-    EXPECT_EQ(why, "mqtt: TLS with " + Address() + " failed: certificate verify failed");
-}
-
 TEST_F(MqttTlsTest, MissingCaFile) {
     CMqttPublisher publisher(Settings(s_dir + "/no-such-ca.crt"));
     std::string why;

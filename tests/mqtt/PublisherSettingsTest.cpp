@@ -44,36 +44,6 @@ private:
     Saved m_password;
 };
 
-TEST_F(CredentialsEnvironment, ReadsBoth) {
-    Set(mqtt::kUserVariable, "plant");
-    Set(mqtt::kPasswordVariable, "s3cret");
-    PublisherSettings settings;
-    std::string why;
-    ASSERT_TRUE(mqtt::ReadCredentials(settings, why)) << why;
-    EXPECT_EQ(settings.user, "plant");
-    EXPECT_EQ(settings.password, "s3cret");
-}
-
-TEST_F(CredentialsEnvironment, NoneSetLeavesThemEmpty) {
-    Set(mqtt::kUserVariable, nullptr);
-    Set(mqtt::kPasswordVariable, nullptr);
-    PublisherSettings settings;
-    settings.user = "stale";
-    std::string why;
-    ASSERT_TRUE(mqtt::ReadCredentials(settings, why));
-    EXPECT_EQ(settings.user, "");
-    EXPECT_EQ(settings.password, "");
-}
-
-TEST_F(CredentialsEnvironment, UserAloneIsFine) {
-    Set(mqtt::kUserVariable, "plant");
-    Set(mqtt::kPasswordVariable, nullptr);
-    PublisherSettings settings;
-    std::string why;
-    ASSERT_TRUE(mqtt::ReadCredentials(settings, why));
-    EXPECT_EQ(settings.user, "plant");
-}
-
 TEST_F(CredentialsEnvironment, PasswordWithoutUserRefusedWithoutEcho) {
     Set(mqtt::kUserVariable, nullptr);
     Set(mqtt::kPasswordVariable, "s3cret");

@@ -205,24 +205,6 @@ TEST_F(SlaveTlsTest, ACertificateWithoutARoleGetsTheDefaultOrNothing) {
     EXPECT_EQ(slave.Stop(SIGTERM), 0);
 }
 
-TEST_F(SlaveTlsTest, ARefusedRequestIsPrintedWithoutTheLogToo) {
-    const std::string config = Config("quiet.toml", kRoles);
-    CSlaveProcess slave;
-    ASSERT_TRUE(slave.StartProgram(VORNAK_SLAVE_PATH, {"--config", config}, 5s));
-    const std::string& first = slave.FirstLine();
-    const std::string port = first.substr(first.rfind(':') + 1,
-                                          first.find(' ', first.rfind(':')) - first.rfind(':') - 1);
-    const SlaveRun run = Pymodbus(port, "operator", {"read:0:1", "write:3:1"});
-    SKIP_WITHOUT_PYMODBUS(run);
-    EXPECT_EQ(run.out, "read 0: 0\nwrite 3: exception 1\n");
-    EXPECT_TRUE(slave.WaitForLines(
-        Is("vornak-slave: refused: CN=operator,O=Vornak Test role operator function 6 address 3 "
-           "(exception 1)"),
-        1, 5s));
-    EXPECT_EQ(slave.Stop(SIGTERM), 0);
-    EXPECT_EQ(slave.Lines().size(), 1u);
-}
-
 TEST_F(SlaveTlsTest, ClientsWithoutAGoodCertificateAreRefusedInTheHandshake) {
     CSlaveProcess slave;
     const std::string port = Start(slave, TlsArgs());
@@ -328,41 +310,6 @@ TEST_F(SlaveTlsTest, AClientStalledInItsHandshakeHoldsUpNoOtherAndIsClosedInTime
     EXPECT_EQ(slave.Stop(SIGTERM), 0);
 }
 
-TEST_F(SlaveTlsTest, VornaksOwnLineReadsAndIsRefusedByRole) {
-    CSlaveProcess slave;
-    const std::string port = Start(slave, {"--config", Config("line.toml", kRoles)});
-    ASSERT_FALSE(port.empty()) << slave.FirstLine();
-    CLinePort line;
-    ASSERT_TRUE(line.Open("tls://127.0.0.1:" + port + "?cert=" + s_pki->Cert("operator") +
-                          "&key=" + s_pki->Key("operator") + "&ca=" + s_pki->Cert("ca")))
-        << line.LastErrorText();
-    ASSERT_TRUE(line.SetTimeouts({100, 0, 2000, 0, 1000}));
-    const auto exchange = [&line](const Bytes& request) {
-        std::uint32_t done = 0;
-        EXPECT_TRUE(line.Write(request.data(), static_cast<std::uint32_t>(request.size()), &done));
-        Bytes answer(300);
-        EXPECT_TRUE(line.Read(answer.data(), static_cast<std::uint32_t>(answer.size()), &done))
-            << line.LastErrorText();
-        answer.resize(done);
-        return answer;
-    };
-    EXPECT_EQ(
-        exchange({0x00, 0x07, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x02}),
-        (Bytes{0x00, 0x07, 0x00, 0x00, 0x00, 0x07, 0x01, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(exchange({0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x03, 0xFF, 0x00}),
-              (Bytes{0x00, 0x08, 0x00, 0x00, 0x00, 0x03, 0x01, 0x85, 0x01}));
-    const std::optional<TlsSessionInfo> session = line.TlsSession();
-    ASSERT_TRUE(session);
-    EXPECT_EQ(session->protocol, "TLSv1.3");
-    EXPECT_EQ(session->peerSubject, "CN=device,O=Vornak Test");
-    EXPECT_TRUE(slave.WaitForLines(
-        Is("vornak-slave: refused: CN=operator,O=Vornak Test role operator function 5 address 3 "
-           "(exception 1)"),
-        1, 5s));
-    EXPECT_TRUE(line.Close());
-    EXPECT_EQ(slave.Stop(SIGTERM), 0);
-}
-
 TEST_F(SlaveTlsTest, FilesThatCannotServeEndTheRunWithTheReason) {
     CTestPki& pki = *s_pki;
     std::ofstream(pki.File("empty.pem")).flush();
@@ -399,24 +346,6 @@ TEST_F(SlaveTlsTest, FilesThatCannotServeEndTheRunWithTheReason) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.find("BEGIN"), std::string::npos);
     }
-}
-
-TEST_F(SlaveTlsTest, AKeyOthersCanReadIsWarnedOfAndServed) {
-    const std::string key = s_pki->File("shared-device.key");
-    ASSERT_TRUE(s_pki->Run("cp device.key shared-device.key"));
-    ASSERT_EQ(::chmod(key.c_str(), 0644), 0);
-    const SlaveRun run = RunProgramToEnd(
-        VORNAK_SLAVE_PATH,
-        {"--tls", "0", "--cert", s_pki->Cert("device"), "--key", key, "--ca", s_pki->Cert("ca")},
-        5s, [](pid_t pid) {
-            std::this_thread::sleep_for(500ms);
-            ::kill(pid, SIGTERM);
-        });
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "vornak-slave: the private key file " + key +
-                           " is readable by others (mode 0644); chmod 600 " + key +
-                           " keeps it to its owner\n");
-    EXPECT_EQ(run.out.rfind("vornak-slave: listening on 127.0.0.1:", 0), 0u) << run.out;
 }
 
 }  // namespace
