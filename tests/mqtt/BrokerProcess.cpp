@@ -9,10 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -21,62 +19,37 @@ namespace mqtt_test {
 
 namespace {
 
-constexpr auto kReadyTimeout = std::chrono::seconds(10);
-constexpr auto kStopTimeout = std::chrono::seconds(10);
-
-bool Accepts(std::uint16_t port) {
+// Binds to the port (0: any free one) when bind, else connects; the port it ended on, 0 on
+// failure.
+std::uint16_t Loopback(std::uint16_t port, bool bind) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    auto* raw = reinterpret_cast<sockaddr*>(&address);
+    socklen_t length = sizeof address;
+    const bool ok =
+        fd >= 0 && (bind ? ::bind(fd, raw, length) == 0 && ::getsockname(fd, raw, &length) == 0
+                         : ::connect(fd, raw, length) == 0);
     ::close(fd);
-    return ok;
-}
-
-// The broker drops to this user when started as root; being the test's own user it can
-// still read the test's files and write its folder.
-std::string CurrentUser() {
-    const passwd* entry = ::getpwuid(::geteuid());
-    return entry != nullptr ? entry->pw_name : "root";
+    return ok ? ntohs(address.sin_port) : 0;
 }
 
 }  // namespace
 
 std::uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return 0;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = 0;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::close(fd);
-    return port;
+    return Loopback(0, true);
 }
 
 std::string MakeTempDir(const std::string& stem) {
     std::string pattern = (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return {};
-    }
-    return pattern;
+    return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
 void RemoveTree(const std::string& dir) {
+    std::error_code ignored;
     if (!dir.empty()) {
-        std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
 }
@@ -88,25 +61,18 @@ CBrokerProcess::~CBrokerProcess() {
     RemoveTree(m_strDir);
 }
 
-bool CBrokerProcess::Available() {
-    return ::access(kBrokerPath, X_OK) == 0;
-}
-
 bool CBrokerProcess::Start(const BrokerOptions& options) {
-    if (m_strDir.empty() || m_pid > 0) {
+    if (m_strDir.empty() || m_pid > 0 || (m_nPort = FreePort()) == 0) {
         return false;
     }
-    m_options = options;
-    m_nPort = FreePort();
-    if (m_nPort == 0) {
-        return false;
-    }
+    // The broker drops to this user when started as root; being the test's own user it can
+    // still read the test's files and write its folder.
+    const passwd* user = ::getpwuid(::geteuid());
     std::ofstream config(m_strDir + "/mosquitto.conf");
-    config << "listener " << m_nPort << " 127.0.0.1\n"
-           << "allow_anonymous " << (options.anonymous ? "true" : "false") << "\n"
-           << "persistence true\n"
-           << "persistence_location " << m_strDir << "/\n"
-           << "user " << CurrentUser() << "\n";
+    config << "listener " << m_nPort << " 127.0.0.1\nallow_anonymous "
+           << (options.anonymous ? "true" : "false") << "\npersistence true\n"
+           << "persistence_location " << m_strDir << "/\nuser "
+           << (user != nullptr ? user->pw_name : "root") << "\n";
     if (options.tcpNoDelay) {
         config << "set_tcp_nodelay true\n";
     }
@@ -114,8 +80,7 @@ bool CBrokerProcess::Start(const BrokerOptions& options) {
         config << "password_file " << options.passwordFile << "\n";
     }
     if (!options.certFile.empty()) {
-        config << "certfile " << options.certFile << "\n"
-               << "keyfile " << options.keyFile << "\n";
+        config << "certfile " << options.certFile << "\nkeyfile " << options.keyFile << "\n";
     }
     config.close();
     return config.good() && Launch();
@@ -124,22 +89,14 @@ bool CBrokerProcess::Start(const BrokerOptions& options) {
 bool CBrokerProcess::Launch() {
     const int log =
         ::open((m_strDir + "/broker.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (log < 0) {
-        return false;
-    }
-    m_pid = SpawnChild(kBrokerPath, {"-c", m_strDir + "/mosquitto.conf"}, log);
+    m_pid = log < 0 ? -1 : SpawnChild(kBrokerPath, {"-c", m_strDir + "/mosquitto.conf"}, log);
     ::close(log);
-    if (m_pid < 0) {
-        return false;
-    }
-    const auto end = std::chrono::steady_clock::now() + kReadyTimeout;
-    while (std::chrono::steady_clock::now() < end) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (m_pid > 0 && std::chrono::steady_clock::now() < end) {
         int status = 0;
         if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;  // it gave up: a bad config, the port taken
-            return false;
-        }
-        if (Accepts(m_nPort)) {
+        } else if (Loopback(m_nPort, false) != 0) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -149,12 +106,9 @@ bool CBrokerProcess::Launch() {
 }
 
 bool CBrokerProcess::Stop(int sig) {
-    if (m_pid <= 0) {
-        return false;
-    }
-    const int status = EndChild(m_pid, sig, kStopTimeout);
+    const bool ended = m_pid > 0 && EndChild(m_pid, sig, std::chrono::seconds(10)) != -1;
     m_pid = -1;
-    return status != -1;
+    return ended;
 }
 
 void CBrokerProcess::Signal(int sig) {
@@ -163,15 +117,9 @@ void CBrokerProcess::Signal(int sig) {
     }
 }
 
-bool CBrokerProcess::Restart() {
-    return m_pid <= 0 && m_nPort != 0 && Launch();
-}
-
 std::string CBrokerProcess::Log() const {
     std::ifstream in(m_strDir + "/broker.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace mqtt_test

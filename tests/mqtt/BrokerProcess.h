@@ -1,8 +1,8 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -27,8 +27,7 @@ struct BrokerOptions {
 };
 
 // Debian's mosquitto as a child on 127.0.0.1 and a free port, with persistence, its config
-// and log in a temporary folder of its own. Stopped and the folder removed at the end, also
-// when a test fails.
+// and log in a temporary folder of its own, both gone at the end, also when a test fails.
 class CBrokerProcess {
 public:
     CBrokerProcess();
@@ -36,8 +35,7 @@ public:
     CBrokerProcess(const CBrokerProcess&) = delete;
     CBrokerProcess& operator=(const CBrokerProcess&) = delete;
 
-    static bool Available();
-
+    static bool Available() { return ::access(kBrokerPath, X_OK) == 0; }
     // Writes the config and starts the broker; true once it accepts connections.
     bool Start(const BrokerOptions& options = {});
     // Sends the signal and waits for the end; true when it ended.
@@ -46,7 +44,7 @@ public:
     // makes it write its persistence file.
     void Signal(int sig);
     // Starts it again on the same port, folder and options.
-    bool Restart();
+    bool Restart() { return m_pid <= 0 && m_nPort != 0 && Launch(); }
 
     std::uint16_t Port() const { return m_nPort; }
     const std::string& Dir() const { return m_strDir; }
@@ -59,7 +57,6 @@ private:
 
     std::string m_strDir;
     std::uint16_t m_nPort = 0;
-    BrokerOptions m_options;
     pid_t m_pid = -1;
 };
 

@@ -1,13 +1,11 @@
 #include "ChildProcess.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <thread>
 
 extern char** environ;
@@ -40,14 +38,7 @@ pid_t SpawnChild(const std::string& program, const std::vector<std::string>& arg
 int ReapChild(pid_t pid, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     int status = 0;
-    for (;;) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
-            break;
-        }
-        if (r < 0 && errno != EINTR) {
-            return -1;
-        }
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
         if (std::chrono::steady_clock::now() >= end) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
@@ -61,53 +52,30 @@ int ReapChild(pid_t pid, std::chrono::milliseconds timeout) {
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-int EndChild(pid_t pid, int sig, std::chrono::milliseconds timeout) {
-    ::kill(pid, sig);
-    return ReapChild(pid, timeout);
-}
-
 ChildRun RunChild(const std::string& program, const std::vector<std::string>& args,
                   std::chrono::milliseconds timeout) {
     ChildRun run;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    // A file, not a pipe: a child that writes much can never block on a full one.
+    char path[] = "/tmp/vornak-child-XXXXXX";
+    const int fd = ::mkostemp(path, O_CLOEXEC);
+    if (fd < 0) {
         return run;
     }
-    const pid_t pid = SpawnChild(program, args, fds[1]);
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        return run;
+    ::unlink(path);
+    const pid_t pid = SpawnChild(program, args, fd);
+    if (pid >= 0) {
+        run.status = ReapChild(pid, timeout);
+        char buffer[4096];
+        for (off_t at = 0;;) {
+            const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+            if (n <= 0) {
+                break;
+            }
+            run.output.append(buffer, static_cast<std::size_t>(n));
+            at += n;
+        }
     }
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    char buffer[4096];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        pollfd pfd{fds[0], POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            break;
-        }
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        run.output.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
-    run.status = ReapChild(pid, std::max(left, std::chrono::milliseconds(100)));
+    ::close(fd);
     return run;
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -14,8 +15,8 @@
 namespace mqtt_test {
 
 // mosquitto_sub on the test broker at QoS 1, its output read through a pipe: with -v every
-// message is a line "TOPIC PAYLOAD", with -d the client's own steps come between them, a
-// "received PUBLISH" line naming the topic before each message.
+// message is a line "TOPIC PAYLOAD", with -d a "received PUBLISH" line naming the topic comes
+// before each.
 class CSubscriberProcess {
 public:
     CSubscriberProcess() = default;
@@ -29,21 +30,31 @@ public:
                bool persistent = true);
     void Stop();
 
-    // The payloads of the messages, in the order they came, and the topic of each (the topic
-    // filter may hold wildcards).
-    std::vector<std::string> Payloads();
-    std::vector<std::string> Topics();
+    // The payloads in the order they came, and the topic of each (the filter may hold
+    // wildcards).
+    std::vector<std::string> Payloads() { return Locked(m_payloads); }
+    std::vector<std::string> Topics() { return Locked(m_topics); }
     // Waits until done holds for the payloads so far; false when timeout passed first.
     bool WaitFor(const std::function<bool(const std::vector<std::string>&)>& done,
                  std::chrono::milliseconds timeout);
-    bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout);
+    bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout) {
+        return WaitFor([n](const auto& p) { return p.size() >= n; }, timeout);
+    }
     // Waits for a payload; with QoS 1 in order, everything published before it has come.
-    bool WaitForPayload(const std::string& payload, std::chrono::milliseconds timeout);
+    bool WaitForPayload(const std::string& payload, std::chrono::milliseconds timeout) {
+        return WaitFor([&](const auto& p) { return std::ranges::count(p, payload) > 0; }, timeout);
+    }
     // Everything it printed, for a failing test's message.
-    std::string Output();
+    std::string Output() { return Locked(m_strOutput); }
 
 private:
     void Read(int fd);
+    void Line(const std::string& line);
+    template <typename T>
+    T Locked(const T& value) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return value;
+    }
 
     pid_t m_pid = -1;
     std::thread m_reader;
